@@ -1,0 +1,19 @@
+// Folder settings are Windows-style strings. Read on Linux, every backslash is a slash
+// and a drive prefix such as "C:" is dropped, so "\qzt\qzgsms" names /qzt/qzgsms; a
+// relative folder lies in the instance folder.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace qz {
+
+std::filesystem::path folder_from_setting(const std::filesystem::path& instance_folder,
+                                          std::string_view value);
+
+// The gateway's "%s.\%s" join of a folder setting and a file name.
+std::filesystem::path join_folder_and_name(const std::filesystem::path& instance_folder,
+                                           std::string_view folder, std::string_view name);
+
+}  // namespace qz

@@ -1,0 +1,32 @@
+#include "core/process_end.h"
+
+#include <cstdlib>
+#include <mutex>
+
+namespace qz {
+
+namespace {
+std::mutex handler_mutex;
+std::function<void(int)> handler;
+}  // namespace
+
+void end_process(int code) {
+  std::function<void(int)> h;
+  {
+    std::lock_guard lock(handler_mutex);
+    h = handler;
+  }
+  if (h) {
+    h(code);
+    return;
+  }
+  // Threads are never stopped in an orderly way: end at once, as a supervisor expects.
+  std::_Exit(code);
+}
+
+void set_process_end_handler(std::function<void(int)> h) {
+  std::lock_guard lock(handler_mutex);
+  handler = std::move(h);
+}
+
+}  // namespace qz

@@ -1,0 +1,16 @@
+// The fatal exits of the gateway ("exit code 1 after 10 s") all end here, so that a
+// test can observe them instead of losing its own process.
+#pragma once
+
+#include <functional>
+
+namespace qz {
+
+// Ends the process with `code`. When a test has installed a handler, the handler is
+// called instead and this function returns; callers then return from their thread.
+void end_process(int code);
+
+// Installs a handler (nullptr restores the real exit).
+void set_process_end_handler(std::function<void(int)> handler);
+
+}  // namespace qz

@@ -1,0 +1,54 @@
+// INI-style profile files (the settings file, job files, alarm texts, the alarm
+// application's flag file) with the semantics the gateway has always relied on:
+//  - section and key names match without regard to case; blanks around names and
+//    values are ignored; a value enclosed in a pair of double or single quotes is
+//    returned without them; the first matching section and key win; a line without
+//    '=' is never a key;
+//  - bytes pass through unchanged (job files are ISO 8859-1);
+//  - a write replaces the file atomically (temporary file in the same folder, then
+//    rename) and keeps every other line, comment and line ending as it was.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace qz {
+
+class ProfileFile {
+ public:
+  // A bare `name` is looked up in `folder` without regard to case at every access; when
+  // no such file exists, the name as written is used (and created by a write).
+  ProfileFile(std::filesystem::path folder, std::string name);
+  // A file given by its full path, used as it is.
+  explicit ProfileFile(std::filesystem::path path);
+
+  // Optional sign, then leading decimal digits, wrapping to 32 bits; no digits read 0.
+  // The default when the key is missing or its value is empty.
+  int32_t read_int(std::string_view section, std::string_view key, int32_t default_value) const;
+
+  // At most capacity - 1 characters; the default (also cut) when the key is missing.
+  std::string read_text(std::string_view section, std::string_view key,
+                        std::string_view default_value, std::size_t capacity) const;
+
+  // Creates the file, the section (appended at the end) and the key (at the end of its
+  // section) as needed, or replaces the value in place. A file created here is readable
+  // by its owner only. Returns false when the file could not be written.
+  bool write_text(std::string_view section, std::string_view key, std::string_view value);
+
+  // The file that is (or would be) used now.
+  std::filesystem::path path() const;
+
+ private:
+  std::filesystem::path folder_;
+  std::string name_;
+};
+
+// The existing entry of `folder` whose name equals `name` without regard to case, or
+// folder / name when there is none.
+std::filesystem::path resolve_name_in_folder(const std::filesystem::path& folder,
+                                             std::string_view name);
+
+}  // namespace qz
