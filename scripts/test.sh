@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Builds qzgsms and runs every test three times: a plain build, one with AddressSanitizer
+# and UndefinedBehaviorSanitizer, one with ThreadSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+jobs=$(nproc)
+run_config() {
+  local name=$1 sanitize=$2
+  echo "=== $name build ==="
+  cmake -S . -B "build/$name" -G Ninja -DQZGSMS_SANITIZE="$sanitize" >/dev/null
+  cmake --build "build/$name" -j "$jobs"
+  echo "=== $name tests ==="
+  # ThreadSanitizer needs a memory layout that full address randomisation can break.
+  local prefix=()
+  if [ "$sanitize" = thread ] && command -v setarch >/dev/null; then prefix=(setarch "$(uname -m)" -R); fi
+  "${prefix[@]}" ctest --test-dir "build/$name" --output-on-failure -j "$jobs"
+}
+
+configs=${QZGSMS_CONFIGS:-"plain asan tsan"}
+for c in $configs; do
+  case $c in
+    plain) run_config plain "" ;;
+    asan) run_config asan address ;;
+    tsan) run_config tsan thread ;;
+  esac
+done

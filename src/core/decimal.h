@@ -1,0 +1,15 @@
+// Decimal numbers as the runtime's conversion reads them: leading blanks, an optional
+// sign, then digits; no digits read 0. Wraps at 32 bits instead of overflowing.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace qz {
+
+int32_t parse_decimal(std::string_view text);
+
+// Case-insensitive comparison of the first `prefix.size()` characters.
+bool starts_with_nocase(std::string_view text, std::string_view prefix);
+
+}  // namespace qz

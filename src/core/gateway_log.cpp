@@ -1,0 +1,97 @@
+#include "core/gateway_log.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "core/clock.h"
+
+namespace qz {
+
+GatewayLog::GatewayLog(std::filesystem::path instance_folder)
+    : folder_(std::move(instance_folder)) {}
+
+void GatewayLog::WriteDailyLog(std::string_view text) {
+  LocalTime t = local_time(clock().now());
+  char name[40];
+  std::snprintf(name, sizeof name, "gsms_%04d%02d%02d.log", t.year, t.month, t.day);
+  std::filesystem::path path = folder_ / "log" / name;
+
+  char stamp[16];
+  std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d ", t.hour, t.minute, t.second);
+  std::string line;
+  line.reserve(text.size() + 10);
+  line.append(stamp).append(text).push_back('\n');
+
+  // O_APPEND makes the single write land whole at the end even with other writers.
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (fd < 0) return;
+  std::size_t done = 0;
+  while (done < line.size()) {
+    ssize_t n = ::write(fd, line.data() + done, line.size() - done);
+    if (n <= 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+}
+
+void GatewayLog::PostWindowLine(const char* prefix, std::string_view text, Colour colour) {
+  WindowSink* sink = window();
+  if (sink == nullptr) return;
+
+  LocalTime t = local_time(clock().now());
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "%02d.%02d.%04d %02d:%02d:%02d ", t.day, t.month, t.year,
+                t.hour, t.minute, t.second);
+  std::string line(stamp);
+  if (prefix != nullptr) line.append(prefix).push_back(' ');
+  line.append(text);
+  if (line.size() > kWindowLineMax) line.resize(kWindowLineMax);
+
+  {
+    std::lock_guard lock(window_log_lock_);
+    int slot = 0;
+    while (slot < kPendingSlots && pending_lines_[slot].has_value()) ++slot;
+    if (slot == kPendingSlots) return;
+    pending_lines_[slot] = std::move(line);
+    pending_colours_[slot] = colour;
+  }
+  sink->notify(kNotifyLogLine);
+}
+
+void GatewayLog::Log(std::string_view text, Colour colour) {
+  WriteDailyLog(text);
+  PostWindowLine(nullptr, text, colour);
+}
+
+void GatewayLog::TraceByte(unsigned char byte) {
+  std::filesystem::path path = folder_ / "qzgsms.log";
+  // Opening without O_CREAT: no file, no tracing.
+  int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  if (fd < 0) return;
+  [[maybe_unused]] ssize_t n = ::write(fd, &byte, 1);
+  ::close(fd);
+}
+
+void GatewayLog::register_window(WindowSink* sink) {
+  window_.store(sink, std::memory_order_release);
+}
+
+std::optional<GatewayLog::PendingLine> GatewayLog::take_pending_line() {
+  std::lock_guard lock(window_log_lock_);
+  for (int slot = 0; slot < kPendingSlots; ++slot) {
+    if (pending_lines_[slot].has_value()) {
+      PendingLine line{std::move(*pending_lines_[slot]), pending_colours_[slot]};
+      pending_lines_[slot].reset();
+      return line;
+    }
+  }
+  return std::nullopt;
+}
+
+void GatewayLog::notify_window(int number) {
+  if (WindowSink* sink = window()) sink->notify(number);
+}
+
+}  // namespace qz

@@ -1,0 +1,38 @@
+#include "modem/response_events.h"
+
+#include "core/clock.h"
+
+namespace qz {
+
+void ResponseEvents::set(ResponseEvent e) {
+  {
+    std::lock_guard lock(mutex_);
+    set_[e] = true;
+  }
+  changed_.notify_all();
+}
+
+void ResponseEvents::clear(ResponseEvent e) {
+  std::lock_guard lock(mutex_);
+  set_[e] = false;
+}
+
+bool ResponseEvents::is_set(ResponseEvent e) const {
+  std::lock_guard lock(mutex_);
+  return set_[e];
+}
+
+bool ResponseEvents::wait(ResponseEvent e, int64_t ms) {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, clock().real_duration(ms), [&] { return set_[e]; });
+}
+
+int ResponseEvents::wait_either(ResponseEvent first, ResponseEvent second, int64_t ms) {
+  std::unique_lock lock(mutex_);
+  changed_.wait_for(lock, clock().real_duration(ms), [&] { return set_[first] || set_[second]; });
+  if (set_[first]) return 0;
+  if (set_[second]) return 1;
+  return -1;
+}
+
+}  // namespace qz

@@ -1,0 +1,45 @@
+// The twelve manual-reset events that the response parser sets for the waiting modem
+// user. Replies are not matched to requests: a user clears what it expects, writes its
+// command and waits. All events share one lock so a user can wait for either of two.
+#pragma once
+
+#include <array>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+
+namespace qz {
+
+enum ResponseEvent : int {
+  OkEvent,
+  ErrorEvent,
+  PinStatusEvent,
+  FunctionalityEvent,
+  MessageFormatEvent,
+  ListLineEvent,
+  ServiceCentreEvent,
+  ConnectEvent,
+  MmsStoredEvent,
+  MmsMaxSizeEvent,
+  MmsSendReportEvent,
+  NoCarrierEvent,
+  kResponseEventCount
+};
+
+class ResponseEvents {
+ public:
+  void set(ResponseEvent e);
+  void clear(ResponseEvent e);
+  bool is_set(ResponseEvent e) const;
+  // True when `e` is or becomes set within `ms` gateway milliseconds.
+  bool wait(ResponseEvent e, int64_t ms);
+  // 0 when `first` is set (also when both are), 1 when only `second` is, -1 on time-out.
+  int wait_either(ResponseEvent first, ResponseEvent second, int64_t ms);
+
+ private:
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  std::array<bool, kResponseEventCount> set_{};
+};
+
+}  // namespace qz
