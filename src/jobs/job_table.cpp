@@ -1,0 +1,80 @@
+#include "jobs/job_table.h"
+
+#include <cstdio>
+#include <new>
+
+#include "core/gateway_log.h"
+
+namespace qz {
+
+JobTable::JobTable(GatewayLog& log) : log_(log) {}
+
+int JobTable::new_alarm(const AlarmJob& job) {
+  std::unique_ptr<AlarmJob> record(new (std::nothrow) AlarmJob(job));
+  if (!record) {
+    log_.WriteDailyLog("** new_alarm ** ERROR: Out of memory");
+    return -1;
+  }
+  record->SentTime = 0;
+  {
+    std::lock_guard lock(JobTableLock);
+    for (int slot = 0; slot < MAX_JOBS; ++slot) {
+      if (!slots[slot]) {
+        slots[slot] = std::move(record);
+        count_.fetch_add(1, std::memory_order_acq_rel);
+        return slot;
+      }
+    }
+  }
+  char line[80];
+  std::snprintf(line, sizeof line, "** new_alarm ** ERROR: jobs overflow (>%d)", MAX_JOBS);
+  log_.WriteDailyLog(line);
+  return -1;
+}
+
+void JobTable::free_alarm(int slot) {
+  if (slot < 0 || slot >= MAX_JOBS) return;
+  {
+    std::lock_guard lock(JobTableLock);
+    if (!slots[slot]) return;
+    slots[slot].reset();
+    count_.fetch_sub(1, std::memory_order_acq_rel);
+  }
+  char line[64];
+  std::snprintf(line, sizeof line, "** free_alarm ** job %d freed", slot);
+  log_.WriteDailyLog(line);
+  show_job_cell(slot, 0, "");
+}
+
+bool JobTable::is_alarm_queued(const AlarmJob& job) {
+  std::lock_guard lock(JobTableLock);
+  for (const auto& queued : slots) {
+    if (queued && queued->Szenario == job.Szenario && queued->PhoneNumber == job.PhoneNumber &&
+        queued->Name == job.Name && queued->Message == job.Message &&
+        queued->AlarmKey == job.AlarmKey && queued->dbentry == job.dbentry &&
+        queued->Rings == job.Rings && queued->ConfirmType == job.ConfirmType &&
+        queued->SendConfirmAck == job.SendConfirmAck) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void JobTable::show_job_cell(int slot, int image, std::string text) {
+  // Only the first JobLimit slots have a cell; the table never holds more jobs.
+  if (slot < 0 || slot >= JobLimit) return;
+  {
+    std::lock_guard lock(cells_mutex_);
+    if (text.size() > 255) text.resize(255);
+    cells_[slot] = JobCell{image, std::move(text)};
+  }
+  log_.notify_window(slot + 1);
+}
+
+JobCell JobTable::job_cell(int slot) const {
+  std::lock_guard lock(cells_mutex_);
+  if (slot < 0 || slot >= JobLimit) return {};
+  return cells_[slot];
+}
+
+}  // namespace qz

@@ -1,0 +1,54 @@
+// The jobs in progress, between the reading of their file and their report. Slot i is
+// also job cell i of the window. Three threads share it: the job reader adds, the
+// processing thread sends and marks Done, the report thread reports and frees.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "jobs/alarm_job.h"
+
+namespace qz {
+
+class GatewayLog;
+
+inline constexpr int MAX_JOBS = 1024;
+// One job per job cell of the window.
+inline constexpr int JobLimit = 30;
+
+struct JobCell {
+  int image = 0;  // 0 idle, 2 sending
+  std::string label;
+};
+
+class JobTable {
+ public:
+  explicit JobTable(GatewayLog& log);
+
+  // Stores a copy in the lowest free slot (SentTime 0) and returns the slot, or -1.
+  int new_alarm(const AlarmJob& job);
+  // Releases the slot's job, logs it and clears its cell; nothing for an empty slot.
+  void free_alarm(int slot);
+  // Whether an equal job (by the duplicate rule) is already in the table.
+  bool is_alarm_queued(const AlarmJob& job);
+  // Stores a cell's look and tells the window (notification slot + 1).
+  void show_job_cell(int slot, int image, std::string text);
+
+  JobCell job_cell(int slot) const;
+  int count() const { return count_.load(std::memory_order_acquire); }
+
+  // Guards the slots and every field the processing thread changes.
+  std::mutex JobTableLock;
+  std::array<std::unique_ptr<AlarmJob>, MAX_JOBS> slots;
+
+ private:
+  GatewayLog& log_;
+  std::atomic<int> count_{0};
+  mutable std::mutex cells_mutex_;
+  std::array<JobCell, JobLimit> cells_;
+};
+
+}  // namespace qz
