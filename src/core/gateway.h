@@ -12,9 +12,12 @@
 #include <thread>
 #include <vector>
 
+#include "core/error_box.h"
 #include "core/event.h"
 #include "core/gateway_log.h"
 #include "core/settings.h"
+#include "jobs/job_table.h"
+#include "jobs/reported_files.h"
 #include "modem/modem_channel.h"
 
 namespace qz {
@@ -36,6 +39,10 @@ class Gateway {
   GatewayLog log;
   std::unique_ptr<SerialPort> port;
   ModemChannel modem;
+  JobTable jobs;
+  ReportedFiles reported;
+  // Report-table errors go here (a box in the window, a red line without one).
+  ErrorBox* error_box = nullptr;
 
   // The SMS service centre read from the SIM (and changed by the operator).
   std::string service_centre_number() const;

@@ -22,6 +22,7 @@ int JobTable::new_alarm(const AlarmJob& job) {
       if (!slots[slot]) {
         slots[slot] = std::move(record);
         count_.fetch_add(1, std::memory_order_acq_rel);
+        job_added_.set();
         return slot;
       }
     }
@@ -69,6 +70,11 @@ void JobTable::show_job_cell(int slot, int image, std::string text) {
     cells_[slot] = JobCell{image, std::move(text)};
   }
   log_.notify_window(slot + 1);
+}
+
+void JobTable::wait_for_new_job(int64_t ms) {
+  job_added_.wait_ms(ms);
+  job_added_.reset();
 }
 
 JobCell JobTable::job_cell(int slot) const {

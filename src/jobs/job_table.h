@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 
+#include "core/event.h"
 #include "jobs/alarm_job.h"
 
 namespace qz {
@@ -38,6 +39,8 @@ class JobTable {
   void show_job_cell(int slot, int image, std::string text);
 
   JobCell job_cell(int slot) const;
+  // The processing thread's pause between passes, cut short when a job is added.
+  void wait_for_new_job(int64_t ms);
   int count() const { return count_.load(std::memory_order_acquire); }
 
   // Guards the slots and every field the processing thread changes.
@@ -47,6 +50,7 @@ class JobTable {
  private:
   GatewayLog& log_;
   std::atomic<int> count_{0};
+  ManualResetEvent job_added_;
   mutable std::mutex cells_mutex_;
   std::array<JobCell, JobLimit> cells_;
 };

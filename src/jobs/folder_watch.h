@@ -1,0 +1,35 @@
+// Wakes the job reader when a file in the watch folder was written (closed after writing
+// or moved in). The reader rescans on time-out as well, so a lost wake-up costs at most
+// one WatchTimeout.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace qz {
+
+class FolderWatch {
+ public:
+  explicit FolderWatch(const std::filesystem::path& folder);
+  ~FolderWatch();
+  FolderWatch(const FolderWatch&) = delete;
+  FolderWatch& operator=(const FolderWatch&) = delete;
+
+  // False when the folder cannot be watched; waits then last their whole time-out.
+  bool active() const;
+  // Waits up to `ms` gateway milliseconds for a change; true when one came.
+  bool wait(int64_t ms);
+
+ private:
+  int fd_ = -1;
+};
+
+// The names of the regular files in `folder` that match the Windows-style `mask`
+// ("*.sms"), without regard to case, sorted by name.
+std::vector<std::string> list_matching_files(const std::filesystem::path& folder,
+                                             const std::string& mask);
+
+}  // namespace qz

@@ -1,0 +1,18 @@
+// SMS submission in text mode and the SMS service centre.
+#pragma once
+
+#include <string_view>
+
+namespace qz {
+
+class Gateway;
+
+// Sends `text` (ISO 8859-1) to `number` as one or more SMS; `flash` > 0 asks for a flash
+// SMS. 0 when every part was accepted (an empty text counts), -1 at the first failure.
+int send_sms(Gateway& gateway, std::string_view number, std::string_view text, int flash);
+
+// Writes the gateway's service centre into the modem and reads it back. 0 when the modem
+// acknowledged the new address, -1 when it did not.
+int set_smsc(Gateway& gateway);
+
+}  // namespace qz

@@ -1,0 +1,55 @@
+#include "modem/voice_call.h"
+
+#include <mutex>
+#include <string>
+
+#include "core/colours.h"
+#include "core/gateway.h"
+#include "modem/phone_number.h"
+
+namespace qz {
+
+int voice_call(Gateway& g, std::string_view number_text) {
+  const int hold_seconds = g.settings.VoiceCallDuration;
+  ModemChannel& m = g.modem;
+  std::string number(number_text);
+  std::lock_guard modem_lock(m.ModemLock);
+
+  if (!is_dialable(number)) {
+    g.log.Log("Invalid tel number " + number, kRed);
+    return -1;
+  }
+
+  m.events.clear(OkEvent);
+  m.SendCommand("at+colp=", "1\r");
+  if (m.WaitOk(5000) != 0) {
+    g.log.WriteDailyLog("No answer from command \"at+colp=1\"");
+    return -1;
+  }
+
+  // With connected-line identification on, OK to the dial means the call was answered.
+  m.events.clear(OkEvent);
+  m.SendCommand("atd", number + ";\r");
+  if (m.WaitOk(30000) != 0) {
+    g.log.WriteDailyLog("Unable to call number " + number + " (\"ATD" + number + ";\" no response)");
+    return -1;
+  }
+
+  for (int second = 0; second < hold_seconds; ++second) {
+    m.events.clear(NoCarrierEvent);
+    if (m.events.wait(NoCarrierEvent, 1000)) {
+      g.log.WriteDailyLog("Connection broken with number " + number);
+      return -1;
+    }
+  }
+
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    m.events.clear(OkEvent);
+    m.SendCommand("at+chup", "\r");
+    if (m.WaitOk(5000) == 0) return 0;
+  }
+  g.log.WriteDailyLog("Unable to hang up (called number " + number + ")");
+  return -1;
+}
+
+}  // namespace qz

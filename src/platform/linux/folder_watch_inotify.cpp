@@ -1,0 +1,59 @@
+#include <fnmatch.h>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+
+#include "core/clock.h"
+#include "jobs/folder_watch.h"
+
+namespace qz {
+
+FolderWatch::FolderWatch(const std::filesystem::path& folder) {
+  fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (fd_ < 0) return;
+  if (inotify_add_watch(fd_, folder.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO) < 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+}
+
+FolderWatch::~FolderWatch() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool FolderWatch::active() const { return fd_ >= 0; }
+
+bool FolderWatch::wait(int64_t ms) {
+  auto real = std::chrono::duration_cast<std::chrono::milliseconds>(clock().real_duration(ms));
+  int timeout = static_cast<int>(std::max<int64_t>(real.count(), ms > 0 ? 1 : 0));
+  if (fd_ < 0) {
+    clock().sleep_ms(ms);
+    return false;
+  }
+  pollfd p{fd_, POLLIN, 0};
+  if (::poll(&p, 1, timeout) <= 0) return false;
+  // Several changes between two scans are one reason to scan.
+  alignas(inotify_event) char buf[4096];
+  while (::read(fd_, buf, sizeof buf) > 0) {
+  }
+  return true;
+}
+
+std::vector<std::string> list_matching_files(const std::filesystem::path& folder,
+                                             const std::string& mask) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code type_ec;
+    if (!it->is_regular_file(type_ec)) continue;
+    std::string name = it->path().filename().string();
+    if (fnmatch(mask.c_str(), name.c_str(), FNM_CASEFOLD) == 0) names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace qz
