@@ -5,8 +5,11 @@
 //    returned without them; the first matching section and key win; a line without
 //    '=' is never a key;
 //  - bytes pass through unchanged (job files are ISO 8859-1);
-//  - a write replaces the file atomically (temporary file in the same folder, then
-//    rename) and keeps every other line, comment and line ending as it was.
+//  - a write replaces the file atomically (temporary file in the same folder, synced,
+//    then renamed over the original) and keeps every other line, comment, byte and line
+//    ending as it was; writers within the process are serialised, so concurrent writes
+//    to one file never lose each other's update.
+// A missing or unreadable file reads as empty, so every read gives its default.
 #pragma once
 
 #include <cstddef>
@@ -30,24 +33,30 @@ class ProfileFile {
   int32_t read_int(std::string_view section, std::string_view key, int32_t default_value) const;
 
   // At most capacity - 1 characters; the default (also cut) when the key is missing.
+  // A key that is present with an empty value reads as empty, not as the default.
   std::string read_text(std::string_view section, std::string_view key,
                         std::string_view default_value, std::size_t capacity) const;
 
   // Creates the file, the section (appended at the end) and the key (at the end of its
   // section) as needed, or replaces the value in place. A file created here is readable
-  // by its owner only. Returns false when the file could not be written.
+  // by its owner only; an existing file keeps its mode. Returns false, leaving the file
+  // as it was, when it could not be written or when a name or the value holds a line
+  // break, or a name that could not be read back (']' in a section, '=' in a key or a
+  // key beginning with '[').
   bool write_text(std::string_view section, std::string_view key, std::string_view value);
 
   // The file that is (or would be) used now.
   std::filesystem::path path() const;
 
  private:
-  std::filesystem::path folder_;
+  std::filesystem::path folder_;  // or the whole path when name_ is not used
   std::string name_;
+  bool in_folder_ = false;
 };
 
-// The existing entry of `folder` whose name equals `name` without regard to case, or
-// folder / name when there is none.
+// The existing entry of `folder` whose name equals `name` without regard to (ASCII)
+// case, or folder / name when there is none. An entry spelt exactly as `name` comes
+// first; among other spellings, the first in byte order, so the choice is stable.
 std::filesystem::path resolve_name_in_folder(const std::filesystem::path& folder,
                                              std::string_view name);
 

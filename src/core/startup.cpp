@@ -2,6 +2,9 @@
 
 #include "core/colours.h"
 #include "core/gateway.h"
+#include "jobs/job_threads.h"
+#include "modem/incoming.h"
+#include "modem/signal_thread.h"
 
 namespace qz {
 
@@ -14,9 +17,15 @@ uint32_t nth_processor_mask(uint32_t process_mask, int n) {
 }
 
 void start_worker_threads(Gateway& g) {
-  // The threads of the alarm path and the modem services join here as they are built,
-  // in their fixed order: report, processing, job reader, incoming, signal.
-  (void)g;
+  auto start = [&g](void (*body)(Gateway&), const char* started) {
+    g.start_worker([&g, body] { body(g); });
+    g.log.Log(started, kBlue);
+  };
+  start(ReportThread, "ReportThread started");
+  start(ProcessingThread, "ProcessingThread started");
+  start(ReadJobsThread, "ReadJobsThread started");
+  if (g.settings.IncomingEnable != 0) start(IncomingThread, "IncomingThread started");
+  start(SignalThread, "SignalThread started");
 }
 
 }  // namespace qz

@@ -1,0 +1,29 @@
+// Received SMS: polled from the modem's storage, each handed with its sender to the
+// command of CmdLineFormat, then deleted from the modem.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qz {
+
+class Gateway;
+
+struct ListedMessage {
+  int index = 0;
+  std::string sender;  // the third field of the header, quotes kept
+  std::string text;    // still in the GSM alphabet; lines joined by "\r", ending with "\r"
+};
+
+// Cuts a captured "+CMGL" listing into its messages. Never reads outside `capture`; an
+// entry whose header lacks its third comma or its line end is passed over.
+std::vector<ListedMessage> parse_listing(std::string_view capture);
+
+void IncomingThread(Gateway& gateway);
+
+// Converts the text from the GSM alphabet and starts the command with the sender and
+// the text as two arguments. False when the command could not be started.
+bool run_incoming(Gateway& gateway, const std::string& sender, std::string text);
+
+}  // namespace qz

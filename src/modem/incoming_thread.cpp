@@ -1,0 +1,116 @@
+#include <cstdio>
+#include <mutex>
+
+#include "core/decimal.h"
+#include "core/gateway.h"
+#include "modem/incoming.h"
+
+namespace qz {
+
+namespace {
+
+constexpr std::string_view kHeader = "+CMGL:";
+
+// The listing forms the modem may take: numeric status 4, "ALL" or "all".
+struct ListingForm {
+  bool numeric = true;
+  bool capital = true;
+  const char* argument() const {
+    if (numeric) return "=4\r";
+    return capital ? "=\"ALL\"\r" : "=\"all\"\r";
+  }
+};
+
+void delete_message(ModemChannel& m, int index, int64_t wait_ms, bool ok_only) {
+  m.events.clear(OkEvent);
+  m.events.clear(ErrorEvent);
+  m.SendCommand("at+cmgd", "=" + std::to_string(index) + "\r");
+  if (ok_only) m.WaitOk(wait_ms);
+  else m.WaitOkOrError(wait_ms);
+}
+
+// Lists the storage and hands each message on; the reply: 0 OK, 1 ERROR, -1 none.
+int list_and_hand_on(Gateway& g, const ListingForm& form) {
+  ModemChannel& m = g.modem;
+  m.start_list_capture();
+  m.events.clear(OkEvent);
+  m.events.clear(ErrorEvent);
+  m.SendCommand("at+cmgl", form.argument());
+  int reply = m.WaitOkOrError(15000);
+  std::string capture = m.stop_capture();
+  if (reply != 0) return reply;
+  for (const ListedMessage& message : parse_listing(capture)) {
+    // A message whose command could not start stays in the modem for a later poll.
+    if (run_incoming(g, message.sender, message.text)) delete_message(m, message.index, 1000, true);
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::vector<ListedMessage> parse_listing(std::string_view capture) {
+  std::vector<ListedMessage> messages;
+  std::size_t start = capture.find(kHeader);
+  while (start != std::string_view::npos) {
+    std::size_t s = start + kHeader.size();
+    std::size_t next = s + kHeader.size() <= capture.size() ? capture.find(kHeader, s + kHeader.size())
+                                                            : std::string_view::npos;
+    std::string_view entry = capture.substr(s, next == std::string_view::npos ? next : next - s);
+
+    std::size_t first = entry.find(',');
+    std::size_t second = first == std::string_view::npos ? first : entry.find(',', first + 1);
+    std::size_t third = second == std::string_view::npos ? second : entry.find(',', second + 1);
+    std::size_t line_end = third == std::string_view::npos ? third : entry.find('\r', third);
+    if (line_end != std::string_view::npos) {
+      ListedMessage message;
+      message.index = parse_decimal(entry);
+      message.sender = std::string(entry.substr(second + 1, third - second - 1));
+      message.text = std::string(entry.substr(line_end + 1));
+      messages.push_back(std::move(message));
+    }
+    start = next;
+  }
+  return messages;
+}
+
+void IncomingThread(Gateway& g) {
+  ModemChannel& m = g.modem;
+  ListingForm form;
+
+  std::unique_lock modem_lock(m.ModemLock);
+  m.events.clear(ListLineEvent);
+  m.SendCommand("at+cmgl", "=?\r");
+  if (m.events.wait(ListLineEvent, 5000)) {
+    std::string forms = m.ListLine();
+    if (forms.find("all") != std::string::npos) form.numeric = form.capital = false;
+    if (forms.find("ALL") != std::string::npos) {
+      form.numeric = false;
+      form.capital = true;
+    }
+  }
+
+  int failures = 0;
+  for (;;) {
+    modem_lock.unlock();
+    if (!g.sleep_ms(15000)) return;
+    modem_lock.lock();
+
+    int reply = list_and_hand_on(g, form);
+    if (reply == 1) {
+      // The form may simply have been the wrong guess: list again at once in the other.
+      form.numeric = !form.numeric;
+      ++failures;
+      reply = list_and_hand_on(g, form);
+      if (reply == 1) form.numeric = !form.numeric;
+    }
+    if (reply == 0) {
+      failures = 0;
+    } else if (++failures >= 2) {
+      // Only a storage that cannot be listed at all is cleaned; messages in it are lost.
+      for (int n = 9; n >= 1; --n) delete_message(m, n, 2000, false);
+      failures = 0;
+    }
+  }
+}
+
+}  // namespace qz

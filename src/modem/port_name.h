@@ -1,0 +1,16 @@
+// The `Port` setting names the modem's serial device. Settings written for the original
+// platform say "COM2"; on Linux that is the second on-board UART, /dev/ttyS1.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace qz {
+
+// "COM1" … "COM256" (any case, also written "\\.\COMn" or with a trailing colon) name
+// /dev/ttyS0 … /dev/ttyS255. Anything else is a device path and is used as it is, so
+// /dev/ttyUSB0 and /dev/serial/by-id/… work directly. A number out of range or with a
+// leading zero is not a COM name and so stays a path, which the open then fails to find.
+std::string device_path_for_port(std::string_view port);
+
+}  // namespace qz

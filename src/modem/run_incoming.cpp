@@ -1,0 +1,30 @@
+#include <cstdio>
+
+#include "core/colours.h"
+#include "core/gateway.h"
+#include "modem/child_process.h"
+#include "modem/command_line.h"
+#include "modem/gsm_charset.h"
+#include "modem/incoming.h"
+
+namespace qz {
+
+bool run_incoming(Gateway& g, const std::string& sender, std::string text) {
+  text = from_gsm(text);
+
+  // The sender and the text each stay inside their own argument: nothing in a received
+  // message is interpreted.
+  ChildProcess command(build_argv(g.settings.CmdLineFormat, {sender, text}), g.folder);
+  bool started = command.start(true, true);
+  if (started) command.detach();
+
+  char line[256];
+  std::snprintf(line, sizeof line, "'%s' command received from %s", text.c_str(), sender.c_str());
+  g.log.Log(line, kBlue);
+  if (!started) {
+    g.log.Log("Could not start " + command.command_line() + ": " + command.error(), kRed);
+  }
+  return started;
+}
+
+}  // namespace qz

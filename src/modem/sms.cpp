@@ -1,0 +1,110 @@
+#include "modem/sms.h"
+
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+#include "core/clock.h"
+#include "core/colours.h"
+#include "core/gateway.h"
+#include "modem/gsm_charset.h"
+#include "modem/phone_number.h"
+#include "modem/service_centre.h"
+
+namespace qz {
+
+namespace {
+
+constexpr std::size_t kMaxTextLength = 2047;
+// The room the "at+cmgs" argument leaves for the number.
+constexpr std::size_t kMaxNumberLength = 47;
+
+int timed_out(Gateway& g, int step) {
+  char line[64];
+  std::snprintf(line, sizeof line, "Timed-out waiting for modem response [%d]", step);
+  g.log.WriteDailyLog(line);
+  return -1;
+}
+
+}  // namespace
+
+int send_sms(Gateway& g, std::string_view number, std::string_view text, int flash) {
+  ModemChannel& m = g.modem;
+  std::lock_guard modem_lock(m.ModemLock);
+
+  std::string dial = without_blanks(number);
+  if (!is_dialable(dial) || dial.size() > kMaxNumberLength) {
+    g.log.Log("Invalid tel number " + std::string(number), kRed);
+    return -1;
+  }
+  clock().sleep_ms(50);
+
+  m.events.clear(OkEvent);
+  m.SendCommand("at+csmp", flash > 0 ? "=17,167,0,16\r" : "=17,167,0,0\r");
+  if (m.WaitOk(5000) != 0) return timed_out(g, 0);
+
+  std::string body(text.substr(0, kMaxTextLength));
+  std::size_t limit = g.settings.MaxMsgLength > 0 ? static_cast<std::size_t>(g.settings.MaxMsgLength) : 0;
+  if (body.size() > limit) body.resize(limit);
+
+  std::size_t part_length = 160;
+  for (unsigned char c : body) {
+    if (c >= 0x80) {
+      part_length = 140;
+      break;
+    }
+  }
+
+  for (std::size_t offset = 0; offset < body.size(); offset += part_length) {
+    m.SendCommand("at+cmgs", "=\"" + dial + "\"\r");
+    // The prompt "> " ends with no line end: it is seen only in the line being assembled.
+    bool prompted = false;
+    for (int look = 0; look < 50 && !prompted; ++look) {
+      prompted = m.PartialLineStartsWith("> ");
+      if (!prompted) clock().sleep_ms(100);
+    }
+    if (!prompted) return timed_out(g, 1);
+
+    std::size_t end = std::min(body.size(), offset + part_length);
+    for (std::size_t i = offset; i < end; ++i) {
+      unsigned char gsm = to_gsm(static_cast<unsigned char>(body[i]));
+      m.WriteRaw(&gsm, 1);
+    }
+    m.events.clear(OkEvent);
+    m.events.clear(ErrorEvent);
+    const unsigned char ctrl_z = 0x1A;
+    m.WriteRaw(&ctrl_z, 1);
+    if (m.WaitOkOrError(30000) != 0) return timed_out(g, 2);
+  }
+  return 0;
+}
+
+int set_smsc(Gateway& g) {
+  ModemChannel& m = g.modem;
+  std::lock_guard modem_lock(m.ModemLock);
+
+  std::string number = g.service_centre_number();
+  if (!is_dialable(number)) {
+    g.log.Log("Invalid tel number " + number, kRed);
+    return -1;
+  }
+  m.events.clear(OkEvent);
+  m.SendCommand("at+csca", "=\"" + number + "\"," + std::to_string(g.service_centre_type()) + "\r");
+  if (m.WaitOk(2000) != 0) return -1;
+  g.log.Log("SMSC parameters updated", kGrey);
+
+  g.set_service_centre("", g.service_centre_type());
+  m.events.clear(ServiceCentreEvent);
+  m.SendCommand("at+csca", "?\r");
+  if (m.events.wait(ServiceCentreEvent, 5000)) {
+    ServiceCentre sc = parse_service_centre_reply(m.ServiceCentreReply());
+    g.set_service_centre(sc.number, sc.type.value_or(g.service_centre_type()));
+  }
+  char line[256];
+  std::snprintf(line, sizeof line, "New SMSC parameters : '%s' [%d]",
+                g.service_centre_number().c_str(), g.service_centre_type());
+  g.log.Log(line, kGrey);
+  return 0;
+}
+
+}  // namespace qz

@@ -1,0 +1,455 @@
+// The serial port on a Linux terminal device.
+//
+// The descriptor stays non-blocking for its whole life and every wait is a poll() with a
+// time-out, so a thread never sits inside read() or write(): the input thread waits for
+// bytes while another thread writes a command, and neither takes a lock the other needs.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+
+#include "core/clock.h"
+#include "modem/serial_port.h"
+#include "platform/linux/serial_rate_linux.h"
+#include "platform/linux/serial_termios_linux.h"
+
+namespace qz {
+
+namespace serial_termios {
+
+void make_raw(termios& t) {
+  t.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL |
+                                      IXON | IXOFF | IXANY | INPCK);
+  t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+  t.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+  t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB);
+#ifdef CMSPAR
+  t.c_cflag &= ~static_cast<tcflag_t>(CMSPAR);
+#endif
+#ifdef CRTSCTS
+  t.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
+#endif
+  // CLOCAL: a modem that drops carrier must not hang up the line under us.
+  t.c_cflag |= CS8 | CREAD | CLOCAL;
+  // With the descriptor non-blocking, VMIN 1 makes an empty read report EAGAIN rather
+  // than 0, which stays reserved for a line that hung up.
+  t.c_cc[VMIN] = 1;
+  t.c_cc[VTIME] = 0;
+}
+
+bool set_framing(termios& t, const LineSettings& s) {
+  termios n = t;
+  n.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB);
+#ifdef CMSPAR
+  n.c_cflag &= ~static_cast<tcflag_t>(CMSPAR);
+#endif
+#ifdef CRTSCTS
+  n.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
+#endif
+  n.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+
+  switch (s.data_bits) {
+    case 5: n.c_cflag |= CS5; break;
+    case 6: n.c_cflag |= CS6; break;
+    case 7: n.c_cflag |= CS7; break;
+    case 8: n.c_cflag |= CS8; break;
+    default: return false;
+  }
+
+  switch (s.parity) {
+    case Parity::None: break;
+    case Parity::Even: n.c_cflag |= PARENB; break;
+    case Parity::Odd: n.c_cflag |= PARENB | PARODD; break;
+#ifdef CMSPAR
+    // With CMSPAR the parity bit is constant: PARODD makes it 1 (mark), else 0 (space).
+    case Parity::Mark: n.c_cflag |= PARENB | CMSPAR | PARODD; break;
+    case Parity::Space: n.c_cflag |= PARENB | CMSPAR; break;
+#else
+    case Parity::Mark:
+    case Parity::Space: return false;
+#endif
+  }
+
+  // A UART sends 1.5 stop bits for CSTOPB with 5 data bits, 2 otherwise.
+  if (s.stop_bits != StopBits::One) n.c_cflag |= CSTOPB;
+
+  switch (s.flow) {
+    case FlowControl::None: break;
+    case FlowControl::XonXoff:
+      n.c_iflag |= IXON | IXOFF;
+      n.c_cc[VSTART] = 0x11;
+      n.c_cc[VSTOP] = 0x13;
+      break;
+    case FlowControl::Hardware:
+#ifdef CRTSCTS
+      n.c_cflag |= CRTSCTS;
+      break;
+#else
+      return false;
+#endif
+  }
+  t = n;
+  return true;
+}
+
+LineSettings framing_of(const termios& t) {
+  LineSettings s;
+  s.baud_rate = 0;
+  switch (t.c_cflag & CSIZE) {
+    case CS5: s.data_bits = 5; break;
+    case CS6: s.data_bits = 6; break;
+    case CS7: s.data_bits = 7; break;
+    default: s.data_bits = 8; break;
+  }
+  if ((t.c_cflag & PARENB) == 0) {
+    s.parity = Parity::None;
+  } else {
+    bool odd = (t.c_cflag & PARODD) != 0;
+    bool constant = false;
+#ifdef CMSPAR
+    constant = (t.c_cflag & CMSPAR) != 0;
+#endif
+    if (constant) s.parity = odd ? Parity::Mark : Parity::Space;
+    else s.parity = odd ? Parity::Odd : Parity::Even;
+  }
+  if ((t.c_cflag & CSTOPB) == 0) s.stop_bits = StopBits::One;
+  else s.stop_bits = s.data_bits == 5 ? StopBits::OneAndHalf : StopBits::Two;
+  s.flow = FlowControl::None;
+#ifdef CRTSCTS
+  if (t.c_cflag & CRTSCTS) s.flow = FlowControl::Hardware;
+#endif
+  if (t.c_iflag & IXON) s.flow = FlowControl::XonXoff;
+  return s;
+}
+
+std::optional<speed_t> standard_speed(uint32_t rate) {
+  struct Entry {
+    uint32_t rate;
+    speed_t code;
+  };
+  static constexpr Entry kRates[] = {
+      {50, B50},         {75, B75},         {110, B110},         {134, B134},
+      {150, B150},       {200, B200},       {300, B300},         {600, B600},
+      {1200, B1200},     {1800, B1800},     {2400, B2400},       {4800, B4800},
+      {9600, B9600},     {19200, B19200},   {38400, B38400},     {57600, B57600},
+      {115200, B115200}, {230400, B230400},
+#ifdef B460800
+      {460800, B460800},
+#endif
+#ifdef B500000
+      {500000, B500000},
+#endif
+#ifdef B576000
+      {576000, B576000},
+#endif
+#ifdef B921600
+      {921600, B921600},
+#endif
+#ifdef B1000000
+      {1000000, B1000000},
+#endif
+#ifdef B1152000
+      {1152000, B1152000},
+#endif
+#ifdef B1500000
+      {1500000, B1500000},
+#endif
+#ifdef B2000000
+      {2000000, B2000000},
+#endif
+#ifdef B2500000
+      {2500000, B2500000},
+#endif
+#ifdef B3000000
+      {3000000, B3000000},
+#endif
+#ifdef B3500000
+      {3500000, B3500000},
+#endif
+#ifdef B4000000
+      {4000000, B4000000},
+#endif
+  };
+  for (const Entry& e : kRates) {
+    if (e.rate == rate) return e.code;
+  }
+  return std::nullopt;
+}
+
+}  // namespace serial_termios
+
+namespace {
+
+using Steady = std::chrono::steady_clock;
+
+// Longest single wait, about 24 days: far beyond any time-out the gateway sets, and small
+// enough that unit × 10 × count cannot overflow on its way through the clock.
+constexpr int64_t kMaxWaitMs = INT_MAX;
+
+int64_t wait_ms(int64_t t_ms, int64_t factor, int64_t extra) {
+  if (t_ms <= 0) return 0;
+  if (factor > (kMaxWaitMs - extra) / t_ms) return kMaxWaitMs;
+  return std::min(kMaxWaitMs, t_ms * factor + extra);
+}
+
+Steady::time_point deadline_after(int64_t gateway_ms) {
+  return Steady::now() + std::chrono::duration_cast<Steady::duration>(clock().real_duration(gateway_ms));
+}
+
+// The poll() argument for a wait until `deadline`: 0 once it has passed, at least 1 ms
+// before that (so a short wait does not turn into a busy loop), -1 for no deadline.
+int poll_timeout(Steady::time_point deadline) {
+  if (deadline == Steady::time_point::max()) return -1;
+  auto left = deadline - Steady::now();
+  if (left <= Steady::duration::zero()) return 0;
+  auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+  return static_cast<int>(std::clamp<int64_t>(ms, 1, INT_MAX));
+}
+
+// Puts `s` (rate included) on the line. Nothing changes when the device does not end up
+// at the asked rate: the previous settings are written back and the result is false.
+// The framing is the driver's to honour; a pseudo-terminal, for one, always stays 8N1.
+bool apply_line_settings(int fd, const LineSettings& s, int& error) {
+  termios old{};
+  if (tcgetattr(fd, &old) != 0) {
+    error = errno;
+    return false;
+  }
+  termios t = old;
+  if (!serial_termios::set_framing(t, s)) {
+    error = EINVAL;
+    return false;
+  }
+  std::optional<speed_t> code = serial_termios::standard_speed(s.baud_rate);
+  if (!code && !serial_rate::any_rate_supported()) {
+    error = EINVAL;
+    return false;
+  }
+  // A rate outside the fixed set reads back as a code not in the table; remember the
+  // rate itself so it can be put back.
+  std::optional<uint32_t> old_rate;
+  if (!serial_termios::standard_speed(0) && !code) old_rate = serial_rate::current_rate(fd);
+
+  auto restore = [&](int why) {
+    tcsetattr(fd, TCSANOW, &old);
+    if (old_rate) serial_rate::set_any_rate(fd, *old_rate);
+    error = why;
+    return false;
+  };
+
+  if (code) {
+    cfsetispeed(&t, *code);
+    cfsetospeed(&t, *code);
+  }
+  if (tcsetattr(fd, TCSANOW, &t) != 0) return restore(errno);
+  if (!code && !serial_rate::set_any_rate(fd, s.baud_rate)) return restore(errno ? errno : EINVAL);
+
+  // A driver that cannot run at a rate falls back to another one and says so in what it
+  // reports; that is a refusal.
+  termios now{};
+  if (tcgetattr(fd, &now) != 0) return restore(errno);
+  if (code) {
+    if (cfgetospeed(&now) != *code) return restore(EINVAL);
+  } else {
+    std::optional<uint32_t> rate = serial_rate::current_rate(fd);
+    // Within the 3 % a UART tolerates: some drivers report the rate their divisor gives.
+    if (!rate || std::llabs(static_cast<long long>(*rate) - static_cast<long long>(s.baud_rate)) * 100 >
+                     static_cast<long long>(s.baud_rate) * 3) {
+      return restore(EINVAL);
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+SerialPort::SerialPort(std::string_view device) : device_(device) {}
+
+SerialPort::~SerialPort() {
+  int fd = fd_.exchange(-1);
+  if (fd >= 0) {
+    // The exclusive flag belongs to the terminal, not to our descriptor: drop it so the
+    // device is free again once we are gone. Closing releases the flock.
+    ioctl(fd, TIOCNXCL);
+    ::close(fd);
+  }
+}
+
+int SerialPort::Open() {
+  if (fd_.load() >= 0) return 1;
+
+  // O_NONBLOCK also keeps open() from waiting for carrier on a line without CLOCAL yet.
+  int fd = ::open(device_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    last_error_ = errno;
+    return 0;
+  }
+  auto fail = [&](int error) {
+    ::close(fd);
+    last_error_ = error;
+    return 0;
+  };
+  if (!isatty(fd)) return fail(ENOTTY);
+  // TIOCEXCL turns away later opens by anyone without privilege; the flock also turns away
+  // a privileged second gateway and any program that locks the device the same way.
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) return fail(errno == EWOULDBLOCK ? EBUSY : errno);
+  if (ioctl(fd, TIOCEXCL) != 0) return fail(errno);
+
+  termios t{};
+  if (tcgetattr(fd, &t) != 0) return fail(errno);
+  serial_termios::make_raw(t);
+  if (tcsetattr(fd, TCSANOW, &t) != 0) {
+    int error = errno;
+    ioctl(fd, TIOCNXCL);
+    return fail(error);
+  }
+
+  if (stored_.baud_rate != 0) {
+    // Flow control is not among the stored settings; the line keeps it off.
+    LineSettings again = stored_;
+    again.flow = FlowControl::None;
+    int error = 0;
+    if (!apply_line_settings(fd, again, error)) last_error_ = error;
+  }
+  fd_.store(fd);
+  SetTimeouts(500);
+  Purge();
+  return 1;
+}
+
+bool SerialPort::Configure(std::string_view mode) {
+  int fd = fd_.load();
+  if (fd < 0) {
+    last_error_ = EBADF;
+    return false;
+  }
+  termios current{};
+  if (tcgetattr(fd, &current) != 0) {
+    last_error_ = errno;
+    return false;
+  }
+  LineSettings base = serial_termios::framing_of(current);
+  base.baud_rate = stored_.baud_rate;
+  std::optional<LineSettings> wanted = parse_mode_string(mode, base);
+  if (!wanted) {
+    last_error_ = EINVAL;
+    return false;
+  }
+  int error = 0;
+  if (!apply_line_settings(fd, *wanted, error)) {
+    last_error_ = error;
+    return false;
+  }
+  stored_.baud_rate = wanted->baud_rate;
+  stored_.data_bits = wanted->data_bits;
+  stored_.parity = wanted->parity;
+  stored_.stop_bits = wanted->stop_bits;
+  return true;
+}
+
+void SerialPort::SetTimeouts(int unit) { unit_.store(unit < 0 ? 0 : unit); }
+
+int SerialPort::Read(void* buffer, int count) {
+  int fd = fd_.load();
+  if (fd < 0 || count < 0 || (buffer == nullptr && count > 0)) return -1;
+  if (count == 0) return 0;
+
+  auto* bytes = static_cast<unsigned char*>(buffer);
+  const int64_t t = static_cast<int64_t>(unit_.load()) * 10;
+  const bool timed = t > 0;
+  // t per byte asked for in all, and t of silence after a byte ends the read early.
+  const Steady::time_point total = timed ? deadline_after(wait_ms(t, count, 0)) : Steady::time_point::max();
+  const Steady::duration gap =
+      timed ? std::chrono::duration_cast<Steady::duration>(clock().real_duration(t)) : Steady::duration::zero();
+  Steady::time_point deadline = total;
+
+  auto fail = [&](int error, int got) {
+    last_error_ = error;
+    return got > 0 ? got : -1;  // bytes already read are handed over, not lost
+  };
+
+  int got = 0;
+  while (got < count) {
+    int wait = poll_timeout(deadline);
+    if (wait == 0) break;
+    pollfd p{fd, POLLIN, 0};
+    int r = ::poll(&p, 1, wait);
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return fail(errno, got);
+    }
+    if (r == 0) continue;  // the deadline is checked at the top
+    if (p.revents & POLLNVAL) return fail(EBADF, got);
+    ssize_t n = ::read(fd, bytes + got, static_cast<size_t>(count - got));
+    if (n > 0) {
+      got += static_cast<int>(n);
+      if (timed) deadline = std::min(total, Steady::now() + gap);
+      continue;
+    }
+    if (n == 0) return fail(EIO, got);  // the line hung up
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      // Nothing to read although poll woke us: harmless unless the line is gone.
+      if (p.revents & (POLLHUP | POLLERR)) return fail(EIO, got);
+      continue;
+    }
+    return fail(errno, got);
+  }
+  return got;
+}
+
+int SerialPort::Write(const void* buffer, int count) {
+  int fd = fd_.load();
+  if (fd < 0 || count < 0 || (buffer == nullptr && count > 0)) return -1;
+  if (count == 0) return 0;
+
+  const auto* bytes = static_cast<const unsigned char*>(buffer);
+  const int64_t t = static_cast<int64_t>(unit_.load()) * 10;
+  const Steady::time_point deadline =
+      t > 0 ? deadline_after(wait_ms(t, count, t)) : Steady::time_point::max();
+
+  int done = 0;
+  while (done < count) {
+    ssize_t n = ::write(fd, bytes + done, static_cast<size_t>(count - done));
+    if (n > 0) {
+      done += static_cast<int>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+      last_error_ = errno;
+      return -1;
+    }
+    // The driver's buffer is full (the line is slow or held by flow control): wait for room.
+    int wait = poll_timeout(deadline);
+    if (wait == 0) break;
+    pollfd p{fd, POLLOUT, 0};
+    int r = ::poll(&p, 1, wait);
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      last_error_ = errno;
+      return -1;
+    }
+    if (r > 0 && (p.revents & POLLOUT) == 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL))) {
+      last_error_ = (p.revents & POLLNVAL) ? EBADF : EIO;
+      return -1;
+    }
+  }
+  return done;
+}
+
+void SerialPort::Purge() {
+  int fd = fd_.load();
+  if (fd >= 0) tcflush(fd, TCIOFLUSH);
+}
+
+}  // namespace qz
