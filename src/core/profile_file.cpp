@@ -315,8 +315,7 @@ bool replace_file(const fs::path& target, std::string_view bytes, const struct s
       (existing->st_uid != ::geteuid() || existing->st_gid != ::getegid())) {
     // Keep the owner where we are allowed to; otherwise the file becomes ours, as any
     // rewrite by its reader would.
-    if (::fchown(fd, existing->st_uid, existing->st_gid) != 0) {
-    }
+    [[maybe_unused]] int owner_kept = ::fchown(fd, existing->st_uid, existing->st_gid);
   }
   ok = ok && write_all(fd, bytes) && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;

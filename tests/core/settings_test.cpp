@@ -96,7 +96,7 @@ TEST_F(SettingsTest, ValuesInTheFileWinAndOnlyTheMarkerAndTheLengthLimitAreCheck
 }
 
 TEST_F(SettingsTest, JobFoldersAreCreatedOneLevelDeepInTheInstanceFolder) {
-  write_ini("WatchPath=C:\\jobs\nDonePath=jobs\\done\nErrorPath=missing\\parent\\error\n");
+  write_ini("WatchPath=jobs\nDonePath=jobs\\done\nErrorPath=missing\\parent\\error\n");
   ReadSettings(file, s, folder.path());
   EXPECT_TRUE(std::filesystem::is_directory(folder / "jobs"));
   EXPECT_TRUE(std::filesystem::is_directory(folder / "jobs/done"));
