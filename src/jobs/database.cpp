@@ -124,7 +124,6 @@ int CDatabase::Open(const std::string& path) {
     return 0;
   }
   fd_ = fd;
-  path_ = path;
   std::string fault = load_header();
   if (!fault.empty()) {
     Close();
@@ -222,7 +221,6 @@ int CDatabase::Close() {
   fields_.clear();
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
-  path_.clear();
   header_length_ = record_length_ = record_count_ = 0;
   current_ = 0;
   return 1;
@@ -350,7 +348,9 @@ int CDatabase::Find(const std::string& name, const std::string& value) {
 // record, so a failed Go can never send a value to some other record.
 int CDatabase::write_record_part(int64_t at, const std::string& bytes, const char* operation) {
   if (fd_ < 0 || current_ < 1 || current_ > record_count_) return 0;
-  if (!write_bytes(at, bytes)) {
+  // A table cut short by another program since Open must not be stretched with a hole.
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0 || at + int64_t(bytes.size()) > st.st_size || !write_bytes(at, bytes)) {
     error(operation);
     return 0;
   }
@@ -359,7 +359,6 @@ int CDatabase::write_record_part(int64_t at, const std::string& bytes, const cha
 }
 
 int CDatabase::write_field(const Field& f, const std::string& bytes, const char* operation) {
-  if (current_ == 0) return 0;
   return write_record_part(record_start(current_) + 1 + f.offset, bytes, operation);
 }
 

@@ -126,7 +126,6 @@ class CDatabase {
 
   ErrorBox* box_;
   int fd_ = -1;
-  std::string path_;
   int64_t header_length_ = 0;
   int64_t record_length_ = 0;
   int64_t record_count_ = 0;

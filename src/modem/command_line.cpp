@@ -68,7 +68,8 @@ std::vector<std::string> fill_command(const std::vector<std::string>& words,
   return argv;
 }
 
-std::vector<std::string> build_argv(std::string_view format, const std::vector<std::string>& values) {
+std::vector<std::string> build_argv(std::string_view format,
+                                    const std::vector<std::string>& values) {
   return fill_command(split_command_format(format), values);
 }
 

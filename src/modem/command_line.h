@@ -35,7 +35,8 @@ std::vector<std::string> fill_command(const std::vector<std::string>& words,
                                       const std::vector<std::string>& values);
 
 // split_command_format, then fill_command. The first word names the command.
-std::vector<std::string> build_argv(std::string_view format, const std::vector<std::string>& values);
+std::vector<std::string> build_argv(std::string_view format,
+                                    const std::vector<std::string>& values);
 
 // One readable line for logs: words joined by blanks; a word that is empty or holds a
 // blank, a quote or a control byte is shown in double quotes with `"` and `\` escaped

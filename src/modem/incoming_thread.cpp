@@ -3,6 +3,7 @@
 
 #include "core/decimal.h"
 #include "core/gateway.h"
+#include "modem/child_process.h"
 #include "modem/incoming.h"
 
 namespace qz {
@@ -93,6 +94,8 @@ void IncomingThread(Gateway& g) {
   for (;;) {
     modem_lock.unlock();
     if (!g.sleep_ms(15000)) return;
+    // Commands handed on earlier may have ended meanwhile; collect them.
+    reap_detached_children();
     modem_lock.lock();
 
     int reply = list_and_hand_on(g, form);

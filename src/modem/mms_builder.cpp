@@ -148,8 +148,7 @@ ReadOutcome read_attachment(const std::string& path, unsigned char* dest, std::s
 }
 
 // One attachment entry: headers length, data length, content type, data. Returns false
-// when the build must stop; the caller tells a full buffer from a logged failure by
-// the writer's state.
+// when the build must stop (the cause is logged, or the writer is marked full).
 bool write_file_entry(PduWriter& w, const std::string& path, const MmsBuildOptions& options) {
   const std::string_view extension = extension_of(path);
   const FileType* type = file_type_of(extension);
@@ -161,11 +160,11 @@ bool write_file_entry(PduWriter& w, const std::string& path, const MmsBuildOptio
   const bool textual = !type->content_type.empty();
   const std::size_t type_octets = textual ? type->content_type.size() + 1 : 1;
 
-  // The data goes straight into the PDU, behind room for the largest header; it is moved
-  // up to the real header once its size is known.
-  const std::size_t header_room = 1 + 3 + type_octets;
-  const std::size_t room = w.room() > header_room ? w.room() - header_room : 0;
-  unsigned char* data = room > 0 ? w.cursor() + header_room : nullptr;
+  // The data goes straight into the PDU, behind the shortest possible header (a data
+  // length of one octet); it moves up once the real header is known.
+  const std::size_t shortest_header = 1 + 1 + type_octets;
+  const std::size_t room = w.room() > shortest_header ? w.room() - shortest_header : 0;
+  unsigned char* data = room > 0 ? w.cursor() + shortest_header : nullptr;
   std::size_t size = 0;
   switch (read_attachment(path, data, room, size)) {
     case ReadOutcome::kCannotOpen:
@@ -193,6 +192,10 @@ bool write_file_entry(PduWriter& w, const std::string& path, const MmsBuildOptio
     header[h++] = 0x00;
   } else {
     header[h++] = kImageJpeg;
+  }
+  if (h + size > w.room()) {
+    w.overflow();
+    return false;
   }
   if (size > 0) std::memmove(w.cursor() + h, data, size);
   w.bytes(header, h);

@@ -139,7 +139,8 @@ struct SpawnSetup {
     sigfillset(&all);
     step(posix_spawnattr_setsigmask(&attr, &none));
     step(posix_spawnattr_setsigdefault(&attr, &all));
-    step(posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF));
+    step(posix_spawnattr_setflags(
+        &attr, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF));
   }
   ~SpawnSetup() {
     if (!ok_) return;
@@ -177,8 +178,9 @@ void reap_detached_children() {
   std::lock_guard lock(detached_mutex());
   auto& pids = detached_pids();
   int status = 0;
-  pids.erase(std::remove_if(pids.begin(), pids.end(), [&](pid_t pid) { return collected(pid, &status); }),
-             pids.end());
+  pids.erase(
+      std::remove_if(pids.begin(), pids.end(), [&](pid_t pid) { return collected(pid, &status); }),
+      pids.end());
 }
 
 ChildProcess::ChildProcess(std::vector<std::string> argv, std::filesystem::path instance_folder)
@@ -230,7 +232,8 @@ bool ChildProcess::start(bool /*minimised*/, bool /*new_console*/) {
   pid_t pid = 0;
   // glibc reports a failed exec (ENOEXEC for a script without "#!", a bad working
   // folder, ...) as the result here, so every failure is seen by the caller.
-  if (err == 0) err = posix_spawn(&pid, file.c_str(), &setup.actions, &setup.attr, args.data(), environ);
+  if (err == 0)
+    err = posix_spawn(&pid, file.c_str(), &setup.actions, &setup.attr, args.data(), environ);
   if (err != 0) {
     error_ = error_text(err);
     return false;

@@ -234,14 +234,12 @@ bool apply_line_settings(int fd, const LineSettings& s, int& error) {
     error = EINVAL;
     return false;
   }
-  // A rate outside the fixed set reads back as a code not in the table; remember the
-  // rate itself so it can be put back.
-  std::optional<uint32_t> old_rate;
-  if (!serial_termios::standard_speed(0) && !code) old_rate = serial_rate::current_rate(fd);
+  // The rate itself, as termios cannot carry a rate outside its fixed set back to us.
+  const std::optional<uint32_t> old_rate = serial_rate::current_rate(fd);
 
   auto restore = [&](int why) {
     tcsetattr(fd, TCSANOW, &old);
-    if (old_rate) serial_rate::set_any_rate(fd, *old_rate);
+    if (old_rate && serial_rate::current_rate(fd) != old_rate) serial_rate::set_any_rate(fd, *old_rate);
     error = why;
     return false;
   };
