@@ -5,6 +5,7 @@
 #include "core/clock.h"
 #include "core/colours.h"
 #include "core/gateway.h"
+#include "core/paths.h"
 #include "jobs/job_threads.h"
 #include "modem/mms_sender.h"
 #include "modem/sms.h"
@@ -65,7 +66,10 @@ void send_alarm_job(Gateway& g, int slot, AlarmJob& job, std::unique_lock<std::m
     success_pattern = "Message sent to %s";
   } else if (job.ContentType.compare(0, 11, "application") == 0) {
     MmsFileList files;
-    for (int i = 0; i < AlarmJob::kFileSlots; ++i) files[i] = job.Files[i];
+    // Job files name their parts the Windows way, like the folder settings.
+    for (int i = 0; i < AlarmJob::kFileSlots; ++i) {
+      if (!job.Files[i].empty()) files[i] = folder_from_setting(g.folder, job.Files[i]).string();
+    }
     result = send_mms(g, job.PhoneNumber, files, job.Subject, job.Message);
     failure_pattern = "ERROR sending to %s (try %d/%d)";
     success_pattern = "Message sent to %s";

@@ -1,4 +1,5 @@
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <vector>
@@ -33,7 +34,8 @@ void update_report_table(Gateway& g, const AlarmJob& job, const std::string& tim
     return;
   }
   // A record that does not exist: nothing is written, so no other row gets this result.
-  if (db.Go(job.dbentry + 1) != 0) {
+  int64_t record = int64_t{job.dbentry} + 1;
+  if (record > INT32_MAX || db.Go(static_cast<int>(record)) != 0) {
     g.log.Log(failed, kRed);
     db.Close();
     return;
