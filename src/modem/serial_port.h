@@ -54,7 +54,8 @@ class SerialPort {
 
   bool is_open() const { return fd_.load() >= 0; }
   const std::string& device() const { return device_; }
-  // The settings a Configure stored; baud_rate 0 while none are.
+  // The settings a Configure stored; baud_rate 0 while none are. Flow control is not
+  // among them. For the thread that opens and configures the port.
   LineSettings stored_settings() const { return stored_; }
 
  private:

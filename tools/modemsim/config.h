@@ -1,9 +1,12 @@
 // How the simulated modem behaves: plain data, changed by tests through
 // ModemSimulator::configure() or read from a scenario file (see scenario.h).
 //
-// Commands are named as they follow "AT", in capitals: "+COPS" matches "at+cops=0,0" and
-// "AT+COPS?", "+CPIN?" only the query, "E0" the echo switch, "D" every dial command, and
-// "" every command. Matching is a case-insensitive prefix test.
+// Commands are named as they follow "AT" (a leading "AT" is allowed and dropped): "+COPS"
+// matches "at+cops=0,0" and "AT+COPS?", "+CPIN?" only the query, "E0" the echo switch,
+// "D" every dial command, and "" every command. Matching is a case-insensitive prefix test.
+//
+// Delays are real time on the steady clock; a test that runs the gateway on a faster clock
+// scales them itself.
 #pragma once
 
 #include <chrono>

@@ -291,7 +291,9 @@ int SerialPort::Open() {
     last_error_ = errno;
     return 0;
   }
+  bool exclusive = false;
   auto fail = [&](int error) {
+    if (exclusive) ioctl(fd, TIOCNXCL);
     ::close(fd);
     last_error_ = error;
     return 0;
@@ -301,15 +303,16 @@ int SerialPort::Open() {
   // a privileged second gateway and any program that locks the device the same way.
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) return fail(errno == EWOULDBLOCK ? EBUSY : errno);
   if (ioctl(fd, TIOCEXCL) != 0) return fail(errno);
+  exclusive = true;
 
   termios t{};
   if (tcgetattr(fd, &t) != 0) return fail(errno);
   serial_termios::make_raw(t);
-  if (tcsetattr(fd, TCSANOW, &t) != 0) {
-    int error = errno;
-    ioctl(fd, TIOCNXCL);
-    return fail(error);
-  }
+  if (tcsetattr(fd, TCSANOW, &t) != 0) return fail(errno);
+  // DTR and RTS up, as the modem expects of a terminal that is ready. A line without
+  // modem-control signals (a pseudo-terminal) refuses this, which does not matter.
+  int lines = TIOCM_DTR | TIOCM_RTS;
+  ioctl(fd, TIOCMBIS, &lines);
 
   if (stored_.baud_rate != 0) {
     // Flow control is not among the stored settings; the line keeps it off.

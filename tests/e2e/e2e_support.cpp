@@ -1,0 +1,96 @@
+#include "e2e/e2e_support.h"
+
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <thread>
+
+#include "modem/command_line.h"
+
+namespace qz::test {
+
+GatewayInstance::GatewayInstance() {
+  std::filesystem::create_directory(folder / "log");
+  std::filesystem::create_directory(folder / "tables");
+}
+
+GatewayInstance::~GatewayInstance() {
+  if (process_) kill();
+}
+
+void GatewayInstance::write_settings(const std::string& extra) {
+  write_file(folder / "QZGSMS.INI",
+             // The first of two equal keys wins: the test's own lines come first.
+             "[Config]\n" + extra + "Port=" + modem.slave_path() +
+                 "\nWatchPath=jobs\nDonePath=done\nErrorPath=error\nWatchLogPath=tables\n"
+                 "IncomingEnable=0\nQualityPollEverySecs=1000\nRetryCount=2\nRetryDelay=2\n");
+}
+
+void GatewayInstance::install_table(const std::string& fixture, const std::string& scenario) {
+  std::filesystem::copy_file(std::filesystem::path(QZGSMS_FIXTURES_DIR) / "dbf" / fixture,
+                             folder / "tables" / (scenario + ".dbf"),
+                             std::filesystem::copy_options::overwrite_existing);
+  std::filesystem::permissions(folder / "tables" / (scenario + ".dbf"),
+                               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+void GatewayInstance::drop_job(const std::string& name, const std::string& body) {
+  std::filesystem::create_directories(watch());
+  write_file(watch() / (name + ".part"), body);
+  std::filesystem::rename(watch() / (name + ".part"), watch() / name);
+}
+
+void GatewayInstance::start() {
+  process_ = std::make_unique<ChildProcess>(
+      std::vector<std::string>{QZGSMS_FAST_GATEWAY, "50"}, folder.path());
+  if (!process_->start()) throw std::runtime_error("cannot start the gateway: " + process_->error());
+}
+
+int GatewayInstance::stop() {
+  if (!process_) return -1;
+  ::kill(static_cast<pid_t>(process_->process_id()), SIGTERM);
+  eventually([this] { return !process_->is_running(); }, std::chrono::seconds(10));
+  int code = static_cast<int>(process_->exit_code());
+  process_.reset();
+  return code;
+}
+
+void GatewayInstance::kill() {
+  if (!process_) return;
+  ::kill(static_cast<pid_t>(process_->process_id()), SIGKILL);
+  eventually([this] { return !process_->is_running(); }, std::chrono::seconds(10));
+  process_.reset();
+}
+
+std::string GatewayInstance::daily_log() const {
+  std::string all;
+  std::error_code ec;
+  for (auto& e : std::filesystem::directory_iterator(folder / "log", ec)) all += read_file(e.path());
+  return all;
+}
+
+bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+  auto end = std::chrono::steady_clock::now() + timeout;
+  while (std::chrono::steady_clock::now() < end) {
+    if (condition()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return condition();
+}
+
+std::vector<std::string> files_in(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (auto& e : std::filesystem::directory_iterator(folder, ec)) names.push_back(e.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string sms_job(const std::string& phone, const std::string& message, int dbentry,
+                    const std::string& szenario, const std::string& type) {
+  return "[Alarm]\r\nSzenario=" + szenario + "\r\nPhoneNumber=" + phone + "\r\nName=Ann\r\nMessage=" +
+         message + "\r\ndbentry=" + std::to_string(dbentry) + "\r\nContentType=" + type + "\r\n";
+}
+
+}  // namespace qz::test

@@ -1,0 +1,59 @@
+// The real headless gateway (on a fast clock) as a process of its own in a temporary
+// instance folder, with the simulated modem in the test process.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "modem/child_process.h"
+#include "modemsim/modem_simulator.h"
+#include "support/temp_folder.h"
+
+namespace qz::test {
+
+class GatewayInstance {
+ public:
+  GatewayInstance();
+  ~GatewayInstance();
+
+  TempFolder folder;
+  sim::ModemSimulator modem;
+
+  // Writes QZGSMS.INI: the simulator's port, job folders in the instance folder, quick
+  // retries, no incoming poller; `extra` lines ("Key=Value\n") take precedence.
+  void write_settings(const std::string& extra = "");
+  // Copies a report table fixture to tables/<scenario>.dbf.
+  void install_table(const std::string& fixture, const std::string& scenario);
+  // Drops a job file the way the alarm application does (written, then renamed in).
+  void drop_job(const std::string& name, const std::string& body);
+
+  void start();
+  // SIGTERM; returns the exit code.
+  int stop();
+  // Ends the gateway at once, wherever it is.
+  void kill();
+
+  std::filesystem::path watch() const { return folder / "jobs"; }
+  std::filesystem::path done() const { return folder / "done"; }
+  std::filesystem::path error() const { return folder / "error"; }
+  std::string daily_log() const;
+
+ private:
+  std::unique_ptr<ChildProcess> process_;
+};
+
+// Polls `condition` every 20 ms of real time until it holds or `timeout` passes.
+bool eventually(const std::function<bool()>& condition,
+                std::chrono::milliseconds timeout = std::chrono::seconds(20));
+
+// Names of the files in `folder`.
+std::vector<std::string> files_in(const std::filesystem::path& folder);
+
+// A simple SMS alarm job.
+std::string sms_job(const std::string& phone, const std::string& message, int dbentry,
+                    const std::string& szenario = "plant", const std::string& type = "SMS");
+
+}  // namespace qz::test
