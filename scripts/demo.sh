@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# Runs the gateway's main job on the modem simulator in a fresh instance folder, demo/:
+# a scenario report table, job files for an SMS, an MMS (with a small JPEG and AMR file),
+# a voice call, a mini-message and a bad request, and one SMS waiting in the modem.
+# Shows what the modem received, the updated table rows, the done and error folders
+# with their notes, and the logs.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+echo "=== building ==="
+cmake -S . -B build/plain -G Ninja -DQZGSMS_TESTS=OFF >/dev/null
+cmake --build build/plain -j "$(nproc)" --target qzgsmsd qzgsms-modemsim qzgsms-dbftool
+bin=$root/build/plain/apps
+
+rm -rf demo
+mkdir -p demo/{log,jobs,done,error,tables,media}
+cd demo
+
+# The modem: signal 17, one SMS waiting in its store.
+cat > modem.scenario <<'TXT'
+csq = 17
+store = 3,"+41795550001",RESET PUMP 7
+TXT
+"$bin/qzgsms-modemsim" --link "$PWD/modem" --scenario modem.scenario --record modem-record.txt >/dev/null &
+modem_pid=$!
+gateway_pid=
+trap 'kill $gateway_pid $modem_pid 2>/dev/null || true' EXIT
+for _ in $(seq 50); do [ -e modem ] && break; sleep 0.1; done
+
+cat > QZGSMS.INI <<TXT
+[Config]
+Port=$PWD/modem
+WatchPath=jobs
+DonePath=done
+ErrorPath=error
+WatchLogPath=tables
+RetryCount=2
+RetryDelay=5
+VoiceCallDuration=3
+QualityPollEverySecs=5
+Number=+41790000000
+MMSURLServer=http://mms.example/mms
+MMSAPN=mms.example
+MMSIPAddress=10.0.0.1
+MMSPortType=9201
+TXT
+
+# Commands the gateway runs: the technical alarm and the one for each received SMS.
+cat > qzarun.cmd <<'TXT'
+#!/bin/sh
+echo "technical alarm $1" >> technical-alarm.txt
+TXT
+cat > incoming_sms.bat <<'TXT'
+#!/bin/sh
+printf 'from %s: %s\n' "$1" "$2" >> incoming.txt
+TXT
+chmod +x qzarun.cmd incoming_sms.bat
+
+"$bin/qzgsms-dbftool" create tables/plant.dbf 3 >/dev/null
+
+# A few bytes of JPEG and AMR are enough for the modem, which only stores them.
+printf '\xff\xd8\xff\xe0\x00\x10JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00\xff\xd9' > media/camera.jpg
+printf '#!AMR\n\x3c\x48\xf5\x1f\x96\x66\x79\xe1\xe0\x01\xe7\xcf\xf0\x00\x00\x00' > media/siren.amr
+
+echo "=== starting qzgsmsd in $PWD ==="
+"$bin/qzgsmsd" > gateway.out &
+gateway_pid=$!
+sleep 7
+
+drop() {  # name, contents: written aside, then renamed in, as the alarm application does
+  printf '%b' "$2" > "jobs/$1.part" && mv "jobs/$1.part" "jobs/$1"
+}
+drop sms1.sms '[Alarm]\r\nSzenario=plant\r\nName=Subscriber 1\r\nPhoneNumber=+41 79 000 00 01\r\nMessage=Boiler 3: pressure low\r\ndbentry=0\r\nContentType=SMS\r\n'
+drop mms1.sms '[Alarm]\r\nSzenario=plant\r\nName=Subscriber 2\r\nPhoneNumber=+41790000002\r\nMessage=Intrusion at gate 4\r\ndbentry=1\r\nContentType=application/vnd.wap.multipart.mixed\r\n[MMS]\r\nSubject=Gate 4\r\nFile1=media\\camera.jpg\r\nFile2=media\\siren.amr\r\n'
+drop vc1.sms '[Alarm]\r\nSzenario=plant\r\nName=Subscriber 3\r\nPhoneNumber=+41790000003\r\nAlarmKey=17\r\ndbentry=2\r\nContentType=VC\r\n'
+drop mini.sms '[Alarm]\r\nName=Night shift\r\nPhoneNumber=+41790000009\r\nMessage=Test of the alarm line\r\n'
+drop bad.sms '[Alarm]\r\nSzenario=plant\r\nMessage=no phone number\r\n'
+
+for _ in $(seq 120); do
+  [ -z "$(ls jobs)" ] && [ -s incoming.txt ] && break
+  sleep 0.5
+done
+kill -TERM $gateway_pid; wait $gateway_pid || true
+gateway_pid=
+
+echo; echo "=== the gateway's window log ==="; cat gateway.out
+echo; echo "=== what the modem received ==="; cat modem-record.txt
+echo; echo "=== report table tables/plant.dbf ==="; "$bin/qzgsms-dbftool" dump tables/plant.dbf
+echo; echo "=== done/ ==="
+for f in done/*; do printf '%s: ' "$f"; tail -c 40 "$f"; echo; done
+echo; echo "=== error/ ==="; ls error
+echo; echo "=== received SMS handed on (incoming.txt) ==="; cat incoming.txt 2>/dev/null || true
+echo; echo "=== daily log ==="; cat log/*.log
