@@ -9,9 +9,9 @@ cd "$(dirname "$0")/.."
 root=$PWD
 
 echo "=== building ==="
-cmake -S . -B build/plain -G Ninja -DQZGSMS_TESTS=OFF >/dev/null
-cmake --build build/plain -j "$(nproc)" --target qzgsmsd qzgsms-modemsim qzgsms-dbftool
-bin=$root/build/plain/apps
+cmake -S . -B build/demo -G Ninja -DQZGSMS_TESTS=OFF >/dev/null
+cmake --build build/demo -j "$(nproc)" --target qzgsmsd qzgsms-modemsim qzgsms-dbftool
+bin=$root/build/demo/apps
 
 rm -rf demo
 mkdir -p demo/{log,jobs,done,error,tables,media}
