@@ -8,7 +8,7 @@
 #include "core/startup.h"
 #include "modem/port_name.h"
 #include "modem/serial_port.h"
-#include "modem/service_centre.h"
+#include "modem/sms.h"
 #include "modem/tech_alarm.h"
 
 namespace qz {
@@ -164,13 +164,7 @@ bool init_gsms(Gateway& g, WindowSink* main_window) {
 
   // Service centre; a missing reply leaves the number empty.
   clock().sleep_ms(500);
-  g.set_service_centre("", g.service_centre_type());
-  m.events.clear(ServiceCentreEvent);
-  m.SendCommand("at+csca", "?\r");
-  if (m.events.wait(ServiceCentreEvent, 5000)) {
-    ServiceCentre sc = parse_service_centre_reply(m.ServiceCentreReply());
-    g.set_service_centre(sc.number, sc.type.value_or(g.service_centre_type()));
-  }
+  read_service_centre(g);
 
   // Echo off.
   m.events.clear(OkEvent);

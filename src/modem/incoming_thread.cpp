@@ -30,6 +30,16 @@ void delete_message(ModemChannel& m, int index, int64_t wait_ms, bool ok_only) {
   else m.WaitOkOrError(wait_ms);
 }
 
+// The entries of a listing, found as parse_listing finds them.
+std::size_t count_entries(std::string_view capture) {
+  std::size_t count = 0;
+  for (std::size_t at = capture.find(kHeader); at != std::string_view::npos;
+       at = capture.find(kHeader, at + 2 * kHeader.size())) {
+    ++count;
+  }
+  return count;
+}
+
 // Lists the storage and hands each message on; the reply: 0 OK, 1 ERROR, -1 none.
 int list_and_hand_on(Gateway& g, const ListingForm& form) {
   ModemChannel& m = g.modem;
@@ -40,7 +50,17 @@ int list_and_hand_on(Gateway& g, const ListingForm& form) {
   int reply = m.WaitOkOrError(15000);
   std::string capture = m.stop_capture();
   if (reply != 0) return reply;
-  for (const ListedMessage& message : parse_listing(capture)) {
+  std::vector<ListedMessage> messages = parse_listing(capture);
+  std::size_t entries = count_entries(capture);
+  if (messages.size() < entries) {
+    // Without its sender and text such an entry cannot be handed on, and deleting it
+    // would lose it unread: it stays, and is reported at every poll that lists it.
+    char line[96];
+    std::snprintf(line, sizeof line, "%zu listed message(s) not understood, left in the modem",
+                  entries - messages.size());
+    g.log.WriteDailyLog(line);
+  }
+  for (const ListedMessage& message : messages) {
     // A message whose command could not start stays in the modem for a later poll.
     if (run_incoming(g, message.sender, message.text)) delete_message(m, message.index, 1000, true);
   }
@@ -58,11 +78,14 @@ std::vector<ListedMessage> parse_listing(std::string_view capture) {
                                                             : std::string_view::npos;
     std::string_view entry = capture.substr(s, next == std::string_view::npos ? next : next - s);
 
-    std::size_t first = entry.find(',');
-    std::size_t second = first == std::string_view::npos ? first : entry.find(',', first + 1);
-    std::size_t third = second == std::string_view::npos ? second : entry.find(',', second + 1);
-    std::size_t line_end = third == std::string_view::npos ? third : entry.find('\r', third);
-    if (line_end != std::string_view::npos) {
+    // The three commas must lie on the header line: a comma found in the message text
+    // would make a sender out of header and text.
+    std::size_t line_end = entry.find('\r');
+    std::string_view header = entry.substr(0, line_end);
+    std::size_t first = header.find(',');
+    std::size_t second = first == std::string_view::npos ? first : header.find(',', first + 1);
+    std::size_t third = second == std::string_view::npos ? second : header.find(',', second + 1);
+    if (line_end != std::string_view::npos && third != std::string_view::npos) {
       ListedMessage message;
       message.index = parse_decimal(entry);
       message.sender = std::string(entry.substr(second + 1, third - second - 1));
@@ -79,9 +102,13 @@ void IncomingThread(Gateway& g) {
   ListingForm form;
 
   std::unique_lock modem_lock(m.ModemLock);
+  m.events.clear(OkEvent);
   m.events.clear(ListLineEvent);
   m.SendCommand("at+cmgl", "=?\r");
   if (m.events.wait(ListLineEvent, 5000)) {
+    // The OK after the +CMGL line must be in before the lock goes to another user, or
+    // it could pass for the answer to that user's command.
+    m.WaitOk(2000);
     std::string forms = m.ListLine();
     if (forms.find("all") != std::string::npos) form.numeric = form.capital = false;
     if (forms.find("ALL") != std::string::npos) {

@@ -15,6 +15,8 @@ namespace qz {
 
 namespace {
 
+constexpr int64_t kTrailingOkMs = 2000;
+
 int fail(Gateway& g, const std::string& text) {
   g.log.WriteDailyLog(text);
   return -1;
@@ -30,6 +32,12 @@ int clean_up(Gateway& g, const std::string& handle, const std::string& text) {
   return -1;
 }
 
+// The modem closes its +KPSW answers with OK right after the line we wait for. That OK
+// must be in before OkEvent is cleared for the next command, or it arrives after the
+// clearing and passes for the next command's answer. A modem that sends no OK costs
+// this short wait and nothing else.
+void await_trailing_ok(ModemChannel& m) { m.WaitOk(kTrailingOkMs); }
+
 }  // namespace
 
 int send_mms(Gateway& g, std::string_view number, const MmsFileList& files,
@@ -39,7 +47,7 @@ int send_mms(Gateway& g, std::string_view number, const MmsFileList& files,
 
   std::string recipient = without_blanks(number);
   clock().sleep_ms(50);
-  if (number.size() < 3 || !is_dialable(recipient)) {
+  if (number.size() < 3 || !is_mms_recipient(recipient)) {
     g.log.Log("Invalid tel number " + std::string(number), kRed);
     return -1;
   }
@@ -60,9 +68,11 @@ int send_mms(Gateway& g, std::string_view number, const MmsFileList& files,
   int size = build_mms(files, pdu, recipient, subject, text, options);
   if (size < 0) return fail(g, "Buffer Overflowed, please check data size");
 
+  m.events.clear(OkEvent);
   m.events.clear(MmsMaxSizeEvent);
   m.SendCommand("at+KPSW", "=?\r");
   if (!m.events.wait(MmsMaxSizeEvent, 10000)) return fail(g, "AT+KPSW=? response not received");
+  await_trailing_ok(m);
   if (size > m.MmsMaxPduSize()) {
     char line[128];
     std::snprintf(line, sizeof line, "PDU Size %d is greater than the max size allowed %d", size,
@@ -71,7 +81,8 @@ int send_mms(Gateway& g, std::string_view number, const MmsFileList& files,
     return -1;
   }
 
-  // The handle arrives only after the transfer; both are cleared before the command.
+  // The handle arrives only after the transfer; all three are cleared before the command.
+  m.events.clear(OkEvent);
   m.events.clear(ConnectEvent);
   m.events.clear(MmsStoredEvent);
   m.SendCommand("at+KPSW", "=\"MMS\"," + std::to_string(size) + "\r");
@@ -83,6 +94,7 @@ int send_mms(Gateway& g, std::string_view number, const MmsFileList& files,
     return fail(g, "AT+KPSW response not received");
   }
   const std::string handle = m.MmsHandle();
+  await_trailing_ok(m);
 
   m.events.clear(OkEvent);
   m.events.clear(MmsSendReportEvent);

@@ -140,8 +140,8 @@ void ModemChannel::InputThread() {
       std::lock_guard lock(line_mutex_);
       line.assign(line_.data(), line_length_);
     }
-    // A zero byte inside the line ends it, as it always has for the parser.
-    line.resize(std::string_view(line.c_str()).size());
+    // A zero byte inside a line is kept: in the GSM alphabet it is '@', and a received
+    // text must not lose everything after its first '@'.
     ParseResponseLine(line);
     clear_line();
   }
@@ -159,6 +159,7 @@ void ModemChannel::start_list_capture() {
     std::lock_guard lock(capture_mutex_);
     CaptureBuffer.clear();
   }
+  after_list_header_ = false;
   ListCaptureMode = true;
 }
 
@@ -199,8 +200,15 @@ void ModemChannel::ParseResponseLine(std::string_view line) {
   auto starts = [&line](std::string_view prefix) { return line.substr(0, prefix.size()) == prefix; };
 
   if (ListCaptureMode) {
-    if (starts("OK")) events.set(OkEvent);
-    else if (starts("ERROR")) events.set(ErrorEvent);
+    // A listing carries received texts, and a text may well read "OK" or "ERROR": the
+    // line after an entry's header is always text, and only a whole line "OK" or
+    // "ERROR" ends the listing. Otherwise a text could cut the listing short, or make
+    // it look refused, and messages would be lost.
+    bool text_line = after_list_header_;
+    after_list_header_ = starts("+CMGL:");
+    std::string_view bare = line.substr(0, line.find_last_not_of(' ') + 1);
+    if (!text_line && bare == "OK") events.set(OkEvent);
+    else if (!text_line && bare == "ERROR") events.set(ErrorEvent);
     else capture(line);
     return;
   }

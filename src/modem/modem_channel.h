@@ -104,6 +104,8 @@ class ModemChannel {
   std::size_t line_length_ = 0;
 
   std::atomic<bool> ListCaptureMode{false};
+  // Whether the previous listing line was an entry's header.
+  std::atomic<bool> after_list_header_{false};
   std::atomic<bool> QueryCaptureMode{false};
   std::mutex capture_mutex_;
   std::string CaptureBuffer;

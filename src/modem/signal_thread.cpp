@@ -1,5 +1,8 @@
 #include "modem/signal_thread.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
 #include <mutex>
 
 #include "core/clock.h"
@@ -12,18 +15,37 @@
 
 namespace qz {
 
+namespace {
+constexpr int64_t kShortestPollMs = 1000;
+}  // namespace
+
 int parse_signal_level(std::string_view capture) {
   std::size_t at = capture.find("+CSQ:");
   if (at == std::string_view::npos) return 0;
   int level = parse_decimal(capture.substr(std::min(capture.size(), at + 6)));
-  return level == 99 ? 0 : level;
+  // 99 is the standard's "not detectable"; anything else outside 0..31 is a garbled
+  // reply, and the meter must never be handed a level it cannot draw.
+  return level >= 0 && level <= 31 ? level : 0;
 }
 
 void SignalThread(Gateway& g) {
   ModemChannel& m = g.modem;
   bool registration_failed = false;
 
-  while (g.sleep_ms(g.settings.QualityPollEverySecs)) {
+  // A period under a second (0, or a value that wrapped when turned into milliseconds)
+  // would poll without pause: the modem lock would hardly ever be free and every reply
+  // would fill the daily log.
+  int64_t period_ms = g.settings.QualityPollEverySecs;
+  if (period_ms < kShortestPollMs) {
+    char line[128];
+    std::snprintf(line, sizeof line,
+                  "QualityPollEverySecs gives %lld ms, polling the signal every %lld ms instead",
+                  static_cast<long long>(period_ms), static_cast<long long>(kShortestPollMs));
+    g.log.WriteDailyLog(line);
+    period_ms = kShortestPollMs;
+  }
+
+  while (g.sleep_ms(period_ms)) {
     std::unique_lock modem_lock(m.ModemLock);
     m.start_query_capture();
     m.events.clear(OkEvent);

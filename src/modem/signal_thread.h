@@ -11,7 +11,8 @@ class Gateway;
 
 void SignalThread(Gateway& gateway);
 
-// The level in a captured "+CSQ:" reply; 0 when missing or 99 (not detectable).
+// The level in a captured "+CSQ:" reply; 0 when missing, 99 (not detectable) or
+// otherwise outside 0..31.
 int parse_signal_level(std::string_view capture);
 
 }  // namespace qz

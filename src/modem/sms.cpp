@@ -63,7 +63,14 @@ int send_sms(Gateway& g, std::string_view number, std::string_view text, int fla
       prompted = m.PartialLineStartsWith("> ");
       if (!prompted) clock().sleep_ms(100);
     }
-    if (!prompted) return timed_out(g, 1);
+    if (!prompted) {
+      // A prompt that comes after we gave up would leave the modem taking every later
+      // command as message text (and a Ctrl-Z at the next start would send it). ESC
+      // ends such a text entry without sending; in command mode the modem drops it.
+      const unsigned char escape = 0x1B;
+      m.WriteRaw(&escape, 1);
+      return timed_out(g, 1);
+    }
 
     std::size_t end = std::min(body.size(), offset + part_length);
     for (std::size_t i = offset; i < end; ++i) {
@@ -77,6 +84,21 @@ int send_sms(Gateway& g, std::string_view number, std::string_view text, int fla
     if (m.WaitOkOrError(30000) != 0) return timed_out(g, 2);
   }
   return 0;
+}
+
+void read_service_centre(Gateway& g) {
+  ModemChannel& m = g.modem;
+  g.set_service_centre("", g.service_centre_type());
+  m.events.clear(OkEvent);
+  m.events.clear(ServiceCentreEvent);
+  m.SendCommand("at+csca", "?\r");
+  if (m.events.wait(ServiceCentreEvent, 5000)) {
+    ServiceCentre sc = parse_service_centre_reply(m.ServiceCentreReply());
+    g.set_service_centre(sc.number, sc.type.value_or(g.service_centre_type()));
+    // The OK after the +CSCA line must not be left to pass for the answer to whatever
+    // command comes next (a dial, where OK means "answered").
+    m.WaitOk(2000);
+  }
 }
 
 int set_smsc(Gateway& g) {
@@ -93,13 +115,7 @@ int set_smsc(Gateway& g) {
   if (m.WaitOk(2000) != 0) return -1;
   g.log.Log("SMSC parameters updated", kGrey);
 
-  g.set_service_centre("", g.service_centre_type());
-  m.events.clear(ServiceCentreEvent);
-  m.SendCommand("at+csca", "?\r");
-  if (m.events.wait(ServiceCentreEvent, 5000)) {
-    ServiceCentre sc = parse_service_centre_reply(m.ServiceCentreReply());
-    g.set_service_centre(sc.number, sc.type.value_or(g.service_centre_type()));
-  }
+  read_service_centre(g);
   char line[256];
   std::snprintf(line, sizeof line, "New SMSC parameters : '%s' [%d]",
                 g.service_centre_number().c_str(), g.service_centre_type());

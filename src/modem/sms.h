@@ -15,4 +15,8 @@ int send_sms(Gateway& gateway, std::string_view number, std::string_view text, i
 // acknowledged the new address, -1 when it did not.
 int set_smsc(Gateway& gateway);
 
+// Reads the service centre from the SIM into the gateway; the number stays empty when
+// the modem does not answer. The caller holds the modem.
+void read_service_centre(Gateway& gateway);
+
 }  // namespace qz

@@ -15,7 +15,9 @@ int voice_call(Gateway& g, std::string_view number_text) {
   std::string number(number_text);
   std::lock_guard modem_lock(m.ModemLock);
 
-  if (!is_dialable(number)) {
+  // Blanks are harmless inside a dial string (the modem skips them), so the number is
+  // dialled as written; everything else must be dialable.
+  if (!is_dialable(without_blanks(number))) {
     g.log.Log("Invalid tel number " + number, kRed);
     return -1;
   }
@@ -28,7 +30,10 @@ int voice_call(Gateway& g, std::string_view number_text) {
   }
 
   // With connected-line identification on, OK to the dial means the call was answered.
+  // NO CARRIER is cleared here, once, and not again during the hold: a hang-up that
+  // arrives between answer and hold, or between two seconds of the hold, still counts.
   m.events.clear(OkEvent);
+  m.events.clear(NoCarrierEvent);
   m.SendCommand("atd", number + ";\r");
   if (m.WaitOk(30000) != 0) {
     g.log.WriteDailyLog("Unable to call number " + number + " (\"ATD" + number + ";\" no response)");
@@ -36,7 +41,6 @@ int voice_call(Gateway& g, std::string_view number_text) {
   }
 
   for (int second = 0; second < hold_seconds; ++second) {
-    m.events.clear(NoCarrierEvent);
     if (m.events.wait(NoCarrierEvent, 1000)) {
       g.log.WriteDailyLog("Connection broken with number " + number);
       return -1;

@@ -156,6 +156,22 @@ TEST_F(ModemChannelTest, CaptureModesCollectLinesAndEndOnTheirTerminators) {
   EXPECT_EQ(channel_.stop_capture(), "+CMGL: 1,\"REC READ\",\"+4179\",,\"x\"\rhello\r");
 }
 
+TEST_F(ModemChannelTest, ReceivedTextsReadingOkOrErrorOrHoldingAtSignsStayInTheListing) {
+  using namespace std::string_literals;
+  channel_.start_list_capture();
+  channel_.events.clear(OkEvent);
+  channel_.events.clear(ErrorEvent);
+  modem_sends("\r\n+CMGL: 1,\"REC READ\",\"+4179\",,\"x\"\r\nOK\r\n"
+              "+CMGL: 2,\"REC READ\",\"+4178\",,\"x\"\r\nERROR\r\nERROR at pump\r\n"
+              "+CMGL: 3,\"REC READ\",\"+4177\",,\"x\"\r\nmail\0home.ch\r\n\r\nOK\r\n"s);
+  ASSERT_EQ(channel_.WaitOkOrError(5000), 0);
+  EXPECT_FALSE(channel_.events.is_set(ErrorEvent));
+  EXPECT_EQ(channel_.stop_capture(),
+            "+CMGL: 1,\"REC READ\",\"+4179\",,\"x\"\rOK\r"
+            "+CMGL: 2,\"REC READ\",\"+4178\",,\"x\"\rERROR\rERROR at pump\r"
+            "+CMGL: 3,\"REC READ\",\"+4177\",,\"x\"\rmail\0home.ch\r"s);
+}
+
 TEST_F(ModemChannelTest, StaleOkSatisfiesTheNextWaitUnlessCleared) {
   modem_sends("\r\nOK\r\n");
   ASSERT_EQ(channel_.WaitOk(5000), 0);

@@ -1,0 +1,318 @@
+#include "modem/incoming.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <iostream>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/gateway.h"
+#include "modem/gsm_charset.h"
+#include "support/gateway_harness.h"
+
+namespace qz {
+namespace {
+
+using namespace std::chrono_literals;
+using sim::CommandRule;
+using Lines = std::vector<std::string>;
+
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+bool eventually(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
+  auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(5ms);
+  }
+  return true;
+}
+
+std::size_t count_of(std::string_view text, std::string_view part) {
+  std::size_t n = 0;
+  for (std::size_t at = text.find(part); at != std::string_view::npos; at = text.find(part, at + 1))
+    ++n;
+  return n;
+}
+
+// ---- parse_listing ---------------------------------------------------------------------
+
+TEST(ParseListing, CutsEntriesIntoIndexSenderAndText) {
+  auto messages = parse_listing(
+      "+CMGL: 1,\"REC UNREAD\",\"+41791111111\",,\"24/03/01,12:00:00+04\"\rline one\rline two\r"
+      "+CMGL: 12,\"REC READ\",\"+41792222222\",,\"24/03/01,12:01:00+04\"\rsecond\r");
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[0].index, 1);
+  EXPECT_EQ(messages[0].sender, "\"+41791111111\"");
+  EXPECT_EQ(messages[0].text, "line one\rline two\r");
+  EXPECT_EQ(messages[1].index, 12);
+  EXPECT_EQ(messages[1].sender, "\"+41792222222\"");
+  EXPECT_EQ(messages[1].text, "second\r");
+
+  // The numeric form has no sender; a header may end the capture with no text at all.
+  messages = parse_listing("+CMGL: 7,0,,5\rhello\r+CMGL:  8,1,,0\r");
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[0].index, 7);
+  EXPECT_EQ(messages[0].sender, "");
+  EXPECT_EQ(messages[0].text, "hello\r");
+  EXPECT_EQ(messages[1].index, 8);
+  EXPECT_EQ(messages[1].text, "");
+}
+
+TEST(ParseListing, EntriesItCannotReadArePassedOver) {
+  for (const std::string capture :
+       {"", "+CMGL", "+CMGL:", "+CMGL: ", "+CMGL: 1", "+CMGL: 1,", "+CMGL: 1,2,",
+        "+CMGL: 1,2,3\rtext, more, text\r", "+CMGL: 1,\"REC READ\",\"+4179\",",
+        "+CMGL:+CMGL:", "+CMGL:+CMGL:,,,", "OK\rERROR\r", "\r\r\r"}) {
+    EXPECT_TRUE(parse_listing(capture).empty()) << capture;
+  }
+  // A bad entry does not take its neighbours with it.
+  auto messages = parse_listing("+CMGL: 1,\"REC READ\"\rbroken\r+CMGL: 2,a,\"+4179\",\rgood\r");
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].index, 2);
+  EXPECT_EQ(messages[0].sender, "\"+4179\"");
+  EXPECT_EQ(messages[0].text, "good\r");
+}
+
+TEST(ParseListing, RandomCapturesNeverReachOutsideTheCapture) {
+  // Pieces that steer the scan: headers, commas, line ends, quotes, digits, NUL, 8-bit.
+  const std::vector<std::string> pieces = {"+CMGL:", "+CMGL: ", ",",  ",,", "\r",
+                                           "\"",     "1",       "42", "x",  std::string(1, '\0'),
+                                           "\xFF",   "+CMG",    ":"};
+  std::mt19937 random(20240301);
+  for (int round = 0; round < 5000; ++round) {
+    std::string capture;
+    int length = static_cast<int>(random() % 24);
+    for (int i = 0; i < length; ++i) capture += pieces[random() % pieces.size()];
+    // An exact-size copy so that a read past the end is seen by the address sanitizer.
+    auto bytes = std::make_unique<char[]>(capture.size());
+    std::copy(capture.begin(), capture.end(), bytes.get());
+    std::string_view view(bytes.get(), capture.size());
+
+    auto messages = parse_listing(view);
+    ASSERT_LE(messages.size(), count_of(view, "+CMGL:")) << round;
+    for (const auto& m : messages) {
+      ASSERT_LE(m.sender.size() + m.text.size(), capture.size()) << round;
+      ASSERT_EQ(m.sender.find('\r'), std::string::npos) << round;
+      if (!m.text.empty()) ASSERT_TRUE(contains(capture, m.text)) << round;
+    }
+  }
+}
+
+// ---- IncomingThread against the simulated modem ----------------------------------------
+
+// The poller waits 15 s between polls; a faster clock keeps these tests short.
+constexpr double kSpeedup = 100.0;
+
+class IncomingTest : public ::testing::Test {
+ protected:
+  IncomingTest() : h(kSpeedup) {
+    h.set("QualityPollEverySecs", "1000");
+    h.set("IncomingEnable", "1");
+  }
+  void TearDown() override {
+    if (HasFailure()) std::cout << "---- daily log ----\n" << h.daily_log();
+  }
+  void start() { ASSERT_TRUE(h.start()); }
+  // The n-th listing command (the test form "=?" counts).
+  void wait_for_listing(std::size_t n) {
+    ASSERT_TRUE(h.modem.wait_for_command("AT+CMGL=", 20s, n)) << "listing " << n;
+  }
+  bool wait_for_deletions(std::size_t n) {
+    return h.modem.wait_for([n](const sim::Recording& r) { return r.deletions.size() >= n; }, 20s);
+  }
+  // The first `n` listing and deletion commands the modem received, in order (later
+  // polls may already have added more).
+  Lines storage_commands(std::size_t n) {
+    Lines out;
+    for (const auto& line : h.modem.command_lines()) {
+      if (out.size() == n) break;
+      if (line.rfind("at+cmgl", 0) == 0 || line.rfind("at+cmgd", 0) == 0) out.push_back(line);
+    }
+    return out;
+  }
+  // A command that writes its arguments, one per line, into a file of its own per run.
+  void install_per_run_command(const std::string& name) {
+    std::filesystem::create_directory(h.folder / "runs");
+    std::string runs = (h.folder / "runs").string();
+    std::string script = "#!/bin/sh\n";
+    script += "f=$(mktemp \"" + runs + "/run.XXXXXX\") || exit 1\n";
+    script += "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$f.tmp\"\n";
+    script += "mv \"$f.tmp\" \"$f.done\"\n";
+    test::write_file(h.folder / name, script);
+    ::chmod((h.folder / name).c_str(), 0755);
+  }
+  Lines finished_runs() {
+    Lines out;
+    std::error_code ec;
+    for (auto& e : std::filesystem::directory_iterator(h.folder / "runs", ec)) {
+      if (e.path().extension() == ".done") out.push_back(test::read_file(e.path()));
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+  }
+
+  test::GatewayHarness h;
+};
+
+TEST(IncomingListingForm, TestAnswerDecidesTheForm) {
+  struct Case {
+    sim::ListTestReply reply;
+    std::string listing;
+  };
+  for (const Case& c : {Case{sim::ListTestReply::Upper, "at+cmgl=\"ALL\""},
+                        Case{sim::ListTestReply::Lower, "at+cmgl=\"all\""},
+                        Case{sim::ListTestReply::Numeric, "at+cmgl=4"},
+                        Case{sim::ListTestReply::Error, "at+cmgl=4"}}) {
+    test::GatewayHarness h(kSpeedup);
+    h.set("QualityPollEverySecs", "1000");
+    h.modem.configure([&c](sim::ModemConfig& config) { config.list_test_reply = c.reply; });
+    ASSERT_TRUE(h.start());
+    ASSERT_TRUE(h.modem.wait_for_command("AT+CMGL=", 20s, 2));
+    Lines listings;
+    for (const auto& line : h.modem.command_lines()) {
+      if (line.rfind("at+cmgl", 0) == 0) listings.push_back(line);
+    }
+    ASSERT_GE(listings.size(), 2u);
+    EXPECT_EQ(listings[0], "at+cmgl=?");
+    EXPECT_EQ(listings[1], c.listing);
+  }
+}
+
+TEST_F(IncomingTest, EachMessageRunsItsCommandThenIsDeletedInListingOrder) {
+  install_per_run_command("incoming_sms.bat");
+  h.modem.add_message("+41791111111", "first");
+  h.modem.add_message("+41792222222", "second\nline");
+  start();
+  ASSERT_TRUE(wait_for_deletions(2));
+  EXPECT_EQ(h.modem.deletions(), (std::vector<int>{1, 2}));
+  EXPECT_TRUE(h.modem.messages().empty());
+  EXPECT_EQ(storage_commands(4), (Lines{"at+cmgl=?", "at+cmgl=\"ALL\"", "at+cmgd=1", "at+cmgd=2"}));
+
+  ASSERT_TRUE(eventually([&] { return finished_runs().size() == 2; }));
+  EXPECT_EQ(finished_runs(),
+            (Lines{"\"+41791111111\"\nfirst\r\n", "\"+41792222222\"\nsecond\rline\r\n"}));
+
+  std::string log = h.daily_log();
+  std::size_t first = log.find("'first\r' command received from \"+41791111111\"");
+  std::size_t second = log.find("'second\rline\r' command received from \"+41792222222\"");
+  ASSERT_NE(first, std::string::npos);
+  ASSERT_NE(second, std::string::npos);
+  EXPECT_LT(first, second);
+}
+
+TEST_F(IncomingTest, EmptyStorageRunsNothingAndDeletesNothing) {
+  h.install_recording_command("incoming_sms.bat");
+  start();
+  wait_for_listing(3);
+  EXPECT_TRUE(h.modem.deletions().empty());
+  EXPECT_FALSE(contains(h.daily_log(), "command received"));
+  EXPECT_FALSE(std::filesystem::exists(h.folder / "incoming_sms.bat.out"));
+}
+
+TEST_F(IncomingTest, ListingRefusedInOneFormIsRepeatedAtOnceInTheOther) {
+  install_per_run_command("incoming_sms.bat");
+  h.modem.configure([](sim::ModemConfig& c) { c.list_forms.upper = false; });
+  h.modem.add_message("+41791111111", "hello");
+  start();
+  ASSERT_TRUE(wait_for_deletions(1));
+  EXPECT_EQ(storage_commands(4), (Lines{"at+cmgl=?", "at+cmgl=\"ALL\"", "at+cmgl=4", "at+cmgd=1"}));
+  // The numeric form carries no sender: the command gets an empty argument for it.
+  ASSERT_TRUE(eventually([&] { return finished_runs().size() == 1; }));
+  EXPECT_EQ(finished_runs(), (Lines{"\nhello\r\n"}));
+
+  // The form that worked stays.
+  wait_for_listing(4);
+  EXPECT_EQ(storage_commands(5).back(), "at+cmgl=4");
+  EXPECT_EQ(h.modem.deletions().size(), 1u);
+}
+
+TEST_F(IncomingTest, StorageIsCleanedOnlyWhenBothFormsAreRefused) {
+  h.modem.configure([](sim::ModemConfig& c) { c.list_forms = {false, false, false}; });
+  start();
+  ASSERT_TRUE(wait_for_deletions(9));
+  EXPECT_EQ(storage_commands(12), (Lines{"at+cmgl=?", "at+cmgl=\"ALL\"", "at+cmgl=4", "at+cmgd=9",
+                                         "at+cmgd=8", "at+cmgd=7", "at+cmgd=6", "at+cmgd=5",
+                                         "at+cmgd=4", "at+cmgd=3", "at+cmgd=2", "at+cmgd=1"}));
+  // Both failed, so the next poll starts again from the form it had.
+  wait_for_listing(4);
+  EXPECT_EQ(storage_commands(13).at(12), "at+cmgl=\"ALL\"");
+}
+
+TEST_F(IncomingTest, StorageIsCleanedAfterTwoUnansweredListingsInARow) {
+  h.modem.add_rule(CommandRule::ignore("+CMGL=\"", 2));
+  start();
+  wait_for_listing(3);
+  EXPECT_TRUE(h.modem.deletions().empty()) << "one unanswered listing is tolerated";
+  ASSERT_TRUE(wait_for_deletions(9));
+  EXPECT_EQ(h.modem.deletions(), (std::vector<int>{9, 8, 7, 6, 5, 4, 3, 2, 1}));
+  EXPECT_EQ(storage_commands(3).at(2), "at+cmgl=\"ALL\"") << "a time-out keeps the form";
+}
+
+TEST_F(IncomingTest, HostileTextAndSenderReachTheCommandAsTwoPlainArguments) {
+  h.install_recording_command("incoming_sms.bat");
+  const std::string sender = "+41\"; touch pwned1; \"\\$(touch pwned2)`touch pwned3`%s%n|&<>*";
+  // In the GSM alphabet: 0x02 arrives as '$', 0x7B as 'ä', 0x01 as '£'; 0x1B and the
+  // upper half have no ISO 8859-1 form and arrive as blanks.
+  const std::string gsm_text =
+      std::string("\"; rm -rf /tmp/x; \"\n\x02(touch pwned4) %s%n%% \"'\n") +
+      "\x7B\x01\x1B\x80\xC3\xFF end";
+  sim::StoredMessage message;
+  message.sender = sender;
+  message.text = gsm_text;
+  h.modem.add_message(message);
+  start();
+  ASSERT_TRUE(wait_for_deletions(1));
+
+  std::string text =
+      std::string("\"; rm -rf /tmp/x; \"\r$(touch pwned4) %s%n%% \"'\r") + "\xE4\xA3     end\r";
+  ASSERT_EQ(from_gsm(std::string("\x7B\x01\x1B\x80\xC3\xFF", 6)), "\xE4\xA3    ");
+  ASSERT_TRUE(eventually([&] { return !h.command_output("incoming_sms.bat").empty(); }));
+  EXPECT_EQ(h.command_output("incoming_sms.bat"), "\"" + sender + "\"\n" + text + "\n");
+  for (const char* name : {"pwned1", "pwned2", "pwned3", "pwned4"}) {
+    EXPECT_FALSE(std::filesystem::exists(h.folder / name)) << name;
+    EXPECT_FALSE(std::filesystem::exists(name)) << name;
+  }
+  EXPECT_TRUE(contains(h.daily_log(), "' command received from \"" + sender + "\""));
+}
+
+TEST_F(IncomingTest, MessageWhoseCommandCannotStartStaysInTheModem) {
+  h.set("CmdLineFormat", "no_such_command \"%s\" \"%s\"");
+  h.modem.add_message("+41791111111", "keep me");
+  start();
+  ASSERT_TRUE(h.wait_for_log("no_such_command", 20s));
+  wait_for_listing(3);  // the next poll lists it again
+  std::string log = h.daily_log();
+  EXPECT_TRUE(contains(log, "'keep me\r' command received from \"+41791111111\""));
+  EXPECT_GE(count_of(log, "Could not start no_such_command"), 1u);
+  EXPECT_TRUE(h.modem.deletions().empty());
+  ASSERT_EQ(h.modem.messages().size(), 1u);
+  EXPECT_EQ(h.modem.messages()[0].text, "keep me");
+}
+
+TEST_F(IncomingTest, EntryThatCannotBeReadIsReportedAndKept) {
+  install_per_run_command("incoming_sms.bat");
+  h.modem.add_rule(CommandRule::replace("+CMGL=\"ALL\"",
+                                        "\r\n+CMGL: 3,\"REC UNREAD\"\r\nbroken\r\n+CMGL: 4,\"REC "
+                                        "UNREAD\",\"+4179\",,\"ts\"\r\nfine\r\n"
+                                        "\r\nOK\r\n",
+                                        1));
+  start();
+  ASSERT_TRUE(wait_for_deletions(1));
+  EXPECT_EQ(h.modem.deletions(), (std::vector<int>{4}));
+  EXPECT_TRUE(contains(h.daily_log(), "1 listed message(s) not understood, left in the modem"));
+  ASSERT_TRUE(eventually([&] { return finished_runs().size() == 1; }));
+  EXPECT_EQ(finished_runs(), (Lines{"\"+4179\"\nfine\r\n"}));
+}
+
+}  // namespace
+}  // namespace qz
