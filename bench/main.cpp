@@ -1,0 +1,160 @@
+// qzgsms-bench: speed and memory figures of the gateway.
+//
+//   pick-up   the real qzgsmsd against the modem simulator: from a job file renamed into
+//             the watch folder to the first command of its SMS on the modem line
+//   report    one report-table update in a table of 1 000 and of 1 000 000 records
+//             (Google Benchmark; --benchmark_* options apply to this part)
+//   idle      CPU time and resident memory of an idle qzgsmsd
+//
+// Prints what each part measures as it goes and a summary at the end. Exit code 1 when a
+// part could not be measured.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "measurements.h"
+
+namespace {
+
+using qz::bench::Options;
+
+void usage() {
+  std::printf(
+      "usage: qzgsms-bench [--only=pickup,report,idle] [--jobs=N] [--idle-secs=N]\n"
+      "                    [--gateway=PATH] [--scratch=DIR] [--keep] [--benchmark_...]\n"
+      "  --jobs       job files for the pick-up latency (default 100, at most 1000)\n"
+      "  --idle-secs  how long the idle gateway is watched (default 60, at most 600)\n"
+      "  --gateway    the qzgsmsd program (default: the one built with this program)\n"
+      "  --scratch    where instance folders and tables are made (default: the temp folder)\n"
+      "  --keep       leave them there afterwards\n");
+}
+
+bool parse(int argc, char** argv, Options& o) {
+  o.gateway = QZGSMS_GATEWAY_PROGRAM;
+  o.scratch = std::filesystem::temp_directory_path();
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    auto value = [&](const char* key) -> const char* {
+      size_t n = std::strlen(key);
+      return a.compare(0, n, key) == 0 ? argv[i] + n : nullptr;
+    };
+    if (const char* v = value("--jobs=")) o.jobs = std::clamp(std::atoi(v), 1, 1000);
+    else if (const char* v = value("--idle-secs=")) o.idle_seconds = std::clamp(std::atoi(v), 1, 600);
+    else if (const char* v = value("--gateway=")) o.gateway = v;
+    else if (const char* v = value("--scratch=")) o.scratch = v;
+    else if (a == "--keep") o.keep = true;
+    else if (const char* v = value("--only=")) {
+      std::string parts = std::string(",") + v + ",";
+      o.pickup = parts.find(",pickup,") != std::string::npos;
+      o.report = parts.find(",report,") != std::string::npos;
+      o.idle = parts.find(",idle,") != std::string::npos;
+    } else {
+      usage();
+      return false;
+    }
+  }
+  return true;
+}
+
+void print_spread(const char* what, const qz::bench::Spread& s) {
+  if (s.count == 0) {
+    std::printf("  %-36s  (none)\n", what);
+    return;
+  }
+  std::printf("  %-36s %8.1f %8.1f %8.1f %8.1f\n", what, s.median, s.p95, s.min, s.max);
+}
+
+std::string per_update(double seconds) {
+  char text[32];
+  if (seconds <= 0) return "-";
+  if (seconds >= 1e-3) std::snprintf(text, sizeof text, "%.3f ms", seconds * 1e3);
+  else std::snprintf(text, sizeof text, "%.1f us", seconds * 1e6);
+  return text;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);  // takes the --benchmark_* options out
+  Options options;
+  if (!parse(argc, argv, options)) return 2;
+  bool failed = false;
+
+  std::vector<qz::bench::ReportUpdateResult> updates;
+  if (options.report) {
+    std::printf("=== report update ===\n");
+    std::fflush(stdout);
+    updates = qz::bench::measure_report_updates(options);
+    if (updates.empty()) failed = true;
+  }
+
+  qz::bench::PickupResult pickup;
+  if (options.pickup) {
+    std::printf("\n=== pick-up latency: %d jobs, one at a time ===\n", options.jobs);
+    std::fflush(stdout);
+    pickup = qz::bench::measure_pickup(options);
+    if (!pickup.ok) {
+      std::printf("  failed: %s\n", pickup.problem.c_str());
+      failed = true;
+    }
+  }
+
+  qz::bench::IdleResult idle;
+  if (options.idle) {
+    std::printf("\n=== idle gateway: %d s ===\n", options.idle_seconds);
+    std::fflush(stdout);
+    idle = qz::bench::measure_idle(options);
+    if (!idle.ok) {
+      std::printf("  failed: %s\n", idle.problem.c_str());
+      failed = true;
+    }
+  }
+
+  std::printf("\n================ qzgsms benchmark summary ================\n");
+  if (options.pickup) {
+    std::printf("Pick-up latency, %d of %d mini-message jobs (ms)\n", pickup.to_first_command.count,
+                options.jobs);
+    std::printf("  %-36s %8s %8s %8s %8s\n", "", "median", "p95", "min", "max");
+    print_spread("job renamed in -> AT+CSMP received", pickup.to_first_command);
+    print_spread("job renamed in -> SMS text submitted", pickup.to_submitted);
+    print_spread("job renamed in -> filed in done/", pickup.to_filed);
+    if (pickup.startup_seconds > 0)
+      std::printf("  start-up of qzgsmsd until it takes jobs: %.1f s\n", pickup.startup_seconds);
+  }
+  if (options.report) {
+    std::printf("Report update (Open, Go, 4 writes, 1 read, Close), record near the end\n");
+    std::printf("  %-12s %18s %18s\n", "records", "auto-flush on", "auto-flush off");
+    auto find = [&](long records, bool flush) -> double {
+      for (const auto& u : updates)
+        if (u.records == records && u.auto_flush == flush) return u.seconds_per_update;
+      return 0;
+    };
+    for (long records : {1000L, 1000000L})
+      std::printf("  %-12ld %18s %18s\n", records, per_update(find(records, true)).c_str(),
+                  per_update(find(records, false)).c_str());
+    auto ratio = [&](bool flush) {
+      double small = find(1000, flush), large = find(1000000, flush);
+      return small > 0 && large > 0 ? large / small : 0.0;
+    };
+    std::printf("  %-12s %17.2fx %17.2fx\n", "1M / 1k", ratio(true), ratio(false));
+  }
+  if (options.idle) {
+    if (idle.ok) {
+      std::printf("Idle gateway over %.0f s (signal poll every 5 s, incoming poll on)\n", idle.seconds);
+      std::printf("  CPU time          %.2f s = %.3f %% of one core (run time by schedstat %.3f s)\n",
+                  idle.cpu_seconds, 100.0 * idle.cpu_seconds / idle.seconds, idle.on_cpu_seconds);
+      std::printf("  resident memory   %.1f MiB at start, %.1f MiB at end, peak %.1f MiB\n",
+                  idle.rss_start_kib / 1024.0, idle.rss_end_kib / 1024.0, idle.hwm_kib / 1024.0);
+      std::printf("  threads %d, %.1f wake-ups/s; modem commands received: %zu (%s)\n", idle.threads,
+                  idle.wakeups_per_second, idle.modem_commands, idle.command_mix.c_str());
+    } else {
+      std::printf("Idle gateway: not measured (%s)\n", idle.problem.c_str());
+    }
+  }
+  benchmark::Shutdown();
+  return failed ? 1 : 0;
+}
