@@ -113,6 +113,25 @@ TEST_F(AlarmPathTest, BadRequestsUnknownTypesAndAlarmTextsAreHandledOnTheirOwn) 
   EXPECT_NE(gw.daily_log().find("ContentType sms unknown"), std::string::npos);
 }
 
+TEST_F(AlarmPathTest, DamagedOrMissingRowStillFilesTheJobAndTouchesNoOtherRow) {
+  gw.write_settings();
+  gw.install_table("db3_report.dbf", "plant");
+  // A table cut short in the middle of its records is refused as a whole.
+  std::filesystem::copy_file(gw.folder / "tables/plant.dbf", gw.folder / "tables/cut.dbf");
+  std::filesystem::resize_file(gw.folder / "tables/cut.dbf",
+                               std::filesystem::file_size(gw.folder / "tables/cut.dbf") - 40);
+  std::string untouched = test::read_file(gw.folder / "tables/plant.dbf");
+  gw.start();
+  gw.drop_job("cut.sms", sms_job("100", "to a damaged table", 0, "cut"));
+  gw.drop_job("row.sms", sms_job("200", "to a row that is not there", 5));
+
+  ASSERT_TRUE(eventually([&] { return files_in(gw.done()).size() == 2; }));
+  std::string log = gw.daily_log();
+  EXPECT_NE(log.find("ERROR : could not update " + (gw.folder / "tables/cut.dbf").string()), std::string::npos);
+  EXPECT_NE(log.find("ERROR : could not update " + (gw.folder / "tables/plant.dbf").string()), std::string::npos);
+  EXPECT_EQ(test::read_file(gw.folder / "tables/plant.dbf"), untouched);
+}
+
 TEST_F(AlarmPathTest, FortyJobsAtOnceAreTakenThirtyAtATimeAndNoneIsLost) {
   gw.write_settings("RetryCount=1\n");
   gw.modem.set_reply_delay(5ms);
