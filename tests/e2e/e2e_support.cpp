@@ -70,15 +70,6 @@ std::string GatewayInstance::daily_log() const {
   return all;
 }
 
-bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-  auto end = std::chrono::steady_clock::now() + timeout;
-  while (std::chrono::steady_clock::now() < end) {
-    if (condition()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return condition();
-}
-
 std::vector<std::string> files_in(const std::filesystem::path& folder) {
   std::vector<std::string> names;
   std::error_code ec;

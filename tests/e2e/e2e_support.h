@@ -10,6 +10,7 @@
 
 #include "modem/child_process.h"
 #include "modemsim/modem_simulator.h"
+#include "support/eventually.h"
 #include "support/temp_folder.h"
 
 namespace qz::test {
@@ -44,10 +45,6 @@ class GatewayInstance {
  private:
   std::unique_ptr<ChildProcess> process_;
 };
-
-// Polls `condition` every 20 ms of real time until it holds or `timeout` passes.
-bool eventually(const std::function<bool()>& condition,
-                std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
 // Names of the files in `folder`.
 std::vector<std::string> files_in(const std::filesystem::path& folder);

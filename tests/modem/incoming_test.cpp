@@ -15,6 +15,7 @@
 
 #include "core/gateway.h"
 #include "modem/gsm_charset.h"
+#include "support/eventually.h"
 #include "support/gateway_harness.h"
 
 namespace qz {
@@ -28,14 +29,7 @@ bool contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-bool eventually(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
-  auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(5ms);
-  }
-  return true;
-}
+using test::eventually;
 
 std::size_t count_of(std::string_view text, std::string_view part) {
   std::size_t n = 0;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/gateway.h"
+#include "support/eventually.h"
 #include "support/gateway_harness.h"
 
 namespace qz {
@@ -22,15 +23,7 @@ bool contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-// Real-time wait for a condition no simulator helper can see (exit code, a file).
-bool eventually(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
-  auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(5ms);
-  }
-  return true;
-}
+using test::eventually;
 
 // A quality reply carrying `level`, with or without its OK.
 CommandRule quality(int level, int times, bool ok = true) {

@@ -2,10 +2,10 @@
 
 #include <sys/stat.h>
 
-#include <thread>
 
 #include "core/process_end.h"
 #include "core/profile_file.h"
+#include "support/eventually.h"
 
 namespace qz::test {
 
@@ -68,12 +68,7 @@ std::vector<std::string> GatewayHarness::window_lines() {
 }
 
 bool GatewayHarness::wait_for_log(const std::string& text, std::chrono::milliseconds timeout) {
-  auto end = std::chrono::steady_clock::now() + timeout;
-  while (std::chrono::steady_clock::now() < end) {
-    if (daily_log().find(text) != std::string::npos) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return daily_log().find(text) != std::string::npos;
+  return eventually([&] { return daily_log().find(text) != std::string::npos; }, timeout);
 }
 
 }  // namespace qz::test

@@ -1,4 +1,5 @@
 #include "modemsim/modem_engine.h"
+#include "modemsim/text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -17,30 +18,6 @@ constexpr long kMaxPdu = 4L * 1024 * 1024;
 
 constexpr char kCtrlZ = 0x1A;
 constexpr char kEsc = 0x1B;
-
-std::string to_upper(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
-}
-
-bool starts_with_nocase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (std::toupper(static_cast<unsigned char>(text[i])) !=
-        std::toupper(static_cast<unsigned char>(prefix[i])))
-      return false;
-  }
-  return true;
-}
-
-std::string trim(std::string_view text) {
-  std::size_t begin = 0;
-  std::size_t end = text.size();
-  while (begin < end && std::isspace(static_cast<unsigned char>(text[begin]))) ++begin;
-  while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1]))) --end;
-  return std::string(text.substr(begin, end - begin));
-}
 
 std::string unquote(std::string_view text) {
   std::string t = trim(text);

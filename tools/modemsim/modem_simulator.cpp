@@ -1,4 +1,5 @@
 #include "modemsim/modem_simulator.h"
+#include "modemsim/text.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -22,15 +23,6 @@ constexpr std::size_t kMaxUnwritten = 1024 * 1024;
 // Longest sleep of the thread when nothing is due, so that a missed wake-up costs little.
 constexpr int kMaxPollMs = 1000;
 
-bool starts_with_nocase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (std::toupper(static_cast<unsigned char>(text[i])) !=
-        std::toupper(static_cast<unsigned char>(prefix[i])))
-      return false;
-  }
-  return true;
-}
 
 void close_fd(int& fd) {
   if (fd >= 0) ::close(fd);

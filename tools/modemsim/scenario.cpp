@@ -1,4 +1,5 @@
 #include "modemsim/scenario.h"
+#include "modemsim/text.h"
 
 #include <cctype>
 #include <charconv>
@@ -9,20 +10,6 @@
 
 namespace qz::sim {
 namespace {
-
-std::string trim(std::string_view text) {
-  std::size_t begin = 0;
-  std::size_t end = text.size();
-  while (begin < end && std::isspace(static_cast<unsigned char>(text[begin]))) ++begin;
-  while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1]))) --end;
-  return std::string(text.substr(begin, end - begin));
-}
-
-std::string lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
 
 std::optional<long> number(std::string_view text, long min, long max) {
   std::string t = trim(text);
@@ -51,7 +38,7 @@ class Parser {
 
   // Empty on success, else what is wrong with the line.
   std::string line(std::string_view key_in, std::string_view value) {
-    const std::string key = lower(trim(key_in));
+    const std::string key = to_lower(trim(key_in));
     ModemConfig& c = out_.config;
 
     if (key == "silent") return flag(value, c.silent);
@@ -62,7 +49,7 @@ class Parser {
       return {};
     }
     if (key == "network") {
-      std::string v = lower(trim(value));
+      std::string v = to_lower(trim(value));
       if (v == "ok") c.network = NetworkMode::Registered;
       else if (v == "none") c.network = NetworkMode::NoAnswer;
       else if (v == "error") c.network = NetworkMode::Error;
@@ -124,7 +111,7 @@ class Parser {
     }
 
     if (key == "sms") {
-      std::string v = lower(trim(value));
+      std::string v = to_lower(trim(value));
       if (v == "ok") {
         c.sms.failure = SmsFailure::None;
       } else if (v == "error") {
@@ -146,7 +133,7 @@ class Parser {
     if (key == "sms_delay") return millis(value, c.sms.submit_delay);
 
     if (key == "call") {
-      std::string v = lower(trim(value));
+      std::string v = to_lower(trim(value));
       if (v == "answer") c.call.outcome = CallOutcome::Answer;
       else if (v == "busy") c.call.outcome = CallOutcome::Busy;
       else if (v == "noanswer") c.call.outcome = CallOutcome::NoAnswer;
@@ -163,7 +150,7 @@ class Parser {
     if (key == "kmmcnf") return choice(value, "ok", "error", c.mms.configure_ok);
     if (key == "mms_max") return integer(value, 1, kMaxInt, c.mms.max_pdu_size);
     if (key == "mms_store") {
-      std::string v = lower(trim(value));
+      std::string v = to_lower(trim(value));
       if (v == "ok") c.mms.store = MmsStore::Ok;
       else if (v == "error") c.mms.store = MmsStore::Error;
       else if (v == "noconnect") c.mms.store = MmsStore::NoConnect;
@@ -178,7 +165,7 @@ class Parser {
       return problem;
     }
     if (key == "mms_report") {
-      if (lower(trim(value)) == "never") {
+      if (to_lower(trim(value)) == "never") {
         c.mms.report_status = -1;
         return {};
       }
@@ -189,7 +176,7 @@ class Parser {
     if (key == "mms_timeout") return millis(value, c.mms.data_timeout);
 
     if (key == "list_test") {
-      std::string v = lower(trim(value));
+      std::string v = to_lower(trim(value));
       if (v == "numeric") c.list_test_reply = ListTestReply::Numeric;
       else if (v == "upper") c.list_test_reply = ListTestReply::Upper;
       else if (v == "lower") c.list_test_reply = ListTestReply::Lower;
@@ -202,7 +189,7 @@ class Parser {
       std::stringstream parts{std::string(value)};
       std::string part;
       while (std::getline(parts, part, ',')) {
-        std::string p = lower(trim(part));
+        std::string p = to_lower(trim(part));
         if (p == "numeric") forms.numeric = true;
         else if (p == "upper") forms.upper = true;
         else if (p == "lower") forms.lower = true;
@@ -236,7 +223,7 @@ class Parser {
   }
 
   static std::string flag(std::string_view value, bool& out) {
-    std::string v = lower(trim(value));
+    std::string v = to_lower(trim(value));
     if (v == "1" || v == "yes" || v == "true" || v == "on") out = true;
     else if (v == "0" || v == "no" || v == "false" || v == "off") out = false;
     else return "expected 0 or 1";
@@ -244,7 +231,7 @@ class Parser {
   }
 
   static std::string choice(std::string_view value, const char* yes, const char* no, bool& out) {
-    std::string v = lower(trim(value));
+    std::string v = to_lower(trim(value));
     if (v == yes) out = true;
     else if (v == no) out = false;
     else return std::string("expected ") + yes + " or " + no;

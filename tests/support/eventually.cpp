@@ -1,0 +1,16 @@
+#include "support/eventually.h"
+
+#include <thread>
+
+namespace qz::test {
+
+bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+}  // namespace qz::test
