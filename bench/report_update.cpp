@@ -13,6 +13,7 @@
 
 #include "gateway_process.h"
 #include "jobs/database.h"
+#include "jobs/report_table.h"
 #include "measurements.h"
 
 namespace qz::bench {
@@ -94,25 +95,13 @@ const Table& table_with(long records) {
   return it->second;
 }
 
-// The report thread's update of one job, step for step.
+// What the report thread does for one job: open, write the result, close.
 bool update_record(CDatabase& db, const Table& t, bool auto_flush, int status, const std::string& time) {
   if (db.Open(t.path.string()) == 0) return false;
   if (!auto_flush) db.SetAutoFlush(0);
-  if (db.Go(t.target) != 0) {
-    db.Close();
-    return false;
-  }
-  db.Replace("STATUS", status);
-  db.Replace("TIME", time);
-  int n = 1;
-  for (; n <= 4; ++n) {
-    std::string type;
-    if (db.GetField("TY" + std::to_string(n), type) == 1 && type == "SMS") break;
-  }
-  db.Replace("TI" + std::to_string(n), time);
-  db.Replace("TO" + std::to_string(n), status);
+  bool written = write_job_result(db, t.target, status, time);
   db.Close();
-  return n == 1;
+  return written;
 }
 
 void BM_ReportUpdate(benchmark::State& state) {

@@ -1,5 +1,4 @@
 #include <chrono>
-#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <vector>
@@ -11,6 +10,7 @@
 #include "jobs/database.h"
 #include "jobs/file_move.h"
 #include "jobs/job_threads.h"
+#include "jobs/report_table.h"
 
 namespace qz {
 
@@ -33,22 +33,7 @@ void update_report_table(Gateway& g, const AlarmJob& job, const std::string& tim
     g.log.Log(failed, kRed);
     return;
   }
-  // A record that does not exist: nothing is written, so no other row gets this result.
-  int64_t record = int64_t{job.dbentry} + 1;
-  if (record > INT32_MAX || db.Go(static_cast<int>(record)) != 0) {
-    g.log.Log(failed, kRed);
-    db.Close();
-    return;
-  }
-  db.Replace("STATUS", job.Status);
-  db.Replace("TIME", time);
-  int n = 1;
-  for (; n <= 4; ++n) {
-    std::string type;
-    if (db.GetField("TY" + std::to_string(n), type) == 1 && type == "SMS") break;
-  }
-  db.Replace("TI" + std::to_string(n), time);
-  db.Replace("TO" + std::to_string(n), job.Status);
+  if (!write_job_result(db, int64_t{job.dbentry} + 1, job.Status, time)) g.log.Log(failed, kRed);
   db.Close();
 }
 

@@ -7,7 +7,6 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
-#include <iostream>
 #include <random>
 #include <string>
 #include <thread>
@@ -97,7 +96,9 @@ TEST(ParseListing, RandomCapturesNeverReachOutsideTheCapture) {
     for (const auto& m : messages) {
       ASSERT_LE(m.sender.size() + m.text.size(), capture.size()) << round;
       ASSERT_EQ(m.sender.find('\r'), std::string::npos) << round;
-      if (!m.text.empty()) ASSERT_TRUE(contains(capture, m.text)) << round;
+      if (!m.text.empty()) {
+        ASSERT_TRUE(contains(capture, m.text)) << round;
+      }
     }
   }
 }
@@ -112,9 +113,6 @@ class IncomingTest : public ::testing::Test {
   IncomingTest() : h(kSpeedup) {
     h.set("QualityPollEverySecs", "1000");
     h.set("IncomingEnable", "1");
-  }
-  void TearDown() override {
-    if (HasFailure()) std::cout << "---- daily log ----\n" << h.daily_log();
   }
   void start() { ASSERT_TRUE(h.start()); }
   // The n-th listing command (the test form "=?" counts).

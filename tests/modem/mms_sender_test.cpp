@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <iostream>
 #include <string>
 #include <vector>
 
@@ -28,14 +27,7 @@ class MmsSenderTest : public ::testing::Test {
     h.set("QualityPollEverySecs", "1000");
     h.set("Number", "123");
   }
-  void TearDown() override {
-    if (HasFailure()) std::cout << "---- daily log ----\n" << h.daily_log();
-  }
-  void start() {
-    ASSERT_TRUE(h.start());
-    h.modem.clear_recording();
-    h.window_lines();
-  }
+  void start() { ASSERT_TRUE(h.start_and_forget_startup()); }
   int send(const std::string& number, const std::string& text = "Pump 7 failed") {
     return send_mms(h.gateway(), number, files, "Alarm", text);
   }

@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <functional>
-#include <iostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -53,9 +52,6 @@ class SignalThreadTest : public ::testing::Test {
     h.set("IncomingEnable", "0");
     h.set("QualityPollEverySecs", "1");
     h.install_recording_command("qzarun.cmd");
-  }
-  void TearDown() override {
-    if (HasFailure()) std::cout << "---- daily log ----\n" << h.daily_log();
   }
   // Once the n-th quality poll has been sent, every poll before it is complete.
   void wait_for_poll(std::size_t n) {

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <iostream>
 #include <string>
 #include <vector>
 
@@ -31,15 +30,7 @@ class SmsTest : public ::testing::Test {
     h.set("IncomingEnable", "0");
     h.set("QualityPollEverySecs", "1000");  // keeps the signal poll off the modem
   }
-  void TearDown() override {
-    if (HasFailure()) std::cout << "---- daily log ----\n" << h.daily_log();
-  }
-  // Starts the gateway and forgets what its start-up said to the modem and the window.
-  void start() {
-    ASSERT_TRUE(h.start());
-    h.modem.clear_recording();
-    h.window_lines();
-  }
+  void start() { ASSERT_TRUE(h.start_and_forget_startup()); }
   int send(const std::string& number, const std::string& text, int flash = 0) {
     return send_sms(h.gateway(), number, text, flash);
   }

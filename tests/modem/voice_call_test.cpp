@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <iostream>
 #include <string>
 #include <vector>
 
@@ -27,13 +26,9 @@ class VoiceCallTest : public ::testing::Test {
     h.set("IncomingEnable", "0");
     h.set("QualityPollEverySecs", "1000");
   }
-  void TearDown() override {
-    if (HasFailure()) std::cout << "---- daily log ----\n" << h.daily_log();
-  }
   void start(const std::string& hold_seconds) {
     h.set("VoiceCallDuration", hold_seconds);
-    ASSERT_TRUE(h.start());
-    h.modem.clear_recording();
+    ASSERT_TRUE(h.start_and_forget_startup());
   }
   int call(const std::string& number) { return voice_call(h.gateway(), number); }
 

@@ -1,6 +1,9 @@
 #include "support/gateway_harness.h"
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
+
+#include <iostream>
 
 
 #include "core/process_end.h"
@@ -29,6 +32,8 @@ GatewayHarness::GatewayHarness(double speedup) : fast_clock(speedup) {
 }
 
 GatewayHarness::~GatewayHarness() {
+  // What the gateway said is the first thing one wants to see of a failed test.
+  if (::testing::Test::HasFailure()) std::cout << "---- daily log ----\n" << daily_log();
   gateway_.reset();
   set_process_end_handler(nullptr);
 }
@@ -51,6 +56,13 @@ bool GatewayHarness::start() {
   for (const auto& [key, value] : settings_) ini.write_text("Config", key, value);
   gateway_ = std::make_unique<Gateway>(folder.path());
   return init_gsms(*gateway_, &window);
+}
+
+bool GatewayHarness::start_and_forget_startup() {
+  if (!start()) return false;
+  modem.clear_recording();
+  window_lines();
+  return true;
 }
 
 std::string GatewayHarness::daily_log() const {

@@ -50,6 +50,8 @@ class GatewayHarness {
 
   // Makes the gateway and runs init_gsms; true when it came up.
   bool start();
+  // start(), then forgets what the start-up said to the modem and to the window.
+  bool start_and_forget_startup();
   Gateway& gateway() { return *gateway_; }
 
   // -1 while the gateway has not asked to end.
