@@ -2,6 +2,7 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <sys/eventfd.h>
 #include <sys/signalfd.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -17,6 +18,10 @@
 #include "core/window_sink.h"
 
 namespace {
+
+// The longest a stop waits for the send in progress: a voice call with its hold time
+// fits, and it stays well under the 90 s after which systemd kills a service.
+constexpr int64_t kStopLimitMs = 60000;
 
 // Worker threads only write a byte into a pipe; the main thread, which plays the part
 // of the window, reads the shared tables.
@@ -91,19 +96,39 @@ int run_headless_gateway() {
   std::thread startup([&sink] { qz::init_gsms(gateway, &sink); });
   startup.detach();
 
-  pollfd fds[2] = {{sink.read_fd(), POLLIN, 0}, {signal_fd, POLLIN, 0}};
+  // The orderly stop runs beside the loop below, which goes on printing what it says.
+  int stopped_fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  bool stop_asked = false;
+  pollfd fds[3] = {{sink.read_fd(), POLLIN, 0}, {signal_fd, POLLIN, 0}, {stopped_fd, POLLIN, 0}};
   for (;;) {
-    if (poll(fds, 2, -1) < 0) continue;
+    if (poll(fds, 3, -1) < 0) continue;
     if (fds[0].revents & POLLIN) {
       unsigned char drain[256];
       while (read(sink.read_fd(), drain, sizeof drain) > 0) {
       }
       print_pending_lines(gateway.log, colour);
     }
-    if (fds[1].revents & POLLIN) break;
+    if (fds[2].revents & POLLIN) break;
+    if (fds[1].revents & POLLIN) {
+      signalfd_siginfo info;
+      [[maybe_unused]] ssize_t n = read(signal_fd, &info, sizeof info);
+      // A second signal while stopping means: now.
+      if (stop_asked) break;
+      stop_asked = true;
+      gateway.log.Log("Stopping: no new job is started; the send in progress ends and is reported",
+                      qz::kBlue);
+      std::thread([stopped_fd] {
+        if (!gateway.stop_workers(kStopLimitMs)) {
+          gateway.log.Log("Stopping: the send in progress did not end in time", qz::kRed);
+        }
+        uint64_t one = 1;
+        [[maybe_unused]] ssize_t w = write(stopped_fd, &one, sizeof one);
+      }).detach();
+    }
   }
+  gateway.log.WriteDailyLog("Stopped");
   print_pending_lines(gateway.log, colour);
-  // Threads are never stopped in an orderly way: end here, as closing the window does.
+  // Threads are not joined: the process ends here, as closing the window ends it.
   std::fflush(stdout);
   _exit(0);
 }

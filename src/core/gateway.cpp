@@ -1,5 +1,6 @@
 #include "core/gateway.h"
 
+#include "core/clock.h"
 #include "modem/serial_port.h"
 
 namespace qz {
@@ -9,10 +10,12 @@ Gateway::Gateway(std::filesystem::path instance_folder)
       settings_file(folder),
       log(folder),
       modem(log, settings),
-      jobs(log) {}
+      jobs(log),
+      journal(folder, log) {}
 
 Gateway::~Gateway() {
-  stop_event_.set();
+  // Tests end here; the process itself ends through end_process or _exit.
+  stop_workers(600000);
   for (auto& worker : workers_) {
     if (worker.joinable()) worker.join();
   }
@@ -35,6 +38,24 @@ void Gateway::set_service_centre(std::string number, int32_t type) {
   service_centre_type_ = type;
 }
 
-void Gateway::start_worker(std::function<void()> body) { workers_.emplace_back(std::move(body)); }
+bool Gateway::start_worker(std::function<void()> body) {
+  std::lock_guard lock(workers_mutex_);
+  if (stopping()) return false;
+  ++running_workers_;
+  workers_.emplace_back([this, body = std::move(body)] {
+    body();
+    std::lock_guard ended(workers_mutex_);
+    --running_workers_;
+    worker_ended_.notify_all();
+  });
+  return true;
+}
+
+bool Gateway::stop_workers(int64_t limit_ms) {
+  std::unique_lock lock(workers_mutex_);
+  stop_event_.set();
+  return worker_ended_.wait_for(lock, clock().real_duration(limit_ms),
+                                [this] { return running_workers_ == 0; });
+}
 
 }  // namespace qz

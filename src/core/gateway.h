@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -17,7 +18,7 @@
 #include "core/gateway_log.h"
 #include "core/settings.h"
 #include "jobs/job_table.h"
-#include "jobs/reported_files.h"
+#include "jobs/job_journal.h"
 #include "modem/modem_channel.h"
 
 namespace qz {
@@ -40,7 +41,7 @@ class Gateway {
   std::unique_ptr<SerialPort> port;
   ModemChannel modem;
   JobTable jobs;
-  ReportedFiles reported;
+  JobJournal journal;
   // Report-table errors go here (a box in the window, a red line without one).
   ErrorBox* error_box = nullptr;
 
@@ -52,8 +53,14 @@ class Gateway {
   // Last signal quality, 0 to 31, for the signal meter.
   std::atomic<int32_t> SignalLevel{0};
 
-  // Worker threads run until the process ends; tests stop them through the destructor.
-  void start_worker(std::function<void()> body);
+  // Starts a worker thread; false once a stop has been asked for.
+  bool start_worker(std::function<void()> body);
+
+  // The orderly stop (SIGTERM, SIGINT, the destructor): no job is admitted or started
+  // any more, the send attempt and the modem exchange in progress end, and every job
+  // that has its outcome is reported. True when all worker threads ended within
+  // `limit_ms` gateway milliseconds.
+  bool stop_workers(int64_t limit_ms);
   bool stopping() const { return stop_event_.is_set(); }
   // Sleeps `ms` gateway milliseconds; returns early (false) when the gateway stops.
   bool sleep_ms(int64_t ms) { return !stop_event_.wait_ms(ms); }
@@ -64,6 +71,9 @@ class Gateway {
   int32_t service_centre_type_ = 0;
 
   ManualResetEvent stop_event_;
+  std::mutex workers_mutex_;
+  std::condition_variable worker_ended_;
+  int running_workers_ = 0;
   std::vector<std::thread> workers_;
 };
 

@@ -80,9 +80,10 @@ bool init_gsms(Gateway& g, WindowSink* main_window) {
   m.events.clear(OkEvent);
   m.SendCommand("at", "\r");
   if (m.WaitOk(5000) != 0) {
-    // A text entry left open by an earlier run swallows commands: end it, then reset.
-    const unsigned char ctrl_z = 0x1A;
-    m.WriteRaw(&ctrl_z, 1);
+    // A text entry left open by an earlier run swallows commands. ESC ends it without
+    // sending: Ctrl-Z would send whatever it holds (our "at" among it) to the last number.
+    const unsigned char escape = 0x1B;
+    m.WriteRaw(&escape, 1);
     clock().sleep_ms(500);
     m.SendCommand("at", "\r");
     clock().sleep_ms(500);

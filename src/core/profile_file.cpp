@@ -349,10 +349,11 @@ fs::path ProfileFile::path() const {
   return in_folder_ ? resolve_name_in_folder(folder_, name_) : folder_;
 }
 
-int32_t ProfileFile::read_int(std::string_view section, std::string_view key,
+ProfileText::ProfileText(std::string bytes) : text_(std::move(bytes)) {}
+
+int32_t ProfileText::read_int(std::string_view section, std::string_view key,
                               int32_t default_value) const {
-  std::string text = load_for_reading(path());
-  std::optional<std::string_view> value = find_value(text, section, key);
+  std::optional<std::string_view> value = find_value(text_, section, key);
   if (!value || value->empty()) return default_value;
   std::string_view digits = *value;
   bool negative = false;
@@ -370,12 +371,21 @@ int32_t ProfileFile::read_int(std::string_view section, std::string_view key,
   return static_cast<int32_t>(result);
 }
 
-std::string ProfileFile::read_text(std::string_view section, std::string_view key,
+std::string ProfileText::read_text(std::string_view section, std::string_view key,
                                    std::string_view default_value, std::size_t capacity) const {
   if (capacity == 0) return {};
-  std::string text = load_for_reading(path());
-  std::string_view value = find_value(text, section, key).value_or(default_value);
+  std::string_view value = find_value(text_, section, key).value_or(default_value);
   return std::string(value.substr(0, capacity - 1));
+}
+
+int32_t ProfileFile::read_int(std::string_view section, std::string_view key,
+                              int32_t default_value) const {
+  return ProfileText(load_for_reading(path())).read_int(section, key, default_value);
+}
+
+std::string ProfileFile::read_text(std::string_view section, std::string_view key,
+                                   std::string_view default_value, std::size_t capacity) const {
+  return ProfileText(load_for_reading(path())).read_text(section, key, default_value, capacity);
 }
 
 bool ProfileFile::write_text(std::string_view section, std::string_view key,

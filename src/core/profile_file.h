@@ -20,6 +20,20 @@
 
 namespace qz {
 
+// Profile text already in memory (a job file read through its own descriptor). Reads
+// follow the same rules as ProfileFile's.
+class ProfileText {
+ public:
+  explicit ProfileText(std::string bytes);
+
+  int32_t read_int(std::string_view section, std::string_view key, int32_t default_value) const;
+  std::string read_text(std::string_view section, std::string_view key,
+                        std::string_view default_value, std::size_t capacity) const;
+
+ private:
+  std::string text_;
+};
+
 class ProfileFile {
  public:
   // A bare `name` is looked up in `folder` without regard to case at every access; when

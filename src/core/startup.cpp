@@ -17,9 +17,10 @@ uint32_t nth_processor_mask(uint32_t process_mask, int n) {
 }
 
 void start_worker_threads(Gateway& g) {
+  // What an earlier run left half done is settled before any job file is read.
+  g.journal.recover();
   auto start = [&g](void (*body)(Gateway&), const char* started) {
-    g.start_worker([&g, body] { body(g); });
-    g.log.Log(started, kBlue);
+    if (g.start_worker([&g, body] { body(g); })) g.log.Log(started, kBlue);
   };
   start(ReportThread, "ReportThread started");
   start(ProcessingThread, "ProcessingThread started");

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "jobs/file_version.h"
+
 namespace qz {
 
 // Outcome codes, written into the report tables as they are.
@@ -38,6 +40,14 @@ struct AlarmJob {
   int32_t Status = JOB_NOT_SENT;
   int32_t TryCount = 0;
   int64_t NextTryTime = 0;  // earliest next attempt; 0 means at once
+
+  // The version of the job file this job was read from: the report files exactly these
+  // bytes, and only a file that still has this identity leaves the watch folder.
+  FileIdentity Identity;
+  std::string FileBytes;
+  // Restored from the job journal after a restart: the report table has this result
+  // already and is not written again.
+  bool TableWritten = false;
 };
 
 }  // namespace qz

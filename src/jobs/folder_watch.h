@@ -27,8 +27,9 @@ class FolderWatch {
   int fd_ = -1;
 };
 
-// The names of the regular files in `folder` that match the Windows-style `mask`
-// ("*.sms"), without regard to case, sorted by name.
+// The names of the entries of `folder` other than folders that match the Windows-style
+// `mask` ("*.sms"), without regard to case, sorted by name. Symbolic links and other
+// special files are listed as they are (not followed), so the reader can file them away.
 std::vector<std::string> list_matching_files(const std::filesystem::path& folder,
                                              const std::string& mask);
 

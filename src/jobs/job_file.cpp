@@ -4,8 +4,8 @@
 
 namespace qz {
 
-AlarmJob read_job_file(const std::filesystem::path& path) {
-  ProfileFile file(path);
+AlarmJob parse_job_file(const std::string& bytes, const std::filesystem::path& path) {
+  ProfileText file(bytes);
   AlarmJob job;
   job.JobFile = path.string();
   job.Szenario = file.read_text("Alarm", "Szenario", "", 64);
@@ -23,6 +23,7 @@ AlarmJob read_job_file(const std::filesystem::path& path) {
   for (int n = 1; n <= AlarmJob::kFileSlots; ++n) {
     job.Files[n - 1] = file.read_text("MMS", "File" + std::to_string(n), "", 260);
   }
+  job.IsMiniMessage = job.Szenario.empty() ? 1 : 0;
   return job;
 }
 

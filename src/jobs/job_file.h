@@ -2,13 +2,15 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 #include "jobs/alarm_job.h"
 
 namespace qz {
 
-// Every key with its default, texts cut to their field width; JobFile set to `path`.
-AlarmJob read_job_file(const std::filesystem::path& path);
+// Every key with its default, texts cut to their field width; JobFile set to `path`,
+// IsMiniMessage set when there is no scenario. `bytes` are the file's contents.
+AlarmJob parse_job_file(const std::string& bytes, const std::filesystem::path& path);
 
 // A job file that can never be sent: no number, or neither a text nor a scenario.
 bool is_bad_request(const AlarmJob& job);

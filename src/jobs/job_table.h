@@ -43,6 +43,11 @@ class JobTable {
   void wait_for_new_job(int64_t ms);
   int count() const { return count_.load(std::memory_order_acquire); }
 
+  // The processing thread has ended: no job becomes Done any more, so the report
+  // thread's last pass finds every finished job.
+  void processing_ended() { processing_ended_.set(); }
+  bool wait_processing_ended(int64_t ms) { return processing_ended_.wait_ms(ms); }
+
   // Guards the slots and every field the processing thread changes.
   std::mutex JobTableLock;
   std::array<std::unique_ptr<AlarmJob>, MAX_JOBS> slots;
@@ -51,6 +56,7 @@ class JobTable {
   GatewayLog& log_;
   std::atomic<int> count_{0};
   ManualResetEvent job_added_;
+  ManualResetEvent processing_ended_;
   mutable std::mutex cells_mutex_;
   std::array<JobCell, JobLimit> cells_;
 };

@@ -45,6 +45,7 @@ void send_mini_message(Gateway& g, int slot, AlarmJob& job, std::unique_lock<std
     job.Status = JOB_SENT;
   }
   g.log.WriteDailyLog(line);
+  g.journal.record_outcome(job);
   lock.lock();
   job.Done = 1;
 }
@@ -81,6 +82,7 @@ void send_alarm_job(Gateway& g, int slot, AlarmJob& job, std::unique_lock<std::m
     std::string line = format("ContentType %s unknown", job.ContentType.c_str());
     g.log.PostWindowLine(nullptr, line, kRed);
     g.log.WriteDailyLog(line);
+    g.journal.record_outcome(job);
     lock.lock();
     job.Done = 1;
     return;
@@ -104,6 +106,9 @@ void send_alarm_job(Gateway& g, int slot, AlarmJob& job, std::unique_lock<std::m
     g.log.PostWindowLine(nullptr, line, kRed);
   }
   g.log.WriteDailyLog(line);
+  // Made durable before the job is handed on: after a crash from here on, the job file
+  // is reported from the journal and not sent again.
+  if (job.SentTime != 0) g.journal.record_outcome(job);
   lock.lock();
   if (job.SentTime != 0) job.Done = 1;
 }
@@ -114,7 +119,7 @@ void ProcessingThread(Gateway& g) {
   while (!g.stopping()) {
     {
       std::unique_lock lock(g.jobs.JobTableLock);
-      for (int slot = 0; slot < MAX_JOBS; ++slot) {
+      for (int slot = 0; slot < MAX_JOBS && !g.stopping(); ++slot) {
         AlarmJob* job = g.jobs.slots[slot].get();
         if (job == nullptr || job->Done != 0 || job->SentTime != 0) continue;
         // While the lock is released, this thread owns the job: nobody else frees it
@@ -125,6 +130,8 @@ void ProcessingThread(Gateway& g) {
     }
     g.jobs.wait_for_new_job(500);
   }
+  // A stop never cuts an attempt short: the loop ends only between attempts.
+  g.jobs.processing_ended();
 }
 
 }  // namespace qz

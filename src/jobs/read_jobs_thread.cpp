@@ -1,10 +1,14 @@
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <set>
 
 #include "core/colours.h"
 #include "core/gateway.h"
 #include "core/paths.h"
-#include "jobs/file_move.h"
+#include "jobs/filing.h"
 #include "jobs/folder_watch.h"
 #include "jobs/job_file.h"
 #include "jobs/job_threads.h"
@@ -13,8 +17,11 @@ namespace qz {
 
 namespace {
 
+// The reader checks for a stop at least this often while it waits for the folder.
+constexpr int64_t kStopCheckMs = 1000;
+
 std::string format(const char* pattern, const std::string& a, const std::string& b = "") {
-  char line[1024];
+  char line[1200];
   std::snprintf(line, sizeof line, pattern, a.c_str(), b.c_str());
   return line;
 }
@@ -23,17 +30,48 @@ void post_with_scenario(Gateway& g, const std::string& szenario, const std::stri
   g.log.PostWindowLine(szenario.empty() ? nullptr : szenario.c_str(), text, c);
 }
 
-void handle_bad_request(Gateway& g, const AlarmJob& job, const std::filesystem::path& path) {
+void log_could_not_move(Gateway& g, const std::string& szenario, const std::filesystem::path& from,
+                        const FilingResult& filed) {
+  std::string line = format("could not move %s to %s", from.string(), filed.path.string());
+  g.log.WriteDailyLog(line + (filed.error.empty() ? "" : " (" + filed.error + ")"));
+  post_with_scenario(g, szenario, line, kRed);
+}
+
+void log_numbered_name(Gateway& g, const std::string& wanted, const FilingResult& filed) {
+  if (filed.ok && filed.path.filename() != wanted) {
+    g.log.WriteDailyLog(format("%s existed already: filed as %s", wanted, filed.path.string()));
+  }
+}
+
+// A bad request goes to the error destination under its own name: its bytes are written
+// there, then the file leaves the watch folder (only if it was not rewritten meanwhile).
+// Anything that is not a regular file is moved as it is, never followed.
+void handle_bad_request(Gateway& g, const std::string& szenario, const std::filesystem::path& path,
+                        const FileVersion* version) {
   const Settings& s = g.settings;
   const std::string& folder = s.MoveJobToDoneOrErrorPath != 0 ? s.ErrorPath : s.WatchLogPath;
   if (!folder.empty()) {
-    std::filesystem::path destination =
-        join_folder_and_name(g.folder, folder, path.filename().string());
-    if (!move_job_file(path, destination)) {
-      std::string line = format("could not move %s to %s", path.string(), destination.string());
-      g.log.WriteDailyLog(line);
-      post_with_scenario(g, job.Szenario, line, kRed);
+    std::filesystem::path destination_folder = folder_from_setting(g.folder, folder);
+    std::string name = path.filename().string();
+    FilingResult filed;
+    if (version != nullptr) {
+      filed = publish_file(destination_folder, name, version->bytes, 0644);
+      if (filed.ok) {
+        Removal removal = remove_if_unchanged(path, version->identity);
+        if (removal == Removal::kChanged) {
+          g.log.WriteDailyLog(format("%s changed while it was filed: left in the watch folder", path.string()));
+        } else if (removal == Removal::kFailed) {
+          // Undone, so a file that cannot leave the folder does not fill the error folder.
+          ::unlink(filed.path.c_str());
+          filed.ok = false;
+          filed.error = "cannot remove it from the watch folder";
+        }
+      }
+    } else {
+      filed = move_entry(path, destination_folder, name);
     }
+    if (filed.ok) log_numbered_name(g, name, filed);
+    else log_could_not_move(g, szenario, path, filed);
   }
   g.log.PostWindowLine(nullptr, "Bad request !", kBlue);
 }
@@ -47,33 +85,76 @@ void complete_alarm_text(Gateway& g, AlarmJob& job) {
   if (job.Message.empty()) job.Message = "ALARM " + job.AlarmKey;
 }
 
-void read_job(Gateway& g, const std::filesystem::path& path) {
-  g.sleep_ms(100);
-  std::error_code ec;
-  if (!std::filesystem::exists(path, ec)) return;
-  AlarmJob job = read_job_file(path);
-  if (!std::filesystem::exists(path, ec)) return;
+// Lines about a file that stays in the watch folder are said once per version of it,
+// not at every scan.
+class SaidOnce {
+ public:
+  bool first(const std::string& what) { return said_.insert(what).second; }
 
-  if (g.reported.contains(path)) {
-    if (g.reported.first_mention(path)) {
-      g.log.Log(format("%s was reported already and could not be moved: not sent again",
-                       path.string()),
+ private:
+  std::set<std::string> said_;
+};
+
+// A job file whose outcome the journal holds (sent before a crash or a stop, or reported
+// but not yet filed) is handed to the report as it is: it is never sent again.
+void hand_journal_entry_to_report(Gateway& g, SaidOnce& said, AlarmJob& job,
+                                  const JobJournal::Entry& entry) {
+  if (g.journal.hand_over(job.Identity)) {
+    // Its report in this run could not file it; it stays until it changes.
+    if (said.first(job.Identity.key())) {
+      g.log.Log(format("%s was reported already and could not be moved: not sent again", job.JobFile),
                 kRed);
     }
     return;
   }
-  if (g.jobs.is_alarm_queued(job)) return;
-  if (!std::filesystem::exists(path, ec)) return;
+  job.Status = entry.status;
+  job.SentTime = entry.sent_time;
+  job.TableWritten = entry.table_written;
+  job.Done = 1;
+  g.log.Log(format("%s has its outcome already: reported, not sent again", job.JobFile), kBlue);
+  g.jobs.new_alarm(job);
+}
 
-  if (is_bad_request(job)) {
-    handle_bad_request(g, job, path);
+void read_job(Gateway& g, SaidOnce& said, const std::filesystem::path& path) {
+  g.sleep_ms(100);
+  FileVersion version = read_file_version(path);
+  switch (version.state) {
+    case FileState::kMissing:
+      return;  // gone between listing and reading
+    case FileState::kUnreadable:
+      if (said.first("unreadable " + path.string())) {
+        g.log.Log(format("%s cannot be read: left in the watch folder", path.string()), kRed);
+      }
+      return;
+    case FileState::kNotRegular:
+    case FileState::kTooLarge:
+      g.log.WriteDailyLog(format("%s is %s: not a job", path.string(),
+                                 version.state == FileState::kTooLarge ? "too large" : "not a regular file"));
+      handle_bad_request(g, "", path, nullptr);
+      return;
+    case FileState::kRead:
+      break;
+  }
+
+  AlarmJob job = parse_job_file(version.bytes, path);
+  job.Identity = version.identity;
+  job.FileBytes = version.bytes;
+  // The duplicate rule compares the job as it will be sent: with its alarm text filled in.
+  bool bad = is_bad_request(job);
+  if (!bad && job.IsMiniMessage == 0) complete_alarm_text(g, job);
+
+  if (g.jobs.is_alarm_queued(job)) return;
+  if (auto entry = g.journal.find(job.Identity)) {
+    hand_journal_entry_to_report(g, said, job, *entry);
     return;
   }
-  if (job.Szenario.empty()) {
-    job.IsMiniMessage = 1;
+  if (bad) {
+    handle_bad_request(g, job.Szenario, path, &version);
+    return;
+  }
+  if (job.IsMiniMessage != 0) {
     g.log.Log(format("Sending mini-message to %s", job.PhoneNumber), kGrey);
   } else {
-    complete_alarm_text(g, job);
     g.log.Log(format("Sending alarm %s to %s", job.Szenario, job.PhoneNumber), kGrey);
   }
   g.jobs.new_alarm(job);
@@ -89,16 +170,27 @@ void ReadJobsThread(Gateway& g) {
   int64_t timeout_ms = s.WatchTimeout > 0 ? int64_t{s.WatchTimeout} * 1000 : 1000;
 
   auto watch = std::make_unique<FolderWatch>(watch_folder);
+  SaidOnce said;
+  // Files that waited while the gateway was down are read at once, not after a time-out.
+  bool scan_now = true;
   while (!g.stopping()) {
-    if (!watch->wait(timeout_ms)) watch = std::make_unique<FolderWatch>(watch_folder);
-    if (g.stopping()) break;
+    if (!scan_now) {
+      // Waited in slices, so a stop is seen within a second whatever WatchTimeout says.
+      bool changed = false;
+      for (int64_t waited = 0; waited < timeout_ms && !changed && !g.stopping(); waited += kStopCheckMs) {
+        changed = watch->wait(std::min(kStopCheckMs, timeout_ms - waited));
+      }
+      if (!changed) watch = std::make_unique<FolderWatch>(watch_folder);
+      if (g.stopping()) break;
+    }
+    scan_now = false;
     if (g.jobs.count() >= JobLimit) {
       g.sleep_ms(1000);
       continue;
     }
     for (const std::string& name : list_matching_files(watch_folder, s.FileMask)) {
       if (g.jobs.count() >= JobLimit || g.stopping()) break;
-      read_job(g, join_folder_and_name(g.folder, s.WatchPath, name));
+      read_job(g, said, join_folder_and_name(g.folder, s.WatchPath, name));
     }
   }
 }

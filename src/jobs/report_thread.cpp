@@ -1,6 +1,5 @@
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <vector>
 
 #include "core/clock.h"
@@ -8,7 +7,7 @@
 #include "core/gateway.h"
 #include "core/paths.h"
 #include "jobs/database.h"
-#include "jobs/file_move.h"
+#include "jobs/filing.h"
 #include "jobs/job_threads.h"
 #include "jobs/report_table.h"
 
@@ -16,13 +15,28 @@ namespace qz {
 
 namespace {
 
+// How long the last pass waits for the processing thread to finish its attempt.
+constexpr int64_t kLastPassWaitMs = 600000;
+
 std::string six_digit_time(const LocalTime& t) {
   char text[16];
   std::snprintf(text, sizeof text, "%02d%02d%02d", t.hour, t.minute, t.second);
   return text;
 }
 
+// A scenario names a table inside the report folder, nothing else: no folder part, no
+// parent, no drive, no NUL.
+bool names_a_table(const std::string& szenario) {
+  if (szenario.find_first_of(std::string("/\\\0:", 4)) != std::string::npos) return false;
+  return szenario != "." && szenario != "..";
+}
+
 void update_report_table(Gateway& g, const AlarmJob& job, const std::string& time) {
+  if (!names_a_table(job.Szenario)) {
+    g.log.Log("ERROR : scenario '" + job.Szenario + "' does not name a report table: not updated",
+              kRed);
+    return;
+  }
   std::filesystem::path table =
       join_folder_and_name(g.folder, g.settings.WatchLogPath, job.Szenario + ".dbf");
   char failed[600];
@@ -37,66 +51,99 @@ void update_report_table(Gateway& g, const AlarmJob& job, const std::string& tim
   db.Close();
 }
 
-// Moves the job file by its outcome; returns the destination, empty when not moved there.
-std::filesystem::path file_job(Gateway& g, const AlarmJob& job, uint32_t pass_time) {
+std::string success_note(const LocalTime& t) {
+  char note[96];
+  std::snprintf(note, sizeof note, "%d.%d.%d %d:%d ALARM successfully sent", t.year, t.month, t.day,
+                t.hour, t.minute);
+  return note;
+}
+
+// Files the job file by its outcome: the bytes the job was read from (and the success
+// note for a sent job) appear whole under the time-stamped name, then the job file leaves
+// the watch folder, unless it was rewritten with a new alarm since it was read: that one
+// stays and is read as a new job. True when the job file needs nothing more.
+bool file_job(Gateway& g, const AlarmJob& job, uint32_t pass_time, const LocalTime& sent) {
   const Settings& s = g.settings;
   bool moved_by_outcome = s.MoveJobToDoneOrErrorPath != 0;
   // Nothing was sent for a job of unknown type: it belongs with the failures.
   const std::string& folder = !moved_by_outcome     ? s.WatchLogPath
                               : job.Status == JOB_SENT ? s.DonePath
                                                        : s.ErrorPath;
-  if (folder.empty()) return {};
+  if (folder.empty()) return false;
 
   std::filesystem::path from(job.JobFile);
   char prefix[16];
   std::snprintf(prefix, sizeof prefix, "%08X-", pass_time);
-  std::filesystem::path to =
-      join_folder_and_name(g.folder, folder, prefix + from.filename().string());
-  if (!move_job_file(from, to)) {
-    char line[1200];
-    std::snprintf(line, sizeof line, "could not move %s to %s", from.c_str(), to.c_str());
-    g.log.WriteDailyLog(line);
-    g.log.PostWindowLine(job.Szenario.empty() ? nullptr : job.Szenario.c_str(), line, kRed);
-  }
-  return to;
-}
+  std::string name = prefix + from.filename().string();
+  std::string bytes = job.FileBytes;
+  if (job.Status == JOB_SENT) bytes += success_note(sent);
 
-void append_success_note(const std::filesystem::path& destination, const LocalTime& t) {
-  std::ofstream out(destination, std::ios::binary | std::ios::app);
-  char note[96];
-  std::snprintf(note, sizeof note, "%d.%d.%d %d:%d ALARM successfully sent", t.year, t.month,
-                t.day, t.hour, t.minute);
-  out << note;
+  FilingResult filed = publish_file(
+      folder_from_setting(g.folder, folder), name, bytes, 0644,
+      [&](const std::filesystem::path& destination) { g.journal.record_destination(job.Identity, destination); });
+  if (!filed.ok) {
+    char line[1200];
+    std::snprintf(line, sizeof line, "could not move %s to %s", from.c_str(), filed.path.c_str());
+    g.log.WriteDailyLog(std::string(line) + " (" + filed.error + ")");
+    g.log.PostWindowLine(job.Szenario.empty() ? nullptr : job.Szenario.c_str(), line, kRed);
+    return false;
+  }
+  if (filed.path.filename() != name) {
+    g.log.WriteDailyLog(name + " existed already: filed as " + filed.path.string());
+  }
+  switch (remove_if_unchanged(from, job.Identity)) {
+    case Removal::kRemoved:
+    case Removal::kGone:
+      return true;
+    case Removal::kChanged:
+      g.log.Log(job.JobFile + " was rewritten after its job was read: left in the watch folder as a new job",
+                kBlue);
+      return true;
+    case Removal::kFailed:
+      g.log.Log("could not remove " + job.JobFile + " from the watch folder after filing it", kRed);
+      return false;
+  }
+  return false;
 }
 
 void report_job(Gateway& g, int slot, const AlarmJob& job, uint32_t pass_time) {
   LocalTime sent = local_time(std::chrono::system_clock::time_point(std::chrono::seconds(job.SentTime)));
-  if (job.IsMiniMessage == 0) update_report_table(g, job, six_digit_time(sent));
-
-  // Noted before the move: if the file cannot leave the watch folder, the reader knows
-  // it has been reported and does not send it again.
-  g.reported.remember(job.JobFile);
-  std::filesystem::path destination = file_job(g, job, pass_time);
-  if (job.Status == JOB_SENT && !destination.empty()) append_success_note(destination, sent);
+  if (job.IsMiniMessage == 0 && !job.TableWritten) {
+    update_report_table(g, job, six_digit_time(sent));
+    g.journal.record_table_written(job.Identity);
+  }
+  if (file_job(g, job, pass_time, sent)) {
+    g.journal.record_filed(job.Identity);
+  } else {
+    // The file stays where it is; the reader passes over it until it changes.
+    g.journal.hand_over(job.Identity);
+  }
   g.jobs.free_alarm(slot);
+}
+
+void report_pass(Gateway& g) {
+  auto pass_time = static_cast<uint32_t>(
+      std::chrono::duration_cast<std::chrono::seconds>(clock().now().time_since_epoch()).count());
+  std::vector<int> done;
+  {
+    std::lock_guard lock(g.jobs.JobTableLock);
+    for (int slot = 0; slot < MAX_JOBS; ++slot) {
+      if (g.jobs.slots[slot] && g.jobs.slots[slot]->Done != 0) done.push_back(slot);
+    }
+  }
+  // A done job is touched by nobody else until free_alarm releases it.
+  for (int slot : done) report_job(g, slot, *g.jobs.slots[slot], pass_time);
 }
 
 }  // namespace
 
 void ReportThread(Gateway& g) {
   do {
-    auto pass_time = static_cast<uint32_t>(
-        std::chrono::duration_cast<std::chrono::seconds>(clock().now().time_since_epoch()).count());
-    std::vector<int> done;
-    {
-      std::lock_guard lock(g.jobs.JobTableLock);
-      for (int slot = 0; slot < MAX_JOBS; ++slot) {
-        if (g.jobs.slots[slot] && g.jobs.slots[slot]->Done != 0) done.push_back(slot);
-      }
-    }
-    // A done job is touched by nobody else until free_alarm releases it.
-    for (int slot : done) report_job(g, slot, *g.jobs.slots[slot], pass_time);
+    report_pass(g);
   } while (g.sleep_ms(1000));
+  // Stopping: report what the attempt in progress ends with, too.
+  g.jobs.wait_processing_ended(kLastPassWaitMs);
+  report_pass(g);
 }
 
 }  // namespace qz

@@ -65,7 +65,7 @@ int send_sms(Gateway& g, std::string_view number, std::string_view text, int fla
     }
     if (!prompted) {
       // A prompt that comes after we gave up would leave the modem taking every later
-      // command as message text (and a Ctrl-Z at the next start would send it). ESC
+      // command as message text (and sent by the next Ctrl-Z). ESC
       // ends such a text entry without sending; in command mode the modem drops it.
       const unsigned char escape = 0x1B;
       m.WriteRaw(&escape, 1);

@@ -63,7 +63,7 @@ TEST_F(InitGsmsTest, SilentModemRaisesTheTechnicalAlarmAndEndsWithCode1) {
   std::string expected = "** init_gsms ** ERROR: GSM modem not found on port " + h.modem.slave_path();
   EXPECT_NE(h.daily_log().find(expected), std::string::npos);
   EXPECT_EQ(count_of(h.window_lines(), ""), 2u);  // InputThread started and the error
-  // The recovery sent Ctrl-Z and a reset before giving up.
+  // The recovery sent ESC and a reset before giving up.
   EXPECT_EQ(count_of(h.modem.command_lines(), "at&f"), 1u);
   EXPECT_EQ(h.command_output("qzarun.cmd"), "8999\n");
 }

@@ -48,7 +48,7 @@ std::vector<std::string> list_matching_files(const std::filesystem::path& folder
   std::error_code ec;
   for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     std::error_code type_ec;
-    if (!it->is_regular_file(type_ec)) continue;
+    if (it->symlink_status(type_ec).type() == std::filesystem::file_type::directory) continue;
     std::string name = it->path().filename().string();
     if (fnmatch(mask.c_str(), name.c_str(), FNM_CASEFOLD) == 0) names.push_back(name);
   }

@@ -1,0 +1,139 @@
+#include "jobs/file_version.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cinttypes>
+#include <cstdio>
+
+namespace qz {
+
+namespace {
+
+int64_t mtime_ns_of(const struct stat& st) {
+  return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+uint64_t content_hash(std::string_view bytes) {
+  uint64_t hash = 0xcbf29ce484222325ull;
+  for (unsigned char c : bytes) {
+    hash ^= c;
+    hash *= 0x100000001b3ull;
+  }
+  return hash;
+}
+
+std::string FileIdentity::key() const {
+  char text[128];
+  std::snprintf(text, sizeof text, "%" PRIx64 ":%" PRIx64 ":%" PRIx64 ":%" PRIx64 ":%016" PRIx64,
+                device, inode, static_cast<uint64_t>(size), static_cast<uint64_t>(mtime_ns),
+                content_hash);
+  return text;
+}
+
+std::optional<FileIdentity> FileIdentity::from_key(std::string_view key) {
+  uint64_t parts[5];
+  for (int n = 0; n < 5; ++n) {
+    std::size_t end = key.find(':');
+    if ((end == std::string_view::npos) != (n == 4)) return std::nullopt;
+    std::string_view word = key.substr(0, end);
+    if (word.empty() || word.size() > 16) return std::nullopt;
+    uint64_t value = 0;
+    for (char c : word) {
+      int digit;
+      if (c >= '0' && c <= '9') digit = c - '0';
+      else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+      else return std::nullopt;
+      value = value * 16 + static_cast<uint64_t>(digit);
+    }
+    parts[n] = value;
+    if (end != std::string_view::npos) key.remove_prefix(end + 1);
+  }
+  FileIdentity id;
+  id.device = parts[0];
+  id.inode = parts[1];
+  id.size = static_cast<int64_t>(parts[2]);
+  id.mtime_ns = static_cast<int64_t>(parts[3]);
+  id.content_hash = parts[4];
+  return id;
+}
+
+FileVersion read_file_version(const std::filesystem::path& path) {
+  FileVersion version;
+  Descriptor fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (fd.get() < 0) {
+    if (errno == ENOENT || errno == ENOTDIR) version.state = FileState::kMissing;
+    else if (errno == ELOOP) version.state = FileState::kNotRegular;
+    else version.state = FileState::kUnreadable;
+    return version;
+  }
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) {
+    version.state = FileState::kUnreadable;
+    return version;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    version.state = FileState::kNotRegular;
+    return version;
+  }
+  if (st.st_size > kMaxJobFileSize) {
+    version.state = FileState::kTooLarge;
+    return version;
+  }
+
+  // Read to the end even if the file grew since fstat, but never past the limit.
+  std::string bytes(static_cast<std::size_t>(st.st_size) + 1, '\0');
+  std::size_t used = 0;
+  for (;;) {
+    if (used == bytes.size()) {
+      if (bytes.size() > static_cast<std::size_t>(kMaxJobFileSize)) {
+        version.state = FileState::kTooLarge;
+        return version;
+      }
+      bytes.resize(bytes.size() * 2);
+    }
+    ssize_t n = ::read(fd.get(), bytes.data() + used, bytes.size() - used);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      version.state = FileState::kUnreadable;
+      return version;
+    }
+    if (n == 0) break;
+    used += static_cast<std::size_t>(n);
+  }
+  bytes.resize(used);
+  // Taken after the read: a writer that changed the file while we read it changed its
+  // time as well, and the next comparison sees a different version.
+  if (::fstat(fd.get(), &st) != 0) {
+    version.state = FileState::kUnreadable;
+    return version;
+  }
+  version.identity.device = static_cast<uint64_t>(st.st_dev);
+  version.identity.inode = static_cast<uint64_t>(st.st_ino);
+  version.identity.size = static_cast<int64_t>(st.st_size);
+  version.identity.mtime_ns = mtime_ns_of(st);
+  version.identity.content_hash = content_hash(bytes);
+  version.bytes = std::move(bytes);
+  version.state = FileState::kRead;
+  return version;
+}
+
+}  // namespace qz

@@ -1,0 +1,82 @@
+// The job journal: a small append-only file in the instance folder that remembers, across
+// a crash or a power cut, which job files have a final outcome but have not been filed
+// yet. Each record is appended and flushed to disk before the step it announces:
+//
+//   O <file> <status> <sent time> <job file>   the outcome is final (nothing more is sent)
+//   R <file>                                   the report table holds it
+//   M <file> <destination>                     the filed copy is about to appear there
+//   F <file>                                   the job file is filed: the entry ends
+//
+// <file> is the job file's identity (see file_version.h), so a job file rewritten with a
+// new alarm never matches the entry of the old one. At start, a job file that matches a
+// live entry is reported from it and not sent again; a filing cut short is completed.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "jobs/file_version.h"
+
+namespace qz {
+
+class GatewayLog;
+struct AlarmJob;
+
+class JobJournal {
+ public:
+  static constexpr const char* kFileName = "qzgsms-jobs.journal";
+
+  struct Entry {
+    FileIdentity identity;
+    std::string job_file;
+    int32_t status = 0;
+    int64_t sent_time = 0;
+    bool table_written = false;
+    std::filesystem::path destination;  // empty until filing starts
+  };
+
+  JobJournal(std::filesystem::path instance_folder, GatewayLog& log);
+  ~JobJournal();
+  JobJournal(const JobJournal&) = delete;
+  JobJournal& operator=(const JobJournal&) = delete;
+
+  // Reads what an earlier run left, completes filings it cut short, forgets entries whose
+  // job file is gone or was rewritten, and rewrites the journal with what is left. Logs
+  // what it finds. Called once, before the job threads start.
+  void recover();
+
+  // The outcome of `job` is final. False (and a red line) when it could not be made durable.
+  bool record_outcome(const AlarmJob& job);
+  void record_table_written(const FileIdentity& file);
+  void record_destination(const FileIdentity& file, const std::filesystem::path& destination);
+  void record_filed(const FileIdentity& file);
+
+  std::optional<Entry> find(const FileIdentity& file) const;
+  // Whether the entry was already handed to the report in this run; marks it so.
+  bool hand_over(const FileIdentity& file);
+  std::size_t live_entries() const;
+
+ private:
+  bool append(const std::string& record);
+  bool open_for_append();
+  void rewrite(const std::vector<std::string>& records);
+
+  std::filesystem::path path_;
+  GatewayLog& log_;
+  mutable std::mutex mutex_;
+  int fd_ = -1;
+  std::map<std::string, Entry> live_;  // by identity key
+  std::map<std::string, bool> handed_over_;
+};
+
+// Job-file paths go into one line of the journal: control bytes and '%' are escaped as
+// %XX, so a name holding a line break cannot split a record.
+std::string escape_journal_text(std::string_view text);
+std::string unescape_journal_text(std::string_view text);
+
+}  // namespace qz
