@@ -1,5 +1,6 @@
 #include "gateway_process.h"
 
+#include <signal.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -79,6 +80,11 @@ ProcessSample sample_process(long pid) {
   s.threads = int(status_value(status, "Threads"));
 
   std::error_code ec;
+  for (auto it = std::filesystem::directory_iterator(proc / "fd", ec); !ec && it != std::filesystem::directory_iterator();
+       it.increment(ec)) {
+    ++s.open_fds;
+  }
+  ec.clear();
   for (const auto& task : std::filesystem::directory_iterator(proc / "task", ec)) {
     std::istringstream sched(read_file(task.path() / "schedstat"));
     unsigned long long run_ns = 0;
@@ -92,8 +98,9 @@ ProcessSample sample_process(long pid) {
 }
 
 GatewayProcess::GatewayProcess(std::filesystem::path program, std::filesystem::path folder,
-                               const sim::ModemSimulator& modem, const std::string& config_lines)
-    : program_(std::move(program)), folder_(std::move(folder)) {
+                               const sim::ModemSimulator& modem, const std::string& config_lines,
+                               std::vector<std::string> arguments)
+    : program_(std::move(program)), arguments_(std::move(arguments)), folder_(std::move(folder)) {
   for (const char* sub : {"log", "jobs", "done", "error", "tables"})
     std::filesystem::create_directories(folder_ / sub);
   // The same layout as a production instance: job folders inside the instance folder.
@@ -106,7 +113,9 @@ GatewayProcess::GatewayProcess(std::filesystem::path program, std::filesystem::p
 GatewayProcess::~GatewayProcess() { stop(); }
 
 bool GatewayProcess::start() {
-  process_ = std::make_unique<ChildProcess>(std::vector<std::string>{program_.string()}, folder_);
+  std::vector<std::string> argv{program_.string()};
+  argv.insert(argv.end(), arguments_.begin(), arguments_.end());
+  process_ = std::make_unique<ChildProcess>(argv, folder_);
   if (!process_->start()) {
     error_ = "cannot start " + program_.string() + ": " + process_->error();
     process_.reset();
@@ -122,6 +131,22 @@ long GatewayProcess::pid() const { return process_ ? process_->process_id() : 0;
 void GatewayProcess::stop() {
   if (process_) process_->stop();
   process_.reset();
+}
+
+std::optional<std::uint32_t> GatewayProcess::terminate(std::chrono::milliseconds limit) {
+  if (!running()) return std::nullopt;
+  ::kill(pid_t(process_->process_id()), SIGTERM);
+  auto end = std::chrono::steady_clock::now() + limit;
+  while (process_->is_running()) {
+    if (std::chrono::steady_clock::now() > end) {
+      stop();
+      return std::nullopt;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  std::uint32_t code = process_->exit_code();
+  process_.reset();
+  return code;
 }
 
 std::string GatewayProcess::daily_log() const {

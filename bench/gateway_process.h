@@ -6,8 +6,11 @@
 
 #include <chrono>
 #include <filesystem>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "modem/child_process.h"
 #include "modemsim/modem_simulator.h"
@@ -42,6 +45,7 @@ struct ProcessSample {
   long rss_kib = 0;            // VmRSS
   long hwm_kib = 0;            // VmHWM, the peak resident size since start
   int threads = 0;
+  int open_fds = 0;            // entries of /proc/<pid>/fd
   long long context_switches = 0;  // voluntary + involuntary, summed over the threads
 };
 ProcessSample sample_process(long pid);
@@ -49,9 +53,11 @@ ProcessSample sample_process(long pid);
 class GatewayProcess {
  public:
   // Makes log/, jobs/, done/, error/ and tables/ in `folder` and writes QZGSMS.INI with the
-  // modem's port, the job folders and `config_lines` ("Key=Value\n" each).
+  // modem's port, the job folders and `config_lines` ("Key=Value\n" each). `arguments`
+  // go to the program (the fast-clock gateway takes its speed-up; qzgsmsd takes none).
   GatewayProcess(std::filesystem::path program, std::filesystem::path folder,
-                 const sim::ModemSimulator& modem, const std::string& config_lines);
+                 const sim::ModemSimulator& modem, const std::string& config_lines,
+                 std::vector<std::string> arguments = {});
   ~GatewayProcess();
   GatewayProcess(const GatewayProcess&) = delete;
   GatewayProcess& operator=(const GatewayProcess&) = delete;
@@ -65,6 +71,9 @@ class GatewayProcess {
   long pid() const;
   // SIGTERM, then SIGKILL if it lingers.
   void stop();
+  // SIGTERM and the wait for the orderly stop: the exit code, or nothing when the gateway
+  // did not end within `limit` (it is killed then).
+  std::optional<std::uint32_t> terminate(std::chrono::milliseconds limit);
 
   const std::string& error() const { return error_; }
   std::filesystem::path watch() const { return folder_ / "jobs"; }
@@ -73,6 +82,7 @@ class GatewayProcess {
 
  private:
   std::filesystem::path program_;
+  std::vector<std::string> arguments_;
   std::filesystem::path folder_;
   std::unique_ptr<ChildProcess> process_;
   std::string error_;

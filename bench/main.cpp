@@ -5,6 +5,9 @@
 //   report    one report-table update in a table of 1 000 and of 1 000 000 records
 //             (Google Benchmark; --benchmark_* options apply to this part)
 //   idle      CPU time and resident memory of an idle qzgsmsd
+//   soak      10 000 jobs (a tenth malformed, one in twenty meeting a modem fault) through
+//             qzgsmsd on a fast clock: none lost or sent twice, descriptors, threads and
+//             memory flat; only with --only=soak, as it takes minutes
 //
 // Prints what each part measures as it goes and a summary at the end. Exit code 1 when a
 // part could not be measured.
@@ -24,17 +27,22 @@ using qz::bench::Options;
 
 void usage() {
   std::printf(
-      "usage: qzgsms-bench [--only=pickup,report,idle] [--jobs=N] [--idle-secs=N]\n"
-      "                    [--gateway=PATH] [--scratch=DIR] [--keep] [--benchmark_...]\n"
-      "  --jobs       job files for the pick-up latency (default 100, at most 1000)\n"
-      "  --idle-secs  how long the idle gateway is watched (default 60, at most 600)\n"
-      "  --gateway    the qzgsmsd program (default: the one built with this program)\n"
+      "usage: qzgsms-bench [--only=pickup,report,idle,soak] [--jobs=N] [--idle-secs=N]\n"
+      "                    [--soak-jobs=N] [--soak-speed=X] [--gateway=PATH]\n"
+      "                    [--fast-gateway=PATH] [--scratch=DIR] [--keep] [--benchmark_...]\n"
+      "  --jobs         job files for the pick-up latency (default 100, at most 1000)\n"
+      "  --idle-secs    how long the idle gateway is watched (default 60, at most 600)\n"
+      "  --soak-jobs    job files through the soak (default 10000)\n"
+      "  --soak-speed   how much faster than the world the soak's gateway runs (default 50)\n"
+      "  --gateway      the qzgsmsd program (default: the one built with this program)\n"
+      "  --fast-gateway qzgsmsd on a fast clock, for the soak (default: the one built here)\n"
       "  --scratch    where instance folders and tables are made (default: the temp folder)\n"
       "  --keep       leave them there afterwards\n");
 }
 
 bool parse(int argc, char** argv, Options& o) {
   o.gateway = QZGSMS_GATEWAY_PROGRAM;
+  o.fast_gateway = QZGSMS_FAST_GATEWAY_PROGRAM;
   o.scratch = std::filesystem::temp_directory_path();
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
@@ -44,7 +52,10 @@ bool parse(int argc, char** argv, Options& o) {
     };
     if (const char* v = value("--jobs=")) o.jobs = std::clamp(std::atoi(v), 1, 1000);
     else if (const char* v = value("--idle-secs=")) o.idle_seconds = std::clamp(std::atoi(v), 1, 600);
+    else if (const char* v = value("--soak-jobs=")) o.soak_jobs = std::clamp(std::atoi(v), 10, 1000000);
+    else if (const char* v = value("--soak-speed=")) o.soak_speed = std::clamp(std::atof(v), 1.0, 200.0);
     else if (const char* v = value("--gateway=")) o.gateway = v;
+    else if (const char* v = value("--fast-gateway=")) o.fast_gateway = v;
     else if (const char* v = value("--scratch=")) o.scratch = v;
     else if (a == "--keep") o.keep = true;
     else if (const char* v = value("--only=")) {
@@ -52,6 +63,7 @@ bool parse(int argc, char** argv, Options& o) {
       o.pickup = parts.find(",pickup,") != std::string::npos;
       o.report = parts.find(",report,") != std::string::npos;
       o.idle = parts.find(",idle,") != std::string::npos;
+      o.soak = parts.find(",soak,") != std::string::npos;
     } else {
       usage();
       return false;
@@ -74,6 +86,27 @@ std::string per_update(double seconds) {
   if (seconds >= 1e-3) std::snprintf(text, sizeof text, "%.3f ms", seconds * 1e3);
   else std::snprintf(text, sizeof text, "%.1f us", seconds * 1e6);
   return text;
+}
+
+void print_soak(const qz::bench::SoakResult& s, const Options& o) {
+  std::printf("Soak, %d jobs through qzgsmsd on a %.0fx clock, at most 30 waiting%s\n", s.jobs, o.soak_speed,
+              s.problem.empty() ? "" : (" -- " + s.problem).c_str());
+  std::printf("  jobs %d (%d malformed), modem faults %d set up, %d met\n", s.jobs, s.malformed, s.faults,
+              s.faults_met);
+  std::printf("  sends %d, lost %d, duplicated %d, misfiled %d, report rows wrong %d\n", s.sends, s.lost,
+              s.duplicated, s.misfiled, s.rows_wrong);
+  std::printf("  reported failed after their tries %d%s%s%s\n", s.failed, s.failed ? " (" : "",
+              s.failed_kinds.c_str(), s.failed ? ")" : "");
+  std::printf("  done/ %d, error/ %d; exit code after SIGTERM %s\n", s.done_files, s.error_files,
+              s.exit_code ? std::to_string(*s.exit_code).c_str() : "none (did not stop)");
+  std::printf("  %-14s %8s %8s %8s\n", "", "start", "middle", "end");
+  std::printf("  %-14s %8d %8d %8d\n", "jobs filed", s.start.filed, s.middle.filed, s.end.filed);
+  std::printf("  %-14s %8d %8d %8d\n", "open fds", s.start.open_fds, s.middle.open_fds, s.end.open_fds);
+  std::printf("  %-14s %8d %8d %8d\n", "threads", s.start.threads, s.middle.threads, s.end.threads);
+  std::printf("  %-14s %8.1f %8.1f %8.1f  (%s)\n", "RSS MiB", s.start.rss_kib / 1024.0, s.middle.rss_kib / 1024.0,
+              s.end.rss_kib / 1024.0, s.flat ? "flat" : "GROWING");
+  if (s.wall_seconds > 0)
+    std::printf("  wall time %.1f s, %.1f jobs/s\n", s.wall_seconds, s.end.filed / s.wall_seconds);
 }
 
 }  // namespace
@@ -110,6 +143,18 @@ int main(int argc, char** argv) {
     idle = qz::bench::measure_idle(options);
     if (!idle.ok) {
       std::printf("  failed: %s\n", idle.problem.c_str());
+      failed = true;
+    }
+  }
+
+  qz::bench::SoakResult soak;
+  if (options.soak) {
+    std::printf("\n=== soak: %d jobs on a %.0fx clock, at most 30 waiting ===\n", options.soak_jobs,
+                options.soak_speed);
+    std::fflush(stdout);
+    soak = qz::bench::measure_soak(options);
+    if (!soak.ok) {
+      std::printf("  failed: %s\n", soak.problem.c_str());
       failed = true;
     }
   }
@@ -155,6 +200,7 @@ int main(int argc, char** argv) {
       std::printf("Idle gateway: not measured (%s)\n", idle.problem.c_str());
     }
   }
+  if (options.soak) print_soak(soak, options);
   benchmark::Shutdown();
   return failed ? 1 : 0;
 }

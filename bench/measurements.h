@@ -1,7 +1,9 @@
-// The three measurements of qzgsms-bench and what each hands to the summary.
+// The measurements of qzgsms-bench and what each hands to the summary.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,7 +15,11 @@ struct Options {
   bool keep = false;              // leave them for a look afterwards
   int jobs = 100;                 // pick-up: job files dropped one at a time
   int idle_seconds = 60;          // idle: how long the gateway is watched
-  bool pickup = true, report = true, idle = true;
+  int soak_jobs = 10000;          // soak: job files through the fast-clock gateway
+  double soak_speed = 50;         // soak: how much faster than the world its clock runs
+  std::filesystem::path fast_gateway;  // soak: qzgsmsd on a fast clock
+  // The soak takes minutes and runs only when asked for (--only=soak).
+  bool pickup = true, report = true, idle = true, soak = false;
 };
 
 // Spread of a series of durations, in milliseconds.
@@ -56,5 +62,34 @@ struct IdleResult {
   std::string command_mix;        // which ones, e.g. "12x AT+CSQ, 4x AT+CMGL"
 };
 IdleResult measure_idle(const Options& options);
+
+struct SoakSample {
+  double seconds = 0;  // since the first job was dropped
+  int filed = 0;       // job files gone from the watch folder
+  int open_fds = 0;
+  int threads = 0;
+  long rss_kib = 0;
+};
+
+struct SoakResult {
+  bool ok = false;       // measured, and nothing lost, repeated, misfiled or growing
+  std::string problem;   // why not
+  int jobs = 0, malformed = 0;
+  int faults = 0, faults_met = 0;  // one-shot modem faults set up / answered
+  int sends = 0;         // accepted SMS, connected calls, submitted MMS
+  int lost = 0;          // sendable jobs neither delivered nor reported failed, or reported sent unsent
+  int duplicated = 0;    // jobs delivered more than once
+  int failed = 0;        // reported failed after their tries (a fault met at every try)
+  std::string failed_kinds;  // which kinds of job those were
+  int misfiled = 0;      // filed twice, not at all, in the wrong folder or with other bytes
+  int rows_wrong = 0;    // report rows whose status differs from the job's outcome
+  int done_files = 0, error_files = 0;
+  std::optional<std::uint32_t> exit_code;  // after the final SIGTERM
+  double wall_seconds = 0;
+  std::vector<SoakSample> samples;
+  SoakSample start, middle, end;
+  bool flat = false;     // descriptors and threads as at the start, memory within bounds
+};
+SoakResult measure_soak(const Options& options);
 
 }  // namespace qz::bench

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds qzgsms and runs every test three times: a plain build, one with AddressSanitizer
-# and UndefinedBehaviorSanitizer, one with ThreadSanitizer.
+# and UndefinedBehaviorSanitizer, one with ThreadSanitizer. Then a short run of every
+# fuzzer (scripts/fuzz.sh; QZGSMS_FUZZ_SECONDS each, 15 by default).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,11 +18,15 @@ run_config() {
   "${prefix[@]}" ctest --test-dir "build/$name" --output-on-failure -j "$jobs"
 }
 
-configs=${QZGSMS_CONFIGS:-"plain asan tsan"}
+configs=${QZGSMS_CONFIGS:-"plain asan tsan fuzz"}
 for c in $configs; do
   case $c in
     plain) run_config plain "" ;;
     asan) run_config asan address ;;
     tsan) run_config tsan thread ;;
+    fuzz)
+      echo "=== fuzz build and short run ==="
+      scripts/fuzz.sh "${QZGSMS_FUZZ_SECONDS:-15}"
+      ;;
   esac
 done

@@ -52,10 +52,20 @@ bool Gateway::start_worker(std::function<void()> body) {
 }
 
 bool Gateway::stop_workers(int64_t limit_ms) {
-  std::unique_lock lock(workers_mutex_);
-  stop_event_.set();
-  return worker_ended_.wait_for(lock, clock().real_duration(limit_ms),
-                                [this] { return running_workers_ == 0; });
+  std::vector<std::thread> ended;
+  {
+    std::unique_lock lock(workers_mutex_);
+    stop_event_.set();
+    if (!worker_ended_.wait_for(lock, clock().real_duration(limit_ms),
+                                [this] { return running_workers_ == 0; })) {
+      return false;
+    }
+    ended.swap(workers_);
+  }
+  // Every body has returned, so the joins are immediate; the process that ends right after
+  // leaves no finished thread behind that nobody took back.
+  for (auto& worker : ended) worker.join();
+  return true;
 }
 
 }  // namespace qz

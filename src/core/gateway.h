@@ -59,7 +59,7 @@ class Gateway {
   // The orderly stop (SIGTERM, SIGINT, the destructor): no job is admitted or started
   // any more, the send attempt and the modem exchange in progress end, and every job
   // that has its outcome is reported. True when all worker threads ended within
-  // `limit_ms` gateway milliseconds.
+  // `limit_ms` gateway milliseconds; they are joined then.
   bool stop_workers(int64_t limit_ms);
   bool stopping() const { return stop_event_.is_set(); }
   // Sleeps `ms` gateway milliseconds; returns early (false) when the gateway stops.

@@ -58,7 +58,7 @@ bool common_failure(Gateway& g, const std::string& text) {
 
 bool init_gsms(Gateway& g, WindowSink* main_window) {
   g.log.register_window(main_window);
-  ReadSettings(g.settings_file, g.settings, g.folder);
+  ReadSettings(g.settings_file, g.settings, g.folder, &g.log);
   const Settings& s = g.settings;
   ModemChannel& m = g.modem;
 

@@ -5,11 +5,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
 #include <optional>
 #include <system_error>
+
+#include "core/utf8.h"
 
 namespace qz {
 
@@ -63,39 +66,55 @@ bool same_file_name(std::string_view a, std::string_view b) {
   return true;
 }
 
-// One line of the file as offsets into it. `end` excludes the line ending ("\n" or
-// "\r\n"); `next` is where the following line starts (the file's size after the last).
+// One line of the file as offsets into it. `end` excludes the line ending ("\n", "\r\n"
+// or a lone "\r"); `next` is where the following line starts (the file's size after the
+// last).
 struct Line {
   std::size_t begin = 0;
   std::size_t end = 0;
   std::size_t next = 0;
 };
 
-// Walks the lines once, front to back; memchr keeps a multi-megabyte file cheap.
+// Walks the lines once, front to back; memchr keeps a multi-megabyte file cheap. The next
+// CR and the next LF are remembered, so a file that uses only one of them is not searched
+// to its end for the other at every line.
 class LineWalker {
  public:
-  explicit LineWalker(std::string_view text) : text_(text) {}
+  explicit LineWalker(std::string_view text)
+      : text_(text), next_lf_(find('\n', 0)), next_cr_(find('\r', 0)) {}
 
   bool next(Line& line) {
-    if (pos_ >= text_.size()) return false;
-    const char* base = text_.data();
-    const void* lf = std::memchr(base + pos_, '\n', text_.size() - pos_);
+    const std::size_t size = text_.size();
+    if (pos_ >= size) return false;
+    if (next_lf_ < pos_) next_lf_ = find('\n', pos_);
+    if (next_cr_ < pos_) next_cr_ = find('\r', pos_);
+    const std::size_t stop = std::min(next_lf_, next_cr_);
     line.begin = pos_;
-    if (lf != nullptr) {
-      line.end = static_cast<std::size_t>(static_cast<const char*>(lf) - base);
-      line.next = line.end + 1;
-      if (line.end > line.begin && base[line.end - 1] == '\r') --line.end;
+    line.end = stop;
+    if (stop == size) {
+      line.next = size;
+    } else if (text_[stop] == '\r' && stop + 1 < size && text_[stop + 1] == '\n') {
+      line.next = stop + 2;
     } else {
-      line.end = text_.size();
-      line.next = text_.size();
+      line.next = stop + 1;
     }
     pos_ = line.next;
     return true;
   }
 
  private:
+  // The first `c` at or after `from`, or the text's size when there is none.
+  std::size_t find(char c, std::size_t from) const {
+    if (from >= text_.size()) return text_.size();
+    const void* hit = std::memchr(text_.data() + from, c, text_.size() - from);
+    return hit == nullptr ? text_.size()
+                          : static_cast<std::size_t>(static_cast<const char*>(hit) - text_.data());
+  }
+
   std::string_view text_;
   std::size_t pos_ = 0;
+  std::size_t next_lf_;
+  std::size_t next_cr_;
 };
 
 std::string_view line_text(std::string_view text, const Line& line) {
@@ -138,6 +157,9 @@ std::string_view unquote(std::string_view value) {
 // the same name are never looked at, as with the platform's reader.
 std::optional<std::string_view> find_value(std::string_view text, std::string_view section,
                                            std::string_view key) {
+  // Blanks around the names asked for are ignored as much as those in the file.
+  section = trim(section);
+  key = trim(key);
   LineWalker walker(text);
   Line line;
   bool inside = false;
@@ -196,6 +218,106 @@ Load load(const fs::path& path, std::string& out, struct stat* info) {
   return Load::kOk;
 }
 
+// How a file's text is stored. The platform's profile functions read UTF-16 files that
+// begin with a byte-order mark, and editors put a UTF-8 mark before INI files; any other
+// file is bytes, taken as they are.
+enum class Encoding { kBytes, kUtf8Bom, kUtf16Le, kUtf16Be };
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+struct Decoded {
+  Encoding encoding = Encoding::kBytes;
+  std::string text;    // what the lines are read from: UTF-8 for a UTF-16 file, no mark
+  bool exact = true;   // encoding `text` again gives the file back byte for byte
+};
+
+bool is_utf16(Encoding encoding) {
+  return encoding == Encoding::kUtf16Le || encoding == Encoding::kUtf16Be;
+}
+
+Decoded decode(std::string bytes) {
+  Decoded decoded;
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+  if (bytes.starts_with(kUtf8Bom)) {
+    decoded.encoding = Encoding::kUtf8Bom;
+    bytes.erase(0, kUtf8Bom.size());
+    decoded.text = std::move(bytes);
+    return decoded;
+  }
+  const bool little = bytes.size() >= 2 && byte(0) == 0xFF && byte(1) == 0xFE;
+  const bool big = bytes.size() >= 2 && byte(0) == 0xFE && byte(1) == 0xFF;
+  if (!little && !big) {
+    decoded.text = std::move(bytes);
+    return decoded;
+  }
+
+  decoded.encoding = big ? Encoding::kUtf16Be : Encoding::kUtf16Le;
+  const std::size_t units = (bytes.size() - 2) / 2;
+  const auto unit = [&](std::size_t i) -> char32_t {
+    const std::size_t at = 2 + 2 * i;
+    return big ? char32_t{byte(at)} << 8 | byte(at + 1) : char32_t{byte(at + 1)} << 8 | byte(at);
+  };
+  std::string& text = decoded.text;
+  text.reserve(units + units / 2);
+  for (std::size_t i = 0; i < units;) {
+    const char32_t first = unit(i++);
+    if (first >= 0xD800 && first <= 0xDBFF && i < units) {
+      const char32_t second = unit(i);
+      if (second >= 0xDC00 && second <= 0xDFFF) {
+        ++i;
+        append_utf8(text, 0x10000 + ((first - 0xD800) << 10) + (second - 0xDC00));
+        continue;
+      }
+    }
+    if (first >= 0xD800 && first <= 0xDFFF) {
+      append_utf8(text, kReplacementCharacter);  // a surrogate without its partner
+      decoded.exact = false;
+      continue;
+    }
+    append_utf8(text, first);
+  }
+  if (bytes.size() % 2 != 0) {
+    append_utf8(text, kReplacementCharacter);  // half a unit at the end
+    decoded.exact = false;
+  }
+  return decoded;
+}
+
+// The file's bytes for `text` (valid UTF-8 for a UTF-16 file), its mark first.
+std::optional<std::string> encode(Encoding encoding, std::string text) {
+  switch (encoding) {
+    case Encoding::kBytes:
+      return text;
+    case Encoding::kUtf8Bom:
+      return std::string(kUtf8Bom) + text;
+    case Encoding::kUtf16Le:
+    case Encoding::kUtf16Be:
+      break;
+  }
+  const bool big = encoding == Encoding::kUtf16Be;
+  std::string bytes;
+  bytes.reserve(2 + 2 * text.size());
+  const auto put = [&](char32_t unit) {
+    const char high = static_cast<char>(unit >> 8);
+    const char low = static_cast<char>(unit & 0xFF);
+    bytes += big ? high : low;
+    bytes += big ? low : high;
+  };
+  put(0xFEFF);
+  for (std::size_t pos = 0; pos < text.size();) {
+    const Utf8Char c = decode_utf8(text, pos);
+    if (c.length == 0) return std::nullopt;
+    pos += c.length;
+    if (c.code < 0x10000) {
+      put(c.code);
+    } else {
+      put(0xD800 + ((c.code - 0x10000) >> 10));
+      put(0xDC00 + ((c.code - 0x10000) & 0x3FF));
+    }
+  }
+  return bytes;
+}
+
 // What a reader sees: a missing or unreadable file is simply empty.
 std::string load_for_reading(const fs::path& path) {
   std::string text;
@@ -203,33 +325,37 @@ std::string load_for_reading(const fs::path& path) {
   return text;
 }
 
-// New lines follow the file's own habit: CRLF when most of its lines end that way.
+// New lines follow the file's own habit: the ending most of its lines have, CRLF when it
+// ties with another, LF when CR and LF tie or the file has no line ending at all.
 std::string_view line_ending_of(std::string_view text) {
   std::size_t crlf = 0;
   std::size_t lf = 0;
-  const char* base = text.data();
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    const void* hit = std::memchr(base + pos, '\n', text.size() - pos);
-    if (hit == nullptr) break;
-    std::size_t at = static_cast<std::size_t>(static_cast<const char*>(hit) - base);
-    if (at > 0 && base[at - 1] == '\r') {
-      ++crlf;
-    } else {
-      ++lf;
+  std::size_t cr = 0;
+  LineWalker walker(text);
+  Line line;
+  while (walker.next(line)) {
+    switch (line.next - line.end) {
+      case 2: ++crlf; break;
+      case 1: ++(text[line.end] == '\n' ? lf : cr); break;
+      default: break;  // the last line, without an ending
     }
-    pos = at + 1;
   }
-  return crlf > 0 && crlf >= lf ? "\r\n" : "\n";
+  if (crlf > 0 && crlf >= lf && crlf >= cr) return "\r\n";
+  if (cr > lf) return "\r";
+  return "\n";
+}
+
+bool ends_with_line_break(std::string_view text) {
+  return !text.empty() && (text.back() == '\n' || text.back() == '\r');
 }
 
 bool ends_with_blank_line(std::string_view text) {
-  if (text.empty() || text.back() != '\n') return false;
+  if (!ends_with_line_break(text)) return false;
   std::size_t end = text.size() - 1;
-  if (end > 0 && text[end - 1] == '\r') --end;
+  if (text[end] == '\n' && end > 0 && text[end - 1] == '\r') --end;
   std::string_view body = text.substr(0, end);
-  std::size_t lf = body.rfind('\n');
-  return trim(lf == std::string_view::npos ? body : body.substr(lf + 1)).empty();
+  std::size_t previous = body.find_last_of("\r\n");
+  return trim(previous == std::string_view::npos ? body : body.substr(previous + 1)).empty();
 }
 
 // A write is one splice: `erase` bytes at `pos` are replaced by `insert`.
@@ -241,6 +367,9 @@ struct Splice {
 
 Splice plan_write(std::string_view text, std::string_view section, std::string_view key,
                   std::string_view value) {
+  // Found and written without their blanks, so the key reads back under the same names.
+  section = trim(section);
+  key = trim(key);
   LineWalker walker(text);
   Line line;
   bool inside = false;
@@ -261,13 +390,18 @@ Splice plan_write(std::string_view text, std::string_view section, std::string_v
     if (same_name(found->name, key)) {
       // Keep the key's spelling and everything up to the value; only the value changes.
       std::size_t pos = line.begin + found->value_begin;
+      // A value with blanks of its own in front takes the place of those after '=' too,
+      // or every rewrite of the same value would add its blanks once more.
+      if (!value.empty() && is_blank(value.front())) {
+        while (pos > line.begin && is_blank(text[pos - 1])) --pos;
+      }
       return Splice{pos, line.end - pos, std::string(value)};
     }
     insert_at = line.next;
   }
 
   std::string_view eol = line_ending_of(text);
-  bool open_last_line = !text.empty() && text.back() != '\n';
+  bool open_last_line = !text.empty() && !ends_with_line_break(text);
   std::string insert;
   if (inside) {
     if (insert_at == text.size() && open_last_line) insert += eol;
@@ -284,6 +418,10 @@ Splice plan_write(std::string_view text, std::string_view section, std::string_v
   insert += '=';
   insert += value;
   insert += eol;
+  // A lone CR next to an LF would join it into one CRLF and lose a line, when the file
+  // mixes endings: the blank line before a new section, or an empty LF line after ours.
+  if (insert.front() == '\n' && insert_at > 0 && text[insert_at - 1] == '\r') insert.insert(0, 1, '\r');
+  if (insert.back() == '\r' && insert_at < text.size() && text[insert_at] == '\n') insert += '\n';
   return Splice{insert_at, 0, std::move(insert)};
 }
 
@@ -349,7 +487,7 @@ fs::path ProfileFile::path() const {
   return in_folder_ ? resolve_name_in_folder(folder_, name_) : folder_;
 }
 
-ProfileText::ProfileText(std::string bytes) : text_(std::move(bytes)) {}
+ProfileText::ProfileText(std::string bytes) : text_(decode(std::move(bytes)).text) {}
 
 int32_t ProfileText::read_int(std::string_view section, std::string_view key,
                               int32_t default_value) const {
@@ -406,11 +544,19 @@ bool ProfileFile::write_text(std::string_view section, std::string_view key,
     if (!ec) target = real;
   }
 
-  std::string text;
+  std::string bytes;
   struct stat info {};
-  Load loaded = load(target, text, &info);
+  Load loaded = load(target, bytes, &info);
   if (loaded == Load::kFailed) return false;  // never replace what we could not read
 
+  Decoded file = decode(std::move(bytes));
+  // A UTF-16 file is rewritten only when it comes back byte for byte and what we add is
+  // text in the encoding its readers get (UTF-8); otherwise it would be damaged.
+  if (is_utf16(file.encoding) &&
+      (!file.exact || !is_utf8(section) || !is_utf8(key) || !is_utf8(value))) {
+    return false;
+  }
+  const std::string& text = file.text;
   Splice splice = plan_write(text, section, key, value);
   if (splice.erase == splice.insert.size() &&
       std::string_view(text).substr(splice.pos, splice.erase) == splice.insert) {
@@ -421,7 +567,9 @@ bool ProfileFile::write_text(std::string_view section, std::string_view key,
   updated.append(text, 0, splice.pos);
   updated += splice.insert;
   updated.append(text, splice.pos + splice.erase, std::string::npos);
-  return replace_file(target, updated, loaded == Load::kOk ? &info : nullptr);
+  std::optional<std::string> encoded = encode(file.encoding, std::move(updated));
+  if (!encoded) return false;
+  return replace_file(target, *encoded, loaded == Load::kOk ? &info : nullptr);
 }
 
 fs::path resolve_name_in_folder(const fs::path& folder, std::string_view name) {

@@ -4,11 +4,22 @@
 //    values are ignored; a value enclosed in a pair of double or single quotes is
 //    returned without them; the first matching section and key win; a line without
 //    '=' is never a key;
-//  - bytes pass through unchanged (job files are ISO 8859-1);
+//  - a line ends at LF, CRLF or a lone CR, in any mix;
+//  - bytes pass through unchanged (job files are ISO 8859-1 or UTF-8: their reader tells
+//    which), but for the marks that say how a file is stored, as the platform's reader
+//    honours them: a UTF-8 byte-order mark at the start is skipped, and a file that
+//    starts with a UTF-16 (LE or BE) byte-order mark is read as UTF-8 text (a surrogate
+//    without its partner, or a lone byte at the end, reads as U+FFFD; capacities count
+//    its bytes, so a cut may fall inside a character);
 //  - a write replaces the file atomically (temporary file in the same folder, synced,
 //    then renamed over the original) and keeps every other line, comment, byte and line
 //    ending as it was; writers within the process are serialised, so concurrent writes
-//    to one file never lose each other's update.
+//    to one file never lose each other's update;
+//  - a write keeps the file's storage: a UTF-8 mark stays in front; lines added use the
+//    ending most of the file's lines have (CRLF on a tie with either, otherwise LF on a
+//    tie or when there is none); a UTF-16 file stays UTF-16 in its byte order with its
+//    mark, which needs the names and the value to be UTF-8 and the file to read back
+//    exactly (no U+FFFD stood in for a damaged part): otherwise the write is refused.
 // A missing or unreadable file reads as empty, so every read gives its default.
 #pragma once
 
@@ -56,7 +67,7 @@ class ProfileFile {
   // by its owner only; an existing file keeps its mode. Returns false, leaving the file
   // as it was, when it could not be written or when a name or the value holds a line
   // break, or a name that could not be read back (']' in a section, '=' in a key or a
-  // key beginning with '[').
+  // key beginning with '['), or when a UTF-16 file cannot keep its encoding (see above).
   bool write_text(std::string_view section, std::string_view key, std::string_view value);
 
   // The file that is (or would be) used now.

@@ -76,7 +76,8 @@ bool SettingsFile::write_text(std::string_view section, std::string_view key,
   return file_.write_text(section, key, value);
 }
 
-int ReadSettings(SettingsFile& file, Settings& s, const std::filesystem::path& instance_folder) {
+int ReadSettings(SettingsFile& file, Settings& s, const std::filesystem::path& instance_folder,
+                 GatewayLog* log) {
   s.Port = file.read_text(kSection, "Port", "COM2", 64);
   s.Mode = file.read_text(kSection, "Mode", "96,N,8,1", 64);
 
@@ -139,6 +140,15 @@ int ReadSettings(SettingsFile& file, Settings& s, const std::filesystem::path& i
   if (s.MaxMsgLength > 2000) {
     file.write_text(kSection, "MaxMsgLength", "2000");
     s.MaxMsgLength = 2000;
+  }
+  if (s.FloodProtection > kMaxFloodProtection) {
+    if (log != nullptr) {
+      char line[160];
+      std::snprintf(line, sizeof line, "FloodProtection %d ms is too long: %d ms used instead",
+                    s.FloodProtection, kMaxFloodProtection);
+      log->Log(line, kRed);
+    }
+    s.FloodProtection = kMaxFloodProtection;
   }
   // Stored in seconds, used in milliseconds. Wraps like the 32-bit original would.
   s.QualityPollEverySecs = static_cast<int32_t>(static_cast<uint32_t>(s.QualityPollEverySecs) * 1000u);

@@ -68,11 +68,16 @@ struct Settings {
   int32_t VoiceCallDuration = 0;  // seconds
 };
 
+// The longest pause between two modem commands that FloodProtection may ask for. A
+// modem that needs more is broken, and a huge value would stall the start for weeks.
+inline constexpr int32_t kMaxFloodProtection = 5000;
+
 // Loads every key, writes the defaults of missing keys back so the file lists the full
 // set, and creates the job folders (one level, inside `instance_folder` when relative).
+// A value out of its sane range is brought into it, with a red line in `log` (when given).
 // Returns 1.
 int ReadSettings(SettingsFile& file, Settings& settings,
-                 const std::filesystem::path& instance_folder);
+                 const std::filesystem::path& instance_folder, GatewayLog* log = nullptr);
 
 // Writes the keys the operator can edit and echoes them to both logs in grey, with the
 // PIN and the MMS password masked. Returns 0.

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 namespace qz {
 
@@ -59,8 +60,14 @@ std::string numbered_name(const std::string& name, int n) {
   return name.substr(0, dot) + "-" + std::to_string(n) + name.substr(dot);
 }
 
+constexpr std::string_view kTemporarySuffix = ".part";
+
 fs::path temporary_name_for(const fs::path& destination) {
-  return destination.parent_path() / ("." + destination.filename().string() + ".part");
+  return destination.parent_path() / ("." + destination.filename().string() + std::string(kTemporarySuffix));
+}
+
+bool is_temporary_name(const std::string& name) {
+  return name.size() > 1 + kTemporarySuffix.size() && name[0] == '.' && name.ends_with(kTemporarySuffix);
 }
 
 void sync_folder(const fs::path& folder) {
@@ -130,12 +137,33 @@ FilingResult move_entry(const fs::path& from, const fs::path& folder, const std:
 }
 
 Removal remove_if_unchanged(const fs::path& path, const FileIdentity& identity) {
-  FileVersion now = read_file_version(path);
-  if (now.state == FileState::kMissing) return Removal::kGone;
-  if (now.state != FileState::kRead || !(now.identity == identity)) return Removal::kChanged;
-  if (::unlink(path.c_str()) != 0) return errno == ENOENT ? Removal::kGone : Removal::kFailed;
-  sync_folder(path.parent_path());
-  return Removal::kRemoved;
+  fs::path aside = temporary_name_for(path);
+  if (!rename_no_replace(path, aside)) return errno == ENOENT ? Removal::kGone : Removal::kFailed;
+  FileVersion taken = read_file_version(aside);
+  if (taken.state == FileState::kRead && taken.identity == identity) {
+    if (::unlink(aside.c_str()) == 0) {
+      sync_folder(path.parent_path());
+      return Removal::kRemoved;
+    }
+    move_entry(aside, path.parent_path(), path.filename().string());
+    return Removal::kFailed;
+  }
+  move_entry(aside, path.parent_path(), path.filename().string());
+  return Removal::kChanged;
+}
+
+void restore_taken_aside(const fs::path& folder) {
+  std::error_code ec;
+  std::vector<fs::path> aside;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::string name = it->path().filename().string();
+    if (is_temporary_name(name)) aside.push_back(it->path());
+  }
+  for (const fs::path& path : aside) {
+    std::string name = path.filename().string();
+    std::string original = name.substr(1, name.size() - 1 - kTemporarySuffix.size());
+    move_entry(path, folder, original);
+  }
 }
 
 }  // namespace qz

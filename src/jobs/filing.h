@@ -24,8 +24,10 @@ struct FilingResult {
 // "name" for n = 0, else "stem-n.ext" ("r.sms" -> "r-2.sms").
 std::string numbered_name(const std::string& name, int n);
 
-// The temporary name a file is written under before it is renamed to `destination`.
+// The hidden name a file has while it is being filed: a copy being written under it
+// before it is renamed to `destination`, or a job file taken aside to be removed.
 std::filesystem::path temporary_name_for(const std::filesystem::path& destination);
+bool is_temporary_name(const std::string& name);
 
 // Writes `bytes` into a new file `folder`/`name` (or the first free numbered name) with
 // permission bits `mode`. `before_rename` is called with the final path just before
@@ -41,9 +43,15 @@ FilingResult move_entry(const std::filesystem::path& from, const std::filesystem
 
 enum class Removal { kRemoved, kGone, kChanged, kFailed };
 
-// Removes `path` only while it is still the version `identity`: a file rewritten in the
-// meantime is a new job and stays (kChanged). kFailed when it could not be removed.
+// Removes `path` only while it is still the version `identity`: a file rewritten or
+// replaced in the meantime is a new job and stays (kChanged). The file is first taken
+// aside under its temporary name, so a new file dropped under the same name at that
+// moment is never the one removed. kFailed when it could not be removed.
 Removal remove_if_unchanged(const std::filesystem::path& path, const FileIdentity& identity);
+
+// Puts back every file a stop left taken aside in `folder`, under its own name (or a free
+// numbered one): whatever it holds is read again like any job file.
+void restore_taken_aside(const std::filesystem::path& folder);
 
 // Makes a change of the folder's entries durable.
 void sync_folder(const std::filesystem::path& folder);

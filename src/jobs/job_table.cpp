@@ -15,7 +15,8 @@ int JobTable::new_alarm(const AlarmJob& job) {
     log_.WriteDailyLog("** new_alarm ** ERROR: Out of memory");
     return -1;
   }
-  record->SentTime = 0;
+  // A job restored from the journal is done already and keeps the time of its send.
+  if (record->Done == 0) record->SentTime = 0;
   {
     std::lock_guard lock(JobTableLock);
     for (int slot = 0; slot < MAX_JOBS; ++slot) {

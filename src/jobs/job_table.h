@@ -29,7 +29,8 @@ class JobTable {
  public:
   explicit JobTable(GatewayLog& log);
 
-  // Stores a copy in the lowest free slot (SentTime 0) and returns the slot, or -1.
+  // Stores a copy in the lowest free slot (SentTime 0 unless the job is done already)
+  // and returns the slot, or -1.
   int new_alarm(const AlarmJob& job);
   // Releases the slot's job, logs it and clears its cell; nothing for an empty slot.
   void free_alarm(int slot);

@@ -11,6 +11,7 @@
 #include "jobs/filing.h"
 #include "jobs/folder_watch.h"
 #include "jobs/job_file.h"
+#include "jobs/job_text.h"
 #include "jobs/job_threads.h"
 
 namespace qz {
@@ -55,7 +56,18 @@ void handle_bad_request(Gateway& g, const std::string& szenario, const std::file
     std::string name = path.filename().string();
     FilingResult filed;
     if (version != nullptr) {
-      filed = publish_file(destination_folder, name, version->bytes, 0644);
+      // Journalled like a report's filing: a crash between the copy and the removal is
+      // finished at the next start instead of filing a second copy.
+      if (!g.journal.find(version->identity)) {
+        AlarmJob entry;
+        entry.JobFile = path.string();
+        entry.Identity = version->identity;
+        g.journal.record_outcome(entry);
+      }
+      filed = publish_file(destination_folder, name, version->bytes, 0644,
+                           [&](const std::filesystem::path& destination) {
+                             g.journal.record_destination(version->identity, destination);
+                           });
       if (filed.ok) {
         Removal removal = remove_if_unchanged(path, version->identity);
         if (removal == Removal::kChanged) {
@@ -66,6 +78,7 @@ void handle_bad_request(Gateway& g, const std::string& szenario, const std::file
           filed.ok = false;
           filed.error = "cannot remove it from the watch folder";
         }
+        if (removal != Removal::kFailed) g.journal.record_filed(version->identity);
       }
     } else {
       filed = move_entry(path, destination_folder, name);
@@ -142,16 +155,27 @@ void read_job(Gateway& g, SaidOnce& said, const std::filesystem::path& path) {
   // The duplicate rule compares the job as it will be sent: with its alarm text filled in.
   bool bad = is_bad_request(job);
   if (!bad && job.IsMiniMessage == 0) complete_alarm_text(g, job);
+  std::string lacking = convert_job_texts(job);
+  // A queued job is read again at every scan: said once per version of the file.
+  if (!bad && !lacking.empty() && said.first("lacking " + job.Identity.key())) {
+    g.log.Log("Characters the GSM alphabet lacks in " + job.JobFile + ": " + lacking, kRed);
+  }
 
+  // A bad request is never a job, also when the journal holds its filing cut short.
+  if (bad) {
+    handle_bad_request(g, job.Szenario, path, &version);
+    return;
+  }
   if (g.jobs.is_alarm_queued(job)) return;
   if (auto entry = g.journal.find(job.Identity)) {
     hand_journal_entry_to_report(g, said, job, *entry);
     return;
   }
-  if (bad) {
-    handle_bad_request(g, job.Szenario, path, &version);
-    return;
-  }
+  // The report takes a job file out of the watch folder before it frees the job's slot
+  // and closes its journal entry. A file read just before that, and found neither queued
+  // nor in the journal just after, has been filed meanwhile: it is gone, not a new job.
+  FileVersion still = read_file_version(path);
+  if (still.state != FileState::kRead || !(still.identity == version.identity)) return;
   if (job.IsMiniMessage != 0) {
     g.log.Log(format("Sending mini-message to %s", job.PhoneNumber), kGrey);
   } else {
@@ -190,6 +214,7 @@ void ReadJobsThread(Gateway& g) {
     }
     for (const std::string& name : list_matching_files(watch_folder, s.FileMask)) {
       if (g.jobs.count() >= JobLimit || g.stopping()) break;
+      if (is_temporary_name(name)) continue;  // being filed right now
       read_job(g, said, join_folder_and_name(g.folder, s.WatchPath, name));
     }
   }

@@ -41,9 +41,12 @@ ModemChannel::~ModemChannel() { stop_input_thread(); }
 int ModemChannel::SendCommand(std::string_view command, std::string_view argument) {
   std::lock_guard pacing(send_mutex_);
   int64_t now = clock().steady_ms();
-  if (settings_.FloodProtection > 0) {
-    while (sent_before_ && now - last_send_ms_ < settings_.FloodProtection) {
-      clock().sleep_ms(1);
+  if (settings_.FloodProtection > 0 && sent_before_) {
+    // One sleep for the whole remainder: polling every millisecond costs a core's worth
+    // of wake-ups for nothing.
+    int64_t remaining = last_send_ms_ + settings_.FloodProtection - now;
+    if (remaining > 0) {
+      clock().sleep_ms(remaining);
       now = clock().steady_ms();
     }
   }

@@ -21,6 +21,19 @@ using test::read_file;
 using test::TempFolder;
 using test::write_file;
 
+// A UTF-16 file with its byte-order mark; units are taken as they are, so a lone
+// surrogate can be written too.
+std::string utf16(std::u16string_view text, bool big_endian) {
+  std::string bytes = big_endian ? "\xFE\xFF" : "\xFF\xFE";
+  for (char16_t unit : text) {
+    const char high = static_cast<char>(unit >> 8);
+    const char low = static_cast<char>(unit & 0xFF);
+    bytes += big_endian ? high : low;
+    bytes += big_endian ? low : high;
+  }
+  return bytes;
+}
+
 class ProfileFileTest : public ::testing::Test {
  protected:
   fs::path ini() const { return folder / "test.ini"; }
@@ -134,6 +147,26 @@ TEST_F(ProfileFileTest, WritesKeepEveryOtherByteLineEndingAndMode) {
   EXPECT_EQ(read_file(ini()), "[S]\nk=1\nj=2\n");
 }
 
+TEST_F(ProfileFileTest, BlanksAroundNamesOrBeforeAValueNeitherLoseNorRepeatAWrite) {
+  ProfileFile f = with("[A]\r\n  Key = old \r\n");
+  // Blanks around the names asked for count as little as those in the file: the key is
+  // found, replaced in place, and a new one reads back under the names it was written with.
+  EXPECT_EQ(f.read_text(" a\t", "\tKEY  ", "-", 64), "old");
+  ASSERT_TRUE(f.write_text(" A ", "  Key ", "new"));
+  EXPECT_EQ(read_file(ini()), "[A]\r\n  Key = new\r\n");
+  ASSERT_TRUE(f.write_text(" B ", " k ", "1"));
+  EXPECT_EQ(read_file(ini()), "[A]\r\n  Key = new\r\n\r\n[B]\r\nk=1\r\n");
+  EXPECT_EQ(f.read_text(" B ", " k ", "-", 64), "1");
+
+  // A value with blanks in front: writing it again leaves the file as it is.
+  ASSERT_TRUE(f.write_text("A", "Key", "\t v"));
+  const std::string once = read_file(ini());
+  EXPECT_EQ(once, "[A]\r\n  Key =\t v\r\n\r\n[B]\r\nk=1\r\n");
+  ASSERT_TRUE(f.write_text("A", "Key", "\t v"));
+  EXPECT_EQ(read_file(ini()), once);
+  EXPECT_EQ(f.read_text("A", "Key", "-", 64), "v");
+}
+
 TEST_F(ProfileFileTest, HostileFilesAreReadAndRewrittenWithoutHarm) {
   // Binary garbage with NULs and every byte value, one huge line, no final newline.
   std::string garbage;
@@ -239,6 +272,140 @@ TEST_F(ProfileFileTest, WriteThroughALinkUpdatesTheFileItNames) {
   ASSERT_TRUE(ProfileFile(ini()).write_text("S", "k", "2"));
   EXPECT_TRUE(fs::is_symlink(ini()));
   EXPECT_EQ(read_file(folder / "real.ini"), "[S]\nk=2\n");
+}
+
+TEST_F(ProfileFileTest, ByteOrderMarksAreHonouredWhenReading) {
+  // A UTF-8 mark is skipped; the bytes after it pass through as always.
+  ProfileFile bom = with("\xEF\xBB\xBF[Alarm]\r\nPhoneNumber=123\r\nMessage=Temp\xC3\xA9rature\r\n");
+  EXPECT_EQ(bom.read_text("Alarm", "PhoneNumber", "-", 64), "123");
+  EXPECT_EQ(bom.read_text("Alarm", "Message", "-", 64), "Temp\xC3\xA9rature");
+  EXPECT_EQ(with("\xEF\xBB\xBF").read_int("Alarm", "k", 4), 4);
+  // Only at the very start: elsewhere it is bytes of the value.
+  EXPECT_EQ(with("[S]\nk=\xEF\xBB\xBFx\n").read_text("S", "k", "-", 64), "\xEF\xBB\xBFx");
+  EXPECT_EQ(with("\xEF\xBB[S]\nk=1\n").read_int("S", "k", -1), -1);
+
+  // UTF-16 in either byte order reads as UTF-8, characters beyond the BMP included.
+  const std::u16string text =
+      u"[Alarm]\r\nMessage=Temp\u00e9rature \U0001F600 \u20ac\r\nRings=3\r\n[MMS]\r\nSubject=\u00c4rger";
+  const std::string expected = "Temp\xC3\xA9rature \xF0\x9F\x98\x80 \xE2\x82\xAC";
+  for (bool big : {false, true}) {
+    SCOPED_TRACE(big ? "big endian" : "little endian");
+    ProfileFile f = with(utf16(text, big));
+    EXPECT_EQ(f.read_text("alarm", "message", "-", 64), expected);
+    EXPECT_EQ(f.read_int("Alarm", "Rings", 0), 3);
+    EXPECT_EQ(f.read_text("MMS", "Subject", "-", 64), "\xC3\x84rger");
+    // Job files are read from memory the same way.
+    EXPECT_EQ(ProfileText(utf16(text, big)).read_text("Alarm", "Message", "-", 64), expected);
+    EXPECT_EQ(with(utf16(u"", big)).read_int("Alarm", "Rings", 7), 7);
+  }
+  // One byte of a mark is no mark.
+  EXPECT_EQ(with("\xFF").read_int("S", "k", 5), 5);
+}
+
+TEST_F(ProfileFileTest, DamagedUtf16ReadsAsReplacementCharactersWithinItsBounds) {
+  const std::string fffd = "\xEF\xBF\xBD";
+  for (bool big : {false, true}) {
+    SCOPED_TRACE(big ? "big endian" : "little endian");
+    // A high surrogate before a non-surrogate, a lone low one, and a high one at the end.
+    std::u16string text = u"[S]\nk=a";
+    text += char16_t{0xD800};
+    text += u"b";
+    text += char16_t{0xDC00};
+    text += u"\nswapped=";
+    text += char16_t{0xDC00};
+    text += char16_t{0xD800};
+    text += u"\nlast=";
+    text += char16_t{0xDBFF};
+    ProfileFile f = with(utf16(text, big));
+    EXPECT_EQ(f.read_text("S", "k", "-", 64), "a" + fffd + "b" + fffd);
+    EXPECT_EQ(f.read_text("S", "swapped", "-", 64), fffd + fffd);
+    EXPECT_EQ(f.read_text("S", "last", "-", 64), fffd);
+
+    // An odd length: the half unit at the end is never read past.
+    ProfileFile odd = with(utf16(u"[S]\nk=v", big) + "x");
+    EXPECT_EQ(odd.read_text("S", "k", "-", 64), "v" + fffd);
+    EXPECT_EQ(with(utf16(u"", big) + "x").read_int("S", "k", 5), 5);
+  }
+}
+
+TEST_F(ProfileFileTest, LoneCarriageReturnsEndLinesAsLfAndCrlfDo) {
+  ProfileFile cr = with("[Alarm]\rPhoneNumber=123\rMessage=cr only\r[MMS]\rSubject=s");
+  EXPECT_EQ(cr.read_text("Alarm", "PhoneNumber", "-", 64), "123");
+  EXPECT_EQ(cr.read_text("Alarm", "Message", "-", 64), "cr only");
+  EXPECT_EQ(cr.read_text("Alarm", "Subject", "-", 64), "-") << "the section ends at [MMS]";
+  EXPECT_EQ(cr.read_text("MMS", "Subject", "-", 64), "s");
+
+  // Every ending in one file; CR CR LF is an empty line after the first CR.
+  ProfileFile mixed = with("[S]\r\na=1\rb=2\nc=3\r\r\nd=4\n\re=5\r\n[T]\rf=6");
+  EXPECT_EQ(mixed.read_text("S", "a", "-", 64), "1");
+  EXPECT_EQ(mixed.read_text("S", "b", "-", 64), "2");
+  EXPECT_EQ(mixed.read_text("S", "c", "-", 64), "3");
+  EXPECT_EQ(mixed.read_text("S", "d", "-", 64), "4");
+  EXPECT_EQ(mixed.read_text("S", "e", "-", 64), "5");
+  EXPECT_EQ(mixed.read_text("T", "f", "-", 64), "6");
+  EXPECT_EQ(mixed.read_text("S", "f", "-", 64), "-");
+}
+
+TEST_F(ProfileFileTest, WritesKeepAUtf8MarkAndTheFilesOwnLineEndings) {
+  ProfileFile bom = with("\xEF\xBB\xBF[A]\r\nk=1\r\n");
+  ASSERT_TRUE(bom.write_text("A", "k", "2"));
+  ASSERT_TRUE(bom.write_text("A", "j", "3"));
+  ASSERT_TRUE(bom.write_text("B", "x", "4"));
+  EXPECT_EQ(read_file(ini()), "\xEF\xBB\xBF[A]\r\nk=2\r\nj=3\r\n\r\n[B]\r\nx=4\r\n");
+  ProfileFile bom_only = with("\xEF\xBB\xBF");
+  ASSERT_TRUE(bom_only.write_text("S", "k", "1"));
+  EXPECT_EQ(read_file(ini()), "\xEF\xBB\xBF[S]\nk=1\n");
+
+  ProfileFile cr = with("[A]\rk=1\r[B]\rx=1");
+  ASSERT_TRUE(cr.write_text("A", "k", "new"));
+  ASSERT_TRUE(cr.write_text("A", "j", "2"));
+  ASSERT_TRUE(cr.write_text("B", "y", "3"));
+  ASSERT_TRUE(cr.write_text("C", "z", "4"));
+  EXPECT_EQ(read_file(ini()), "[A]\rk=new\rj=2\r[B]\rx=1\ry=3\r\r[C]\rz=4\r");
+  EXPECT_EQ(cr.read_text("B", "x", "-", 64), "1");
+  EXPECT_EQ(cr.read_text("C", "z", "-", 64), "4");
+
+  // Mixed endings: the most frequent wins, and a new ending never joins a neighbour's
+  // CR or LF into a CRLF that would swallow a line.
+  ProfileFile mostly_cr = with("[A]\rk=1\n\n[B]\rx=1\ry=2\rz=3\r");
+  ASSERT_TRUE(mostly_cr.write_text("A", "j", "2"));
+  EXPECT_EQ(read_file(ini()), "[A]\rk=1\nj=2\r\n\n[B]\rx=1\ry=2\rz=3\r");
+  ProfileFile mostly_lf = with("[A]\na=1\nb=2\nc=3\r");
+  ASSERT_TRUE(mostly_lf.write_text("B", "x", "1"));
+  EXPECT_EQ(read_file(ini()), "[A]\na=1\nb=2\nc=3\r\r\n[B]\nx=1\n");
+  EXPECT_EQ(mostly_lf.read_text("A", "c", "-", 64), "3");
+  EXPECT_EQ(mostly_lf.read_text("B", "x", "-", 64), "1");
+}
+
+TEST_F(ProfileFileTest, Utf16FilesAreRewrittenInTheirOwnEncodingOrNotAtAll) {
+  for (bool big : {false, true}) {
+    SCOPED_TRACE(big ? "big endian" : "little endian");
+    ProfileFile f = with(utf16(u"[Config]\r\nPort=COM1\r\nCity=Z\u00fcrich \U0001F600\r\n", big));
+    ASSERT_TRUE(f.write_text("Config", "Port", "COM2"));
+    ASSERT_TRUE(f.write_text("Config", "Town", "Gen\xC3\xA8ve"));
+    ASSERT_TRUE(f.write_text("WatchDog", "LastAlarm", "0000ABCD"));
+    EXPECT_EQ(read_file(ini()),
+              utf16(u"[Config]\r\nPort=COM2\r\nCity=Z\u00fcrich \U0001F600\r\nTown=Gen\u00e8ve\r\n"
+                    u"\r\n[WatchDog]\r\nLastAlarm=0000ABCD\r\n",
+                    big));
+
+    const std::string written = read_file(ini());
+    // Bytes that are not UTF-8 have no UTF-16 form.
+    EXPECT_FALSE(f.write_text("Config", "Town", "Gen\xE8ve"));
+    EXPECT_FALSE(f.write_text("Conf\xE9", "Port", "1"));
+    EXPECT_EQ(read_file(ini()), written);
+
+    // A damaged file would not come back as it was.
+    std::u16string lone = u"[S]\nk=";
+    lone += char16_t{0xD800};
+    const std::string damaged = utf16(lone, big);
+    EXPECT_FALSE(with(damaged).write_text("S", "j", "1"));
+    EXPECT_EQ(read_file(ini()), damaged);
+    const std::string odd = utf16(u"[S]\nk=1\n", big) + "x";
+    EXPECT_FALSE(with(odd).write_text("S", "j", "1"));
+    EXPECT_EQ(read_file(ini()), odd);
+  }
+  EXPECT_EQ(entries(), 1u);
 }
 
 }  // namespace

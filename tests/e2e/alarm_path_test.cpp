@@ -46,12 +46,12 @@ TEST_F(AlarmPathTest, SmsJobIsSentReportedMovedAndNoted) {
   gw.start();
   gw.drop_job("a1.sms", sms_job("+41 79 123 45 67", "Boiler 3: pressure low", 1));
 
-  ASSERT_TRUE(eventually([&] { return files_in(gw.done()).size() == 1; }));
+  // The filed copy shows before the job file leaves the watch folder: wait for both.
+  ASSERT_TRUE(eventually([&] { return files_in(gw.done()).size() == 1 && files_in(gw.watch()).empty(); }));
   auto sms = gw.modem.sms();
   ASSERT_EQ(sms.size(), 1u);
   EXPECT_EQ(sms[0].number, "+41791234567");
   EXPECT_EQ(sms[0].text, "Boiler 3: pressure low");
-  EXPECT_TRUE(files_in(gw.watch()).empty());
 
   std::string done_name = files_in(gw.done())[0];
   EXPECT_EQ(done_name.size(), 8u + 1u + 6u);
@@ -142,9 +142,8 @@ TEST_F(AlarmPathTest, FortyJobsAtOnceAreTakenThirtyAtATimeAndNoneIsLost) {
     gw.drop_job(name, "[Alarm]\r\nPhoneNumber=5550" + std::to_string(i) + "\r\nMessage=n" +
                           std::to_string(i) + "\r\n");
   }
-  ASSERT_TRUE(eventually([&] { return files_in(gw.done()).size() == 40; }, 60s));
+  ASSERT_TRUE(eventually([&] { return files_in(gw.done()).size() == 40 && files_in(gw.watch()).empty(); }, 60s));
   EXPECT_EQ(gw.modem.sms().size(), 40u);
-  EXPECT_TRUE(files_in(gw.watch()).empty());
   EXPECT_EQ(gw.daily_log().find("jobs overflow"), std::string::npos);
 }
 
@@ -186,10 +185,9 @@ TEST_F(AlarmPathTest, GatewayKilledInTheMiddleOfASendSendsAgainAndReportsOnce) {
   gw.modem.configure([](sim::ModemConfig& c) { c.sms.submit_delay = 0ms; });
   gw.modem.power_cycle();
   gw.start();
-  ASSERT_TRUE(eventually([&] { return files_in(gw.done()).size() == 1; }));
+  ASSERT_TRUE(eventually([&] { return files_in(gw.done()).size() == 1 && files_in(gw.watch()).empty(); }));
   std::this_thread::sleep_for(300ms);
   EXPECT_EQ(files_in(gw.done()).size(), 1u);
-  EXPECT_TRUE(files_in(gw.watch()).empty());
   EXPECT_EQ(gw.modem.sms().size(), 2u);
   EXPECT_EQ(read_row(gw.folder / "tables/plant.dbf", 1, 1).status, 8);
 }

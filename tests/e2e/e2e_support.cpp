@@ -73,7 +73,10 @@ std::string GatewayInstance::daily_log() const {
 std::vector<std::string> files_in(const std::filesystem::path& folder) {
   std::vector<std::string> names;
   std::error_code ec;
-  for (auto& e : std::filesystem::directory_iterator(folder, ec)) names.push_back(e.path().filename());
+  for (auto& e : std::filesystem::directory_iterator(folder, ec)) {
+    std::string name = e.path().filename();
+    if (name[0] != '.') names.push_back(name);
+  }
   std::sort(names.begin(), names.end());
   return names;
 }

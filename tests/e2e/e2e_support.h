@@ -46,7 +46,8 @@ class GatewayInstance {
   std::unique_ptr<ChildProcess> process_;
 };
 
-// Names of the files in `folder`.
+// Names of the files in `folder`, without hidden ones: a filed copy is written under a
+// hidden name first and shows only when it is whole.
 std::vector<std::string> files_in(const std::filesystem::path& folder);
 
 // A simple SMS alarm job.

@@ -1,0 +1,108 @@
+#include "jobs/job_text.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "jobs/job_file.h"
+#include "modem/gsm_charset.h"
+
+namespace qz {
+namespace {
+
+AlarmJob job_with(const std::string& message, const std::string& type = "SMS") {
+  AlarmJob job;
+  job.Message = message;
+  job.ContentType = type;
+  return job;
+}
+
+TEST(JobTextTest, Utf8TextsBecomeLatin1AndOtherTextsStayAsTheyAre) {
+  AlarmJob job = job_with("Temp\xC3\xA9rature \xC3\xA9lev\xC3\xA9" "e");
+  job.Name = "J\xC3\xBCrg M\xC3\xBCller";
+  job.Subject = "\xC3\x84rger \xC3\xA0 Z\xC3\xBCrich";
+  EXPECT_EQ(convert_job_texts(job), "");
+  EXPECT_EQ(job.Message, "Temp\xE9rature \xE9lev\xE9" "e");
+  EXPECT_EQ(to_gsm(job.Message), "Temp\x05rature \x05lev\x05" "e");
+  EXPECT_EQ(job.Name, "J\xFCrg M\xFCller");
+  EXPECT_EQ(job.Subject, "\xC4rger \xE0 Z\xFCrich");
+
+  // ISO 8859-1, ASCII, and texts that are not well-formed UTF-8 keep the single-byte
+  // reading byte for byte.
+  const char* kept[] = {
+      "Boiler 3: pressure low",
+      "caf\xE9 and caf\xC3\xA9",         // ISO 8859-1 and UTF-8 mixed
+      "Ren\xE9",                          // ends inside a character, short of the width
+      "overlong \xC0\xAF \xE0\x80\xAF",
+      "surrogate \xED\xA0\x80",
+      "beyond U+10FFFF \xF4\x90\x80\x80",
+      "stray \xA9 continuation",
+  };
+  for (const char* text : kept) {
+    AlarmJob latin1 = job_with(text);
+    latin1.Name = text;
+    latin1.Subject = text;
+    convert_job_texts(latin1);
+    EXPECT_EQ(latin1.Message, text);
+    EXPECT_EQ(latin1.Name, text);
+    EXPECT_EQ(latin1.Subject, text);
+  }
+}
+
+TEST(JobTextTest, CharacterCutByTheFieldWidthIsDroppedNotGarbled) {
+  const std::string e_acute = "\xC3\xA9";
+  const std::string grin = "\xF0\x9F\x98\x80";  // four bytes
+  std::string file = "[Alarm]\nPhoneNumber=1\nMessage=" + std::string(2046, 'a') + e_acute +
+                     "\nName=" + std::string(61, 'n') + grin + "\n[MMS]\nSubject=";
+  for (int i = 0; i < 511; ++i) file += e_acute;
+  file += e_acute + "\n";
+  AlarmJob job = parse_job_file(file, "cut.sms");
+  ASSERT_EQ(job.Message.size(), 2047u);
+  ASSERT_EQ(job.Name.size(), 63u);
+  ASSERT_EQ(job.Subject.size(), 1023u);
+
+  convert_job_texts(job);
+  EXPECT_EQ(job.Message, std::string(2046, 'a'));
+  EXPECT_EQ(job.Name, std::string(61, 'n'));
+  EXPECT_EQ(job.Subject, std::string(511, '\xE9'));
+
+  // Cut after one, two or three bytes of a four-byte character.
+  for (std::size_t kept = 1; kept <= 3; ++kept) {
+    AlarmJob cut = job_with(std::string(2047 - kept, 'x') + grin.substr(0, kept));
+    convert_job_texts(cut);
+    EXPECT_EQ(cut.Message, std::string(2047 - kept, 'x')) << kept << " bytes kept";
+  }
+}
+
+TEST(JobTextTest, WhatWillNotArriveAsWrittenIsReportedOnceInOrder) {
+  // U+2265 and U+20AC cannot be carried at all; '[', ']', '~' and the degree sign
+  // become a space in the GSM alphabet.
+  AlarmJob sms = job_with("\xE2\x89\xA5 5 [bar] \xE2\x89\xA5 \xE2\x82\xAC ~ 20\xC2\xB0 [x]");
+  sms.Name = "{Ann}";  // shown, never sent
+  EXPECT_EQ(convert_job_texts(sms), "\xE2\x89\xA5[]\xE2\x82\xAC~\xC2\xB0");
+  EXPECT_EQ(sms.Message, "? 5 [bar] ? ? ~ 20\xB0 [x]");
+
+  // Single-byte texts are checked the same way.
+  AlarmJob latin1 = job_with("Temp [\xB0" "C]");
+  EXPECT_EQ(convert_job_texts(latin1), "[\xC2\xB0]");
+  EXPECT_EQ(latin1.Message, "Temp [\xB0" "C]");
+
+  // Blanks and control characters are not reported; the alphabet has only the capital
+  // C with cedilla. A mini-message is an SMS whatever its type says.
+  AlarmJob mini = job_with("a\tb\xC2\xA0" "c\x01\r\nfa\xC3\xA7" "ade \xC3\x87" "A", "");
+  mini.IsMiniMessage = 1;
+  EXPECT_EQ(convert_job_texts(mini), "\xC3\xA7");
+
+  // An MMS carries its 8-bit texts as they are, and Name and Subject never go through the
+  // GSM table: there only what 8 bits cannot hold is lost.
+  AlarmJob mms = job_with("[x] \xE2\x82\xAC", "application/vnd.wap.multipart.mixed");
+  mms.Name = "Ann [night] \xCE\xA9";
+  mms.Subject = "~ \xE2\x82\xAC \xF0\x9F\x98\x80";
+  EXPECT_EQ(convert_job_texts(mms), "\xE2\x82\xAC\xCE\xA9\xF0\x9F\x98\x80");
+  EXPECT_EQ(mms.Message, "[x] ?");
+  EXPECT_EQ(mms.Name, "Ann [night] ?");
+  EXPECT_EQ(mms.Subject, "~ ? ?");
+}
+
+}  // namespace
+}  // namespace qz
