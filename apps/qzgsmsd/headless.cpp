@@ -13,8 +13,9 @@
 
 #include "core/colours.h"
 #include "core/error_box.h"
-#include "core/gateway.h"
-#include "core/startup.h"
+#include "gateway/front_end_view.h"
+#include "gateway/gateway.h"
+#include "gateway/processor_rule.h"
 #include "core/window_sink.h"
 
 namespace {
@@ -62,8 +63,8 @@ const char* ansi_colour(qz::Colour c) {
   }
 }
 
-void print_pending_lines(qz::GatewayLog& log, bool colour) {
-  while (auto line = log.take_pending_line()) {
+void print_pending_lines(qz::FrontEndView& view, bool colour) {
+  while (auto line = view.take_pending_line()) {
     if (colour && *ansi_colour(line->colour)) {
       std::printf("%s%s\033[0m\n", ansi_colour(line->colour), line->text.c_str());
     } else {
@@ -89,7 +90,8 @@ int run_headless_gateway() {
   static qz::Gateway gateway(std::filesystem::current_path());
   qz::apply_processor_rule(gateway.log);
   static RedLineErrorBox error_box(gateway.log);
-  gateway.error_box = &error_box;
+  gateway.set_error_box(&error_box);
+  qz::FrontEndView view(gateway);
 
   PipeSink sink;
   bool colour = isatty(STDOUT_FILENO) != 0;
@@ -106,7 +108,7 @@ int run_headless_gateway() {
       unsigned char drain[256];
       while (read(sink.read_fd(), drain, sizeof drain) > 0) {
       }
-      print_pending_lines(gateway.log, colour);
+      print_pending_lines(view, colour);
     }
     if (fds[2].revents & POLLIN) break;
     if (fds[1].revents & POLLIN) {
@@ -127,7 +129,7 @@ int run_headless_gateway() {
     }
   }
   gateway.log.WriteDailyLog("Stopped");
-  print_pending_lines(gateway.log, colour);
+  print_pending_lines(view, colour);
   // Threads are not joined: the process ends here, as closing the window ends it.
   std::fflush(stdout);
   _exit(0);

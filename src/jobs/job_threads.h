@@ -3,13 +3,13 @@
 
 namespace qz {
 
-class Gateway;
+struct JobContext;
 
 // Watches WatchPath, reads job files and adds their jobs to the table.
-void ReadJobsThread(Gateway& gateway);
+void ReadJobsThread(JobContext& context);
 // Sends due jobs one at a time and retries failed ones.
-void ProcessingThread(Gateway& gateway);
+void ProcessingThread(JobContext& context);
 // Writes finished jobs into their report tables, files them away and frees them.
-void ReportThread(Gateway& gateway);
+void ReportThread(JobContext& context);
 
 }  // namespace qz

@@ -6,7 +6,7 @@
 #include <set>
 
 #include "core/colours.h"
-#include "core/gateway.h"
+#include "jobs/job_context.h"
 #include "core/paths.h"
 #include "jobs/filing.h"
 #include "jobs/folder_watch.h"
@@ -27,72 +27,72 @@ std::string format(const char* pattern, const std::string& a, const std::string&
   return line;
 }
 
-void post_with_scenario(Gateway& g, const std::string& szenario, const std::string& text, Colour c) {
-  g.log.PostWindowLine(szenario.empty() ? nullptr : szenario.c_str(), text, c);
+void post_with_scenario(JobContext& ctx, const std::string& szenario, const std::string& text, Colour c) {
+  ctx.log.PostWindowLine(szenario.empty() ? nullptr : szenario.c_str(), text, c);
 }
 
-void log_could_not_move(Gateway& g, const std::string& szenario, const std::filesystem::path& from,
+void log_could_not_move(JobContext& ctx, const std::string& szenario, const std::filesystem::path& from,
                         const FilingResult& filed) {
   std::string line = format("could not move %s to %s", from.string(), filed.path.string());
-  g.log.WriteDailyLog(line + (filed.error.empty() ? "" : " (" + filed.error + ")"));
-  post_with_scenario(g, szenario, line, kRed);
+  ctx.log.WriteDailyLog(line + (filed.error.empty() ? "" : " (" + filed.error + ")"));
+  post_with_scenario(ctx, szenario, line, kRed);
 }
 
-void log_numbered_name(Gateway& g, const std::string& wanted, const FilingResult& filed) {
+void log_numbered_name(JobContext& ctx, const std::string& wanted, const FilingResult& filed) {
   if (filed.ok && filed.path.filename() != wanted) {
-    g.log.WriteDailyLog(format("%s existed already: filed as %s", wanted, filed.path.string()));
+    ctx.log.WriteDailyLog(format("%s existed already: filed as %s", wanted, filed.path.string()));
   }
 }
 
 // A bad request goes to the error destination under its own name: its bytes are written
 // there, then the file leaves the watch folder (only if it was not rewritten meanwhile).
 // Anything that is not a regular file is moved as it is, never followed.
-void handle_bad_request(Gateway& g, const std::string& szenario, const std::filesystem::path& path,
+void handle_bad_request(JobContext& ctx, const std::string& szenario, const std::filesystem::path& path,
                         const FileVersion* version) {
-  const Settings& s = g.settings;
+  const Settings& s = ctx.settings;
   const std::string& folder = s.MoveJobToDoneOrErrorPath != 0 ? s.ErrorPath : s.WatchLogPath;
   if (!folder.empty()) {
-    std::filesystem::path destination_folder = folder_from_setting(g.folder, folder);
+    std::filesystem::path destination_folder = folder_from_setting(ctx.folder, folder);
     std::string name = path.filename().string();
     FilingResult filed;
     if (version != nullptr) {
       // Journalled like a report's filing: a crash between the copy and the removal is
       // finished at the next start instead of filing a second copy.
-      if (!g.journal.find(version->identity)) {
+      if (!ctx.journal.find(version->identity)) {
         AlarmJob entry;
         entry.JobFile = path.string();
         entry.Identity = version->identity;
-        g.journal.record_outcome(entry);
+        ctx.journal.record_outcome(entry);
       }
       filed = publish_file(destination_folder, name, version->bytes, 0644,
                            [&](const std::filesystem::path& destination) {
-                             g.journal.record_destination(version->identity, destination);
+                             ctx.journal.record_destination(version->identity, destination);
                            });
       if (filed.ok) {
         Removal removal = remove_if_unchanged(path, version->identity);
         if (removal == Removal::kChanged) {
-          g.log.WriteDailyLog(format("%s changed while it was filed: left in the watch folder", path.string()));
+          ctx.log.WriteDailyLog(format("%s changed while it was filed: left in the watch folder", path.string()));
         } else if (removal == Removal::kFailed) {
           // Undone, so a file that cannot leave the folder does not fill the error folder.
           ::unlink(filed.path.c_str());
           filed.ok = false;
           filed.error = "cannot remove it from the watch folder";
         }
-        if (removal != Removal::kFailed) g.journal.record_filed(version->identity);
+        if (removal != Removal::kFailed) ctx.journal.record_filed(version->identity);
       }
     } else {
       filed = move_entry(path, destination_folder, name);
     }
-    if (filed.ok) log_numbered_name(g, name, filed);
-    else log_could_not_move(g, szenario, path, filed);
+    if (filed.ok) log_numbered_name(ctx, name, filed);
+    else log_could_not_move(ctx, szenario, path, filed);
   }
-  g.log.PostWindowLine(nullptr, "Bad request !", kBlue);
+  ctx.log.PostWindowLine(nullptr, "Bad request !", kBlue);
 }
 
 // Takes the text from QZAMSG.INI when the job file names only an alarm key.
-void complete_alarm_text(Gateway& g, AlarmJob& job) {
+void complete_alarm_text(JobContext& ctx, AlarmJob& job) {
   if (job.Message.empty()) {
-    ProfileFile texts(g.folder, "QZAMSG.INI");
+    ProfileFile texts(ctx.folder, "QZAMSG.INI");
     job.Message = texts.read_text("Messages", job.AlarmKey, "", 2048);
   }
   if (job.Message.empty()) job.Message = "ALARM " + job.AlarmKey;
@@ -110,12 +110,12 @@ class SaidOnce {
 
 // A job file whose outcome the journal holds (sent before a crash or a stop, or reported
 // but not yet filed) is handed to the report as it is: it is never sent again.
-void hand_journal_entry_to_report(Gateway& g, SaidOnce& said, AlarmJob& job,
+void hand_journal_entry_to_report(JobContext& ctx, SaidOnce& said, AlarmJob& job,
                                   const JobJournal::Entry& entry) {
-  if (g.journal.hand_over(job.Identity)) {
+  if (ctx.journal.hand_over(job.Identity)) {
     // Its report in this run could not file it; it stays until it changes.
     if (said.first(job.Identity.key())) {
-      g.log.Log(format("%s was reported already and could not be moved: not sent again", job.JobFile),
+      ctx.log.Log(format("%s was reported already and could not be moved: not sent again", job.JobFile),
                 kRed);
     }
     return;
@@ -124,26 +124,26 @@ void hand_journal_entry_to_report(Gateway& g, SaidOnce& said, AlarmJob& job,
   job.SentTime = entry.sent_time;
   job.TableWritten = entry.table_written;
   job.Done = 1;
-  g.log.Log(format("%s has its outcome already: reported, not sent again", job.JobFile), kBlue);
-  g.jobs.new_alarm(job);
+  ctx.log.Log(format("%s has its outcome already: reported, not sent again", job.JobFile), kBlue);
+  ctx.jobs.new_alarm(job);
 }
 
-void read_job(Gateway& g, SaidOnce& said, const std::filesystem::path& path) {
-  g.sleep_ms(100);
+void read_job(JobContext& ctx, SaidOnce& said, const std::filesystem::path& path) {
+  ctx.sleep_ms(100);
   FileVersion version = read_file_version(path);
   switch (version.state) {
     case FileState::kMissing:
       return;  // gone between listing and reading
     case FileState::kUnreadable:
       if (said.first("unreadable " + path.string())) {
-        g.log.Log(format("%s cannot be read: left in the watch folder", path.string()), kRed);
+        ctx.log.Log(format("%s cannot be read: left in the watch folder", path.string()), kRed);
       }
       return;
     case FileState::kNotRegular:
     case FileState::kTooLarge:
-      g.log.WriteDailyLog(format("%s is %s: not a job", path.string(),
+      ctx.log.WriteDailyLog(format("%s is %s: not a job", path.string(),
                                  version.state == FileState::kTooLarge ? "too large" : "not a regular file"));
-      handle_bad_request(g, "", path, nullptr);
+      handle_bad_request(ctx, "", path, nullptr);
       return;
     case FileState::kRead:
       break;
@@ -154,21 +154,21 @@ void read_job(Gateway& g, SaidOnce& said, const std::filesystem::path& path) {
   job.FileBytes = version.bytes;
   // The duplicate rule compares the job as it will be sent: with its alarm text filled in.
   bool bad = is_bad_request(job);
-  if (!bad && job.IsMiniMessage == 0) complete_alarm_text(g, job);
+  if (!bad && job.IsMiniMessage == 0) complete_alarm_text(ctx, job);
   std::string lacking = convert_job_texts(job);
   // A queued job is read again at every scan: said once per version of the file.
   if (!bad && !lacking.empty() && said.first("lacking " + job.Identity.key())) {
-    g.log.Log("Characters the GSM alphabet lacks in " + job.JobFile + ": " + lacking, kRed);
+    ctx.log.Log("Characters the GSM alphabet lacks in " + job.JobFile + ": " + lacking, kRed);
   }
 
   // A bad request is never a job, also when the journal holds its filing cut short.
   if (bad) {
-    handle_bad_request(g, job.Szenario, path, &version);
+    handle_bad_request(ctx, job.Szenario, path, &version);
     return;
   }
-  if (g.jobs.is_alarm_queued(job)) return;
-  if (auto entry = g.journal.find(job.Identity)) {
-    hand_journal_entry_to_report(g, said, job, *entry);
+  if (ctx.jobs.is_alarm_queued(job)) return;
+  if (auto entry = ctx.journal.find(job.Identity)) {
+    hand_journal_entry_to_report(ctx, said, job, *entry);
     return;
   }
   // The report takes a job file out of the watch folder before it frees the job's slot
@@ -177,19 +177,19 @@ void read_job(Gateway& g, SaidOnce& said, const std::filesystem::path& path) {
   FileVersion still = read_file_version(path);
   if (still.state != FileState::kRead || !(still.identity == version.identity)) return;
   if (job.IsMiniMessage != 0) {
-    g.log.Log(format("Sending mini-message to %s", job.PhoneNumber), kGrey);
+    ctx.log.Log(format("Sending mini-message to %s", job.PhoneNumber), kGrey);
   } else {
-    g.log.Log(format("Sending alarm %s to %s", job.Szenario, job.PhoneNumber), kGrey);
+    ctx.log.Log(format("Sending alarm %s to %s", job.Szenario, job.PhoneNumber), kGrey);
   }
-  g.jobs.new_alarm(job);
-  g.sleep_ms(500);
+  ctx.jobs.new_alarm(job);
+  ctx.sleep_ms(500);
 }
 
 }  // namespace
 
-void ReadJobsThread(Gateway& g) {
-  const Settings& s = g.settings;
-  std::filesystem::path watch_folder = folder_from_setting(g.folder, s.WatchPath);
+void ReadJobsThread(JobContext& ctx) {
+  const Settings& s = ctx.settings;
+  std::filesystem::path watch_folder = folder_from_setting(ctx.folder, s.WatchPath);
   // A time-out of 0 or less would scan without pause.
   int64_t timeout_ms = s.WatchTimeout > 0 ? int64_t{s.WatchTimeout} * 1000 : 1000;
 
@@ -197,25 +197,25 @@ void ReadJobsThread(Gateway& g) {
   SaidOnce said;
   // Files that waited while the gateway was down are read at once, not after a time-out.
   bool scan_now = true;
-  while (!g.stopping()) {
+  while (!ctx.stopping()) {
     if (!scan_now) {
       // Waited in slices, so a stop is seen within a second whatever WatchTimeout says.
       bool changed = false;
-      for (int64_t waited = 0; waited < timeout_ms && !changed && !g.stopping(); waited += kStopCheckMs) {
+      for (int64_t waited = 0; waited < timeout_ms && !changed && !ctx.stopping(); waited += kStopCheckMs) {
         changed = watch->wait(std::min(kStopCheckMs, timeout_ms - waited));
       }
       if (!changed) watch = std::make_unique<FolderWatch>(watch_folder);
-      if (g.stopping()) break;
+      if (ctx.stopping()) break;
     }
     scan_now = false;
-    if (g.jobs.count() >= JobLimit) {
-      g.sleep_ms(1000);
+    if (ctx.jobs.count() >= JobLimit) {
+      ctx.sleep_ms(1000);
       continue;
     }
     for (const std::string& name : list_matching_files(watch_folder, s.FileMask)) {
-      if (g.jobs.count() >= JobLimit || g.stopping()) break;
+      if (ctx.jobs.count() >= JobLimit || ctx.stopping()) break;
       if (is_temporary_name(name)) continue;  // being filed right now
-      read_job(g, said, join_folder_and_name(g.folder, s.WatchPath, name));
+      read_job(ctx, said, join_folder_and_name(ctx.folder, s.WatchPath, name));
     }
   }
 }

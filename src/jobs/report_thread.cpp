@@ -4,7 +4,7 @@
 
 #include "core/clock.h"
 #include "core/colours.h"
-#include "core/gateway.h"
+#include "jobs/job_context.h"
 #include "core/paths.h"
 #include "jobs/database.h"
 #include "jobs/filing.h"
@@ -31,23 +31,23 @@ bool names_a_table(const std::string& szenario) {
   return szenario != "." && szenario != "..";
 }
 
-void update_report_table(Gateway& g, const AlarmJob& job, const std::string& time) {
+void update_report_table(JobContext& ctx, const AlarmJob& job, const std::string& time) {
   if (!names_a_table(job.Szenario)) {
-    g.log.Log("ERROR : scenario '" + job.Szenario + "' does not name a report table: not updated",
+    ctx.log.Log("ERROR : scenario '" + job.Szenario + "' does not name a report table: not updated",
               kRed);
     return;
   }
   std::filesystem::path table =
-      join_folder_and_name(g.folder, g.settings.WatchLogPath, job.Szenario + ".dbf");
+      join_folder_and_name(ctx.folder, ctx.settings.WatchLogPath, job.Szenario + ".dbf");
   char failed[600];
   std::snprintf(failed, sizeof failed, "ERROR : could not update %s", table.c_str());
 
-  CDatabase db(g.error_box);
+  CDatabase db(ctx.error_box);
   if (db.Open(table.string()) == 0) {
-    g.log.Log(failed, kRed);
+    ctx.log.Log(failed, kRed);
     return;
   }
-  if (!write_job_result(db, int64_t{job.dbentry} + 1, job.Status, time)) g.log.Log(failed, kRed);
+  if (!write_job_result(db, int64_t{job.dbentry} + 1, job.Status, time)) ctx.log.Log(failed, kRed);
   db.Close();
 }
 
@@ -62,8 +62,8 @@ std::string success_note(const LocalTime& t) {
 // note for a sent job) appear whole under the time-stamped name, then the job file leaves
 // the watch folder, unless it was rewritten with a new alarm since it was read: that one
 // stays and is read as a new job. True when the job file needs nothing more.
-bool file_job(Gateway& g, const AlarmJob& job, uint32_t pass_time, const LocalTime& sent) {
-  const Settings& s = g.settings;
+bool file_job(JobContext& ctx, const AlarmJob& job, uint32_t pass_time, const LocalTime& sent) {
+  const Settings& s = ctx.settings;
   bool moved_by_outcome = s.MoveJobToDoneOrErrorPath != 0;
   // Nothing was sent for a job of unknown type: it belongs with the failures.
   const std::string& folder = !moved_by_outcome     ? s.WatchLogPath
@@ -79,71 +79,71 @@ bool file_job(Gateway& g, const AlarmJob& job, uint32_t pass_time, const LocalTi
   if (job.Status == JOB_SENT) bytes += success_note(sent);
 
   FilingResult filed = publish_file(
-      folder_from_setting(g.folder, folder), name, bytes, 0644,
-      [&](const std::filesystem::path& destination) { g.journal.record_destination(job.Identity, destination); });
+      folder_from_setting(ctx.folder, folder), name, bytes, 0644,
+      [&](const std::filesystem::path& destination) { ctx.journal.record_destination(job.Identity, destination); });
   if (!filed.ok) {
     char line[1200];
     std::snprintf(line, sizeof line, "could not move %s to %s", from.c_str(), filed.path.c_str());
-    g.log.WriteDailyLog(std::string(line) + " (" + filed.error + ")");
-    g.log.PostWindowLine(job.Szenario.empty() ? nullptr : job.Szenario.c_str(), line, kRed);
+    ctx.log.WriteDailyLog(std::string(line) + " (" + filed.error + ")");
+    ctx.log.PostWindowLine(job.Szenario.empty() ? nullptr : job.Szenario.c_str(), line, kRed);
     return false;
   }
   if (filed.path.filename() != name) {
-    g.log.WriteDailyLog(name + " existed already: filed as " + filed.path.string());
+    ctx.log.WriteDailyLog(name + " existed already: filed as " + filed.path.string());
   }
   switch (remove_if_unchanged(from, job.Identity)) {
     case Removal::kRemoved:
     case Removal::kGone:
       return true;
     case Removal::kChanged:
-      g.log.Log(job.JobFile + " was rewritten after its job was read: left in the watch folder as a new job",
+      ctx.log.Log(job.JobFile + " was rewritten after its job was read: left in the watch folder as a new job",
                 kBlue);
       return true;
     case Removal::kFailed:
-      g.log.Log("could not remove " + job.JobFile + " from the watch folder after filing it", kRed);
+      ctx.log.Log("could not remove " + job.JobFile + " from the watch folder after filing it", kRed);
       return false;
   }
   return false;
 }
 
-void report_job(Gateway& g, int slot, const AlarmJob& job, uint32_t pass_time) {
+void report_job(JobContext& ctx, int slot, const AlarmJob& job, uint32_t pass_time) {
   LocalTime sent = local_time(std::chrono::system_clock::time_point(std::chrono::seconds(job.SentTime)));
   if (job.IsMiniMessage == 0 && !job.TableWritten) {
-    update_report_table(g, job, six_digit_time(sent));
-    g.journal.record_table_written(job.Identity);
+    update_report_table(ctx, job, six_digit_time(sent));
+    ctx.journal.record_table_written(job.Identity);
   }
-  if (file_job(g, job, pass_time, sent)) {
-    g.journal.record_filed(job.Identity);
+  if (file_job(ctx, job, pass_time, sent)) {
+    ctx.journal.record_filed(job.Identity);
   } else {
     // The file stays where it is; the reader passes over it until it changes.
-    g.journal.hand_over(job.Identity);
+    ctx.journal.hand_over(job.Identity);
   }
-  g.jobs.free_alarm(slot);
+  ctx.jobs.free_alarm(slot);
 }
 
-void report_pass(Gateway& g) {
+void report_pass(JobContext& ctx) {
   auto pass_time = static_cast<uint32_t>(
       std::chrono::duration_cast<std::chrono::seconds>(clock().now().time_since_epoch()).count());
   std::vector<int> done;
   {
-    std::lock_guard lock(g.jobs.JobTableLock);
+    std::lock_guard lock(ctx.jobs.JobTableLock);
     for (int slot = 0; slot < MAX_JOBS; ++slot) {
-      if (g.jobs.slots[slot] && g.jobs.slots[slot]->Done != 0) done.push_back(slot);
+      if (ctx.jobs.slots[slot] && ctx.jobs.slots[slot]->Done != 0) done.push_back(slot);
     }
   }
   // A done job is touched by nobody else until free_alarm releases it.
-  for (int slot : done) report_job(g, slot, *g.jobs.slots[slot], pass_time);
+  for (int slot : done) report_job(ctx, slot, *ctx.jobs.slots[slot], pass_time);
 }
 
 }  // namespace
 
-void ReportThread(Gateway& g) {
+void ReportThread(JobContext& ctx) {
   do {
-    report_pass(g);
-  } while (g.sleep_ms(1000));
+    report_pass(ctx);
+  } while (ctx.sleep_ms(1000));
   // Stopping: report what the attempt in progress ends with, too.
-  g.jobs.wait_processing_ended(kLastPassWaitMs);
-  report_pass(g);
+  ctx.jobs.wait_processing_ended(kLastPassWaitMs);
+  report_pass(ctx);
 }
 
 }  // namespace qz

@@ -8,7 +8,7 @@
 
 namespace qz {
 
-class Gateway;
+class ModemLink;
 
 struct ListedMessage {
   int index = 0;
@@ -20,10 +20,10 @@ struct ListedMessage {
 // entry whose header lacks its third comma or its line end is passed over.
 std::vector<ListedMessage> parse_listing(std::string_view capture);
 
-void IncomingThread(Gateway& gateway);
+void IncomingThread(ModemLink& link);
 
 // Converts the text from the GSM alphabet and starts the command with the sender and
 // the text as two arguments. False when the command could not be started.
-bool run_incoming(Gateway& gateway, const std::string& sender, std::string text);
+bool run_incoming(ModemLink& link, const std::string& sender, std::string text);
 
 }  // namespace qz

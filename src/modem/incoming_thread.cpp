@@ -2,7 +2,7 @@
 #include <mutex>
 
 #include "core/decimal.h"
-#include "core/gateway.h"
+#include "modem/modem_link.h"
 #include "modem/child_process.h"
 #include "modem/incoming.h"
 
@@ -41,8 +41,8 @@ std::size_t count_entries(std::string_view capture) {
 }
 
 // Lists the storage and hands each message on; the reply: 0 OK, 1 ERROR, -1 none.
-int list_and_hand_on(Gateway& g, const ListingForm& form) {
-  ModemChannel& m = g.modem;
+int list_and_hand_on(ModemLink& link, const ListingForm& form) {
+  ModemChannel& m = link.modem;
   m.start_list_capture();
   m.events.clear(OkEvent);
   m.events.clear(ErrorEvent);
@@ -58,11 +58,11 @@ int list_and_hand_on(Gateway& g, const ListingForm& form) {
     char line[96];
     std::snprintf(line, sizeof line, "%zu listed message(s) not understood, left in the modem",
                   entries - messages.size());
-    g.log.WriteDailyLog(line);
+    link.log.WriteDailyLog(line);
   }
   for (const ListedMessage& message : messages) {
     // A message whose command could not start stays in the modem for a later poll.
-    if (run_incoming(g, message.sender, message.text)) delete_message(m, message.index, 1000, true);
+    if (run_incoming(link, message.sender, message.text)) delete_message(m, message.index, 1000, true);
   }
   return 0;
 }
@@ -97,8 +97,8 @@ std::vector<ListedMessage> parse_listing(std::string_view capture) {
   return messages;
 }
 
-void IncomingThread(Gateway& g) {
-  ModemChannel& m = g.modem;
+void IncomingThread(ModemLink& link) {
+  ModemChannel& m = link.modem;
   ListingForm form;
 
   std::unique_lock modem_lock(m.ModemLock);
@@ -120,17 +120,17 @@ void IncomingThread(Gateway& g) {
   int failures = 0;
   for (;;) {
     modem_lock.unlock();
-    if (!g.sleep_ms(15000)) return;
+    if (!link.sleep_ms(15000)) return;
     // Commands handed on earlier may have ended meanwhile; collect them.
     reap_detached_children();
     modem_lock.lock();
 
-    int reply = list_and_hand_on(g, form);
+    int reply = list_and_hand_on(link, form);
     if (reply == 1) {
       // The form may simply have been the wrong guess: list again at once in the other.
       form.numeric = !form.numeric;
       ++failures;
-      reply = list_and_hand_on(g, form);
+      reply = list_and_hand_on(link, form);
       if (reply == 1) form.numeric = !form.numeric;
     }
     if (reply == 0) {

@@ -7,10 +7,10 @@
 
 namespace qz {
 
-class Gateway;
+class ModemLink;
 
 // 0 when the modem reported the message as sent, -1 otherwise.
-int send_mms(Gateway& gateway, std::string_view number, const MmsFileList& files,
+int send_mms(ModemLink& link, std::string_view number, const MmsFileList& files,
              std::string_view subject, std::string_view text);
 
 }  // namespace qz

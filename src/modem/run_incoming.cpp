@@ -1,7 +1,7 @@
 #include <cstdio>
 
 #include "core/colours.h"
-#include "core/gateway.h"
+#include "modem/modem_link.h"
 #include "modem/child_process.h"
 #include "modem/command_line.h"
 #include "modem/gsm_charset.h"
@@ -9,20 +9,20 @@
 
 namespace qz {
 
-bool run_incoming(Gateway& g, const std::string& sender, std::string text) {
+bool run_incoming(ModemLink& link, const std::string& sender, std::string text) {
   text = from_gsm(text);
 
   // The sender and the text each stay inside their own argument: nothing in a received
   // message is interpreted.
-  ChildProcess command(build_argv(g.settings.CmdLineFormat, {sender, text}), g.folder);
+  ChildProcess command(build_argv(link.settings.CmdLineFormat, {sender, text}), link.folder);
   bool started = command.start(true, true);
   if (started) command.detach();
 
   char line[256];
   std::snprintf(line, sizeof line, "'%s' command received from %s", text.c_str(), sender.c_str());
-  g.log.Log(line, kBlue);
+  link.log.Log(line, kBlue);
   if (!started) {
-    g.log.Log("Could not start " + command.command_line() + ": " + command.error(), kRed);
+    link.log.Log("Could not start " + command.command_line() + ": " + command.error(), kRed);
   }
   return started;
 }

@@ -8,7 +8,7 @@
 #include "core/clock.h"
 #include "core/colours.h"
 #include "core/decimal.h"
-#include "core/gateway.h"
+#include "modem/modem_link.h"
 #include "core/process_end.h"
 #include "core/window_sink.h"
 #include "modem/tech_alarm.h"
@@ -28,31 +28,31 @@ int parse_signal_level(std::string_view capture) {
   return level >= 0 && level <= 31 ? level : 0;
 }
 
-void SignalThread(Gateway& g) {
-  ModemChannel& m = g.modem;
+void SignalThread(ModemLink& link) {
+  ModemChannel& m = link.modem;
   bool registration_failed = false;
 
   // A period under a second (0, or a value that wrapped when turned into milliseconds)
   // would poll without pause: the modem lock would hardly ever be free and every reply
   // would fill the daily log.
-  int64_t period_ms = g.settings.QualityPollEverySecs;
+  int64_t period_ms = link.settings.QualityPollEverySecs;
   if (period_ms < kShortestPollMs) {
     char line[128];
     std::snprintf(line, sizeof line,
                   "QualityPollEverySecs gives %lld ms, polling the signal every %lld ms instead",
                   static_cast<long long>(period_ms), static_cast<long long>(kShortestPollMs));
-    g.log.WriteDailyLog(line);
+    link.log.WriteDailyLog(line);
     period_ms = kShortestPollMs;
   }
 
-  while (g.sleep_ms(period_ms)) {
+  while (link.sleep_ms(period_ms)) {
     std::unique_lock modem_lock(m.ModemLock);
     m.start_query_capture();
     m.events.clear(OkEvent);
     m.SendCommand("at+csq", "\r");
     m.WaitOk(2000);  // a reply whose OK is late is still used
     int level = parse_signal_level(m.stop_capture());
-    g.SignalLevel.store(level);
+    link.SignalLevel.store(level);
 
     if (level != 0) registration_failed = false;
     if (level == 0) {
@@ -61,8 +61,8 @@ void SignalThread(Gateway& g) {
       if (m.WaitOk(10000) != 0) {
         if (registration_failed) {
           // The lock stays taken: no other exchange starts while the gateway goes down.
-          g.log.Log("Signal lost, exiting for reinit", kRed);
-          tech_alarm(g);
+          link.log.Log("Signal lost, exiting for reinit", kRed);
+          tech_alarm(link);
           clock().sleep_ms(20000);
           end_process(1);
           return;
@@ -71,7 +71,7 @@ void SignalThread(Gateway& g) {
       }
     }
     modem_lock.unlock();
-    g.log.notify_window(kNotifySignal);
+    link.log.notify_window(kNotifySignal);
   }
 }
 

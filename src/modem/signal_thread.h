@@ -7,9 +7,9 @@
 
 namespace qz {
 
-class Gateway;
+class ModemLink;
 
-void SignalThread(Gateway& gateway);
+void SignalThread(ModemLink& link);
 
 // The level in a captured "+CSQ:" reply; 0 when missing, 99 (not detectable) or
 // otherwise outside 0..31.

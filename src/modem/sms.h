@@ -5,18 +5,18 @@
 
 namespace qz {
 
-class Gateway;
+class ModemLink;
 
 // Sends `text` (ISO 8859-1) to `number` as one or more SMS; `flash` > 0 asks for a flash
 // SMS. 0 when every part was accepted (an empty text counts), -1 at the first failure.
-int send_sms(Gateway& gateway, std::string_view number, std::string_view text, int flash);
+int send_sms(ModemLink& link, std::string_view number, std::string_view text, int flash);
 
 // Writes the gateway's service centre into the modem and reads it back. 0 when the modem
 // acknowledged the new address, -1 when it did not.
-int set_smsc(Gateway& gateway);
+int set_smsc(ModemLink& link);
 
 // Reads the service centre from the SIM into the gateway; the number stays empty when
 // the modem does not answer. The caller holds the modem.
-void read_service_centre(Gateway& gateway);
+void read_service_centre(ModemLink& link);
 
 }  // namespace qz

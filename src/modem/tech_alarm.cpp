@@ -5,7 +5,7 @@
 #include <string>
 
 #include "core/clock.h"
-#include "core/gateway.h"
+#include "modem/modem_link.h"
 #include "modem/child_process.h"
 #include "modem/command_line.h"
 
@@ -31,21 +31,21 @@ bool parse_alarm_time(const std::string& text, int64_t& seconds) {
 
 }  // namespace
 
-void tech_alarm(Gateway& g) {
+void tech_alarm(ModemLink& link) {
   int64_t now =
       std::chrono::duration_cast<std::chrono::seconds>(clock().now().time_since_epoch()).count();
-  std::string last = g.settings_file.read_text("WatchDog", "LastAlarm", "", 40);
+  std::string last = link.settings_file.read_text("WatchDog", "LastAlarm", "", 40);
   int64_t last_time = 0;
   if (parse_alarm_time(last, last_time) &&
-      now - last_time < int64_t{g.settings.SleepMinAfterAlarm} * 60) {
+      now - last_time < int64_t{link.settings.SleepMinAfterAlarm} * 60) {
     return;
   }
 
   char stamp[16];
   std::snprintf(stamp, sizeof stamp, "%08X", static_cast<uint32_t>(now));
-  g.settings_file.write_text("WatchDog", "LastAlarm", stamp);
+  link.settings_file.write_text("WatchDog", "LastAlarm", stamp);
 
-  ChildProcess alarm(build_argv("qzarun.cmd %d", {std::to_string(g.settings.TechAlarmNbr)}), g.folder);
+  ChildProcess alarm(build_argv("qzarun.cmd %d", {std::to_string(link.settings.TechAlarmNbr)}), link.folder);
   if (alarm.start(true, true)) alarm.detach();
 }
 

@@ -5,9 +5,9 @@
 
 namespace qz {
 
-class Gateway;
+class ModemLink;
 
 // Safe from any thread; logs nothing of its own (callers log the cause).
-void tech_alarm(Gateway& gateway);
+void tech_alarm(ModemLink& link);
 
 }  // namespace qz

@@ -5,9 +5,9 @@
 
 namespace qz {
 
-class Gateway;
+class ModemLink;
 
 // 0 when the call was answered, held for VoiceCallDuration seconds and hung up; -1 else.
-int voice_call(Gateway& gateway, std::string_view number);
+int voice_call(ModemLink& link, std::string_view number);
 
 }  // namespace qz

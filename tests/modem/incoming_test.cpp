@@ -12,10 +12,10 @@
 #include <thread>
 #include <vector>
 
-#include "core/gateway.h"
+#include "modem/modem_link.h"
 #include "modem/gsm_charset.h"
 #include "support/eventually.h"
-#include "support/gateway_harness.h"
+#include "support/instance_harness.h"
 
 namespace qz {
 namespace {
@@ -114,7 +114,7 @@ class IncomingTest : public ::testing::Test {
     h.set("QualityPollEverySecs", "1000");
     h.set("IncomingEnable", "1");
   }
-  void start() { ASSERT_TRUE(h.start()); }
+  void start() { ASSERT_TRUE(h.start({IncomingThread})); }
   // The n-th listing command (the test form "=?" counts).
   void wait_for_listing(std::size_t n) {
     ASSERT_TRUE(h.modem.wait_for_command("AT+CMGL=", 20s, n)) << "listing " << n;
@@ -153,7 +153,7 @@ class IncomingTest : public ::testing::Test {
     return out;
   }
 
-  test::GatewayHarness h;
+  test::ModemHarness h;
 };
 
 TEST(IncomingListingForm, TestAnswerDecidesTheForm) {
@@ -165,10 +165,10 @@ TEST(IncomingListingForm, TestAnswerDecidesTheForm) {
                         Case{sim::ListTestReply::Lower, "at+cmgl=\"all\""},
                         Case{sim::ListTestReply::Numeric, "at+cmgl=4"},
                         Case{sim::ListTestReply::Error, "at+cmgl=4"}}) {
-    test::GatewayHarness h(kSpeedup);
+    test::ModemHarness h(kSpeedup);
     h.set("QualityPollEverySecs", "1000");
     h.modem.configure([&c](sim::ModemConfig& config) { config.list_test_reply = c.reply; });
-    ASSERT_TRUE(h.start());
+    ASSERT_TRUE(h.start({IncomingThread}));
     ASSERT_TRUE(h.modem.wait_for_command("AT+CMGL=", 20s, 2));
     Lines listings;
     for (const auto& line : h.modem.command_lines()) {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "core/gateway.h"
-#include "support/gateway_harness.h"
+#include "modem/modem_link.h"
+#include "support/instance_harness.h"
 
 namespace qz {
 namespace {
@@ -29,7 +29,7 @@ class MmsSenderTest : public ::testing::Test {
   }
   void start() { ASSERT_TRUE(h.start_and_forget_startup()); }
   int send(const std::string& number, const std::string& text = "Pump 7 failed") {
-    return send_mms(h.gateway(), number, files, "Alarm", text);
+    return send_mms(h.link(), number, files, "Alarm", text);
   }
   // The log holds `text` once more than it did when `before` was taken.
   bool logged_anew(const std::string& before, const std::string& text) {
@@ -43,7 +43,7 @@ class MmsSenderTest : public ::testing::Test {
     return count(now) == count(before) + 1;
   }
 
-  test::GatewayHarness h;
+  test::ModemHarness h;
   MmsFileList files{};
 };
 

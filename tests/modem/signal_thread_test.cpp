@@ -8,9 +8,9 @@
 #include <thread>
 #include <vector>
 
-#include "core/gateway.h"
+#include "modem/modem_link.h"
 #include "support/eventually.h"
-#include "support/gateway_harness.h"
+#include "support/instance_harness.h"
 
 namespace qz {
 namespace {
@@ -60,14 +60,14 @@ class SignalThreadTest : public ::testing::Test {
   // Registration attempts of the signal monitor (the start-up sends the first one).
   std::size_t registrations() { return h.modem.count_commands("AT+COPS=0,0") - 1; }
 
-  test::GatewayHarness h;
+  test::ModemHarness h;
 };
 
 TEST_F(SignalThreadTest, EveryPollPublishesTheLevelAndNotifiesTheWindow) {
   h.modem.configure([](sim::ModemConfig& c) { c.signal = 17; });
-  ASSERT_TRUE(h.start());
+  ASSERT_TRUE(h.start({SignalThread}));
   wait_for_poll(3);
-  EXPECT_EQ(h.gateway().SignalLevel.load(), 17);
+  EXPECT_EQ(h.link().SignalLevel.load(), 17);
   EXPECT_GE(h.window.count(99), 2);
   EXPECT_EQ(registrations(), 0u);
 
@@ -75,15 +75,15 @@ TEST_F(SignalThreadTest, EveryPollPublishesTheLevelAndNotifiesTheWindow) {
   h.modem.add_rule(quality(23, -1, false));
   std::size_t polls = h.modem.count_commands("AT+CSQ");
   wait_for_poll(polls + 2);
-  EXPECT_EQ(h.gateway().SignalLevel.load(), 23);
+  EXPECT_EQ(h.link().SignalLevel.load(), 23);
   EXPECT_EQ(h.exit_code(), -1);
 }
 
 TEST_F(SignalThreadTest, UndetectableSignalReadsZeroAndAsksForRegistration) {
   h.modem.configure([](sim::ModemConfig& c) { c.signal = 99; });
-  ASSERT_TRUE(h.start());
+  ASSERT_TRUE(h.start({SignalThread}));
   wait_for_poll(3);
-  EXPECT_EQ(h.gateway().SignalLevel.load(), 0);
+  EXPECT_EQ(h.link().SignalLevel.load(), 0);
   EXPECT_GE(registrations(), 2u);
   EXPECT_EQ(h.exit_code(), -1) << "answered registrations keep the gateway up";
 }
@@ -93,10 +93,10 @@ TEST_F(SignalThreadTest, LevelReadBetweenTwoFailedRegistrationsForgivesTheFirst)
     c.rules = {CommandRule::delayed("+COPS", 0ms, 1),  // the start-up's registration
                CommandRule::ignore("+COPS", 2), quality(0, 1), quality(15, 1), quality(0, 1)};
   });
-  ASSERT_TRUE(h.start());
+  ASSERT_TRUE(h.start({SignalThread}));
   wait_for_poll(5);
   EXPECT_EQ(registrations(), 2u);
-  EXPECT_EQ(h.gateway().SignalLevel.load(), 20);
+  EXPECT_EQ(h.link().SignalLevel.load(), 20);
   EXPECT_EQ(h.exit_code(), -1);
   EXPECT_FALSE(contains(h.daily_log(), "Signal lost"));
 }
@@ -107,7 +107,7 @@ TEST_F(SignalThreadTest, SecondFailedRegistrationInARowRaisesTheAlarmAndEnds) {
     // The start-up's registration and the first poll's are answered; none after.
     c.rules = {CommandRule::delayed("+COPS", 0ms, 2), CommandRule::ignore("+COPS")};
   });
-  ASSERT_TRUE(h.start());
+  ASSERT_TRUE(h.start({SignalThread}));
   h.window_lines();
   ASSERT_TRUE(h.wait_for_log("Signal lost, exiting for reinit", 20s));
   EXPECT_EQ(registrations(), 3u);
@@ -123,11 +123,11 @@ TEST_F(SignalThreadTest, SecondFailedRegistrationInARowRaisesTheAlarmAndEnds) {
 
 TEST_F(SignalThreadTest, PeriodUnderASecondIsRaisedToOneSecond) {
   h.set("QualityPollEverySecs", "0");
-  ASSERT_TRUE(h.start());
+  ASSERT_TRUE(h.start({SignalThread}));
   wait_for_poll(2);
   EXPECT_TRUE(
       contains(h.daily_log(), "QualityPollEverySecs gives 0 ms, polling the signal every 1000 ms"));
-  EXPECT_EQ(h.gateway().SignalLevel.load(), 20);
+  EXPECT_EQ(h.link().SignalLevel.load(), 20);
 }
 
 }  // namespace

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "core/gateway.h"
-#include "support/gateway_harness.h"
+#include "modem/modem_link.h"
+#include "support/instance_harness.h"
 
 namespace qz {
 namespace {
@@ -32,7 +32,7 @@ class SmsTest : public ::testing::Test {
   }
   void start() { ASSERT_TRUE(h.start_and_forget_startup()); }
   int send(const std::string& number, const std::string& text, int flash = 0) {
-    return send_sms(h.gateway(), number, text, flash);
+    return send_sms(h.link(), number, text, flash);
   }
   std::vector<std::size_t> part_lengths() {
     std::vector<std::size_t> lengths;
@@ -40,7 +40,7 @@ class SmsTest : public ::testing::Test {
     return lengths;
   }
 
-  test::GatewayHarness h;
+  test::ModemHarness h;
 };
 
 TEST_F(SmsTest, PartLengthIsDecidedOnceForTheWholeText) {
@@ -199,7 +199,7 @@ TEST_F(SmsTest, FailedPartStopsTheRestAndEarlierPartsStaySent) {
 
 TEST_F(SmsTest, ServiceCentreIsWrittenReadBackOrRefused) {
   start();
-  Gateway& g = h.gateway();
+  ModemLink& g = h.link();
   g.set_service_centre("+41790000111", 145);
   ASSERT_EQ(set_smsc(g), 0);
   EXPECT_EQ(h.modem.state().service_centre, "+41790000111");

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "core/gateway.h"
-#include "support/gateway_harness.h"
+#include "modem/modem_link.h"
+#include "support/instance_harness.h"
 
 namespace qz {
 namespace {
@@ -30,9 +30,9 @@ class VoiceCallTest : public ::testing::Test {
     h.set("VoiceCallDuration", hold_seconds);
     ASSERT_TRUE(h.start_and_forget_startup());
   }
-  int call(const std::string& number) { return voice_call(h.gateway(), number); }
+  int call(const std::string& number) { return voice_call(h.link(), number); }
 
-  test::GatewayHarness h;
+  test::ModemHarness h;
 };
 
 TEST_F(VoiceCallTest, AnsweredCallIsHeldThenHungUp) {

@@ -9,7 +9,7 @@
 
 #include "core/clock.h"
 #include "core/gateway_log.h"
-#include "core/startup.h"
+#include "gateway/processor_rule.h"
 
 namespace qz {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "core/gateway.h"
-#include "support/gateway_harness.h"
+#include "gateway/gateway.h"
+#include "support/instance_harness.h"
 
 namespace qz {
 namespace {
@@ -40,7 +40,7 @@ TEST_F(InitGsmsTest, ReadyModemIsTalkedIntoTextModeAndWorkersStart) {
   EXPECT_EQ(count_of(sent, "at+KMMCNF=3,"), 1u);
   EXPECT_EQ(h.modem.state().message_format, 1);
   EXPECT_FALSE(h.modem.state().echo);
-  EXPECT_FALSE(h.gateway().service_centre_number().empty());
+  EXPECT_FALSE(h.gateway().link.service_centre_number().empty());
 
   std::string log = h.daily_log();
   std::size_t report = log.find("ReportThread started");

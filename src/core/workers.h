@@ -1,0 +1,43 @@
+// The gateway's worker threads and the one stop they share. A worker sleeps through
+// sleep_ms, which returns early once a stop is asked for, and looks at stopping()
+// between its steps; it is never interrupted in the middle of one.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "core/event.h"
+
+namespace qz {
+
+class Workers {
+ public:
+  Workers() = default;
+  // Stops and joins what still runs (the gateway process itself ends before; tests get here).
+  ~Workers();
+  Workers(const Workers&) = delete;
+  Workers& operator=(const Workers&) = delete;
+
+  // Starts `body` on a thread of its own; false once a stop has been asked for.
+  bool start(std::function<void()> body);
+
+  // Asks every worker to stop and waits up to `limit_ms` gateway milliseconds for all of
+  // them to end. True when they all ended; they are joined then.
+  bool stop(int64_t limit_ms);
+  bool stopping() const { return stop_event_.is_set(); }
+  // Sleeps `ms` gateway milliseconds; returns early (false) once a stop is asked for.
+  bool sleep_ms(int64_t ms) { return !stop_event_.wait_ms(ms); }
+
+ private:
+  ManualResetEvent stop_event_;
+  std::mutex mutex_;
+  std::condition_variable ended_;
+  int running_ = 0;
+  std::vector<std::thread> threads_;
+};
+
+}  // namespace qz

@@ -1,0 +1,14 @@
+#include "gateway/gateway.h"
+
+namespace qz {
+
+Gateway::Gateway(std::filesystem::path instance_folder)
+    : folder(std::move(instance_folder)),
+      settings_file(folder),
+      log(folder),
+      link(folder, settings_file, settings, log, workers),
+      jobs(log),
+      journal(folder, log),
+      job_context{link, log, settings, folder, jobs, journal} {}
+
+}  // namespace qz

@@ -1,0 +1,12 @@
+// The worker threads of a gateway, started once the modem is up.
+#pragma once
+
+namespace qz {
+
+class Gateway;
+
+// Settles what an earlier run left half done (files taken aside, the job journal), then
+// starts the worker threads in their fixed order, each followed by its start line.
+void start_worker_threads(Gateway& gateway);
+
+}  // namespace qz

@@ -1,0 +1,59 @@
+// What the modem services need, and nothing more: the serial port and the AT channel with
+// its lock and events, the settings, the log, the instance folder (for the commands the
+// services start), the SMS service centre, the last signal level, and the gateway's stop.
+// The services (send_sms, voice_call, send_mms, the signal and incoming threads, the
+// technical alarm) take a ModemLink; none of them sees the job table.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "core/gateway_log.h"
+#include "core/settings.h"
+#include "core/workers.h"
+#include "modem/modem_channel.h"
+
+namespace qz {
+
+class SerialPort;
+
+class ModemLink {
+ public:
+  // `instance_folder` holds QZGSMS.INI and the command files.
+  ModemLink(std::filesystem::path instance_folder, SettingsFile& settings_file, Settings& settings,
+            GatewayLog& log, Workers& workers);
+  ~ModemLink();
+  ModemLink(const ModemLink&) = delete;
+  ModemLink& operator=(const ModemLink&) = delete;
+
+  const std::filesystem::path folder;
+  SettingsFile& settings_file;
+  Settings& settings;
+  GatewayLog& log;
+  std::unique_ptr<SerialPort> port;  // opened by start_modem
+  ModemChannel modem;
+
+  // Last signal quality, 0 to 31, for the signal meter.
+  std::atomic<int32_t> SignalLevel{0};
+
+  // The SMS service centre read from the SIM (and changed by the operator).
+  std::string service_centre_number() const;
+  int32_t service_centre_type() const;
+  void set_service_centre(std::string number, int32_t type);
+
+  // The gateway's stop, for the services that run as threads.
+  bool stopping() const { return workers_.stopping(); }
+  bool sleep_ms(int64_t ms) { return workers_.sleep_ms(ms); }
+
+ private:
+  Workers& workers_;
+  mutable std::mutex service_centre_mutex_;
+  std::string service_centre_number_;
+  int32_t service_centre_type_ = 0;
+};
+
+}  // namespace qz

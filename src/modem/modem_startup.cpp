@@ -1,0 +1,211 @@
+#include "modem/modem_startup.h"
+
+#include <cstdio>
+#include <string>
+
+#include "core/clock.h"
+#include "core/colours.h"
+#include "core/gateway_log.h"
+#include "modem/modem_link.h"
+#include "modem/port_name.h"
+#include "modem/serial_port.h"
+#include "modem/sms.h"
+
+namespace qz {
+
+namespace {
+
+std::string format(const char* pattern, const std::string& value) {
+  char buf[512];
+  std::snprintf(buf, sizeof buf, pattern, value.c_str());
+  return buf;
+}
+
+// Text from the settings file that goes inside a quoted AT argument must not be able to
+// close the quotes or end the command.
+bool fits_in_quotes(const std::string& value) {
+  for (unsigned char c : value) {
+    if (c == '"' || c < 0x20 || c == 0x7F) return false;
+  }
+  return true;
+}
+
+bool is_digits(const std::string& value) {
+  if (value.empty()) return false;
+  for (char c : value) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+ModemStart failed(ModemStart::Outcome outcome, std::string text) { return {outcome, std::move(text)}; }
+
+// The probe and the MMS settings; a modem without MMS still sends SMS and calls.
+ModemStart configure_mms(ModemLink& link) {
+  const Settings& s = link.settings;
+  ModemChannel& m = link.modem;
+  std::string failure = format("** init_gsms ** ERROR: init of GSM modem on port %s failed.", s.Port);
+
+  m.events.clear(OkEvent);
+  m.SendCommand("at+KPSV", "?\r");
+  if (m.WaitOk(5000) != 0) {
+    link.log.WriteDailyLog("rc > 0 ");
+    failure = "Your modem doesn't support MMS facilities";
+    link.log.PostWindowLine(nullptr, failure, kRed);
+  }
+
+  m.events.clear(OkEvent);
+  m.events.clear(ErrorEvent);
+  int server_reply;
+  if (fits_in_quotes(s.MMSURLServer)) {
+    m.SendCommand("at+KMMCNF", "=1,\"" + s.MMSURLServer + "\"\r");
+    link.log.WriteDailyLog("AT+KMMCNF ");
+    server_reply = m.WaitOkOrError(5000);
+  } else {
+    link.log.Log("The MMSURLServer setting holds characters the modem cannot take", kRed);
+    server_reply = 1;
+  }
+  if (server_reply < 0) {
+    link.log.WriteDailyLog("rc < 0 ");
+    return failed(ModemStart::kFailed, failure);
+  }
+  if (server_reply == 0) {
+    bool safe = fits_in_quotes(s.MMSAPN) && fits_in_quotes(s.MMSLogin) &&
+                fits_in_quotes(s.MMSPWD) && fits_in_quotes(s.MMSIPAddress) &&
+                fits_in_quotes(s.MMSPortType) && s.MMSIPAddress.find(',') == std::string::npos &&
+                s.MMSPortType.find(',') == std::string::npos;
+    bool accepted = false;
+    if (safe) {
+      m.events.clear(OkEvent);
+      m.SendCommand("at+KMMCNF", "=3,\"" + s.MMSAPN + "\",\"" + s.MMSLogin + "\",\"" + s.MMSPWD +
+                                     "\"," + s.MMSIPAddress + "," + s.MMSPortType + "\r");
+      accepted = m.WaitOk(5000) == 0;
+    }
+    if (!accepted) link.log.Log("Please check your MMS configuration parameters", kRed);
+  } else {
+    link.log.WriteDailyLog("rc > 0 ");
+    link.log.PostWindowLine(nullptr, "Your modem doesn't support MMS facilities or URL server not defined", kRed);
+  }
+  return {};
+}
+
+}  // namespace
+
+ModemStart start_modem(ModemLink& link) {
+  const Settings& s = link.settings;
+  ModemChannel& m = link.modem;
+
+  link.port = std::make_unique<SerialPort>(device_path_for_port(s.Port));
+  if (link.port->Open() == 0) {
+    char text[256];
+    std::snprintf(text, sizeof text, "** init_gsms ** ERROR: cannot open %s (0x%08X)", s.Port.c_str(),
+                  static_cast<unsigned>(link.port->LastError()));
+    return failed(ModemStart::kPortNotOpened, text);
+  }
+  link.port->Configure(s.Mode);
+  link.port->SetTimeouts(50);
+  m.attach(link.port.get());
+
+  m.start_input_thread();
+  link.log.Log("InputThread started", kBlack);
+
+  clock().sleep_ms(500);
+  m.events.clear(OkEvent);
+  m.SendCommand("at", "\r");
+  if (m.WaitOk(5000) != 0) {
+    // A text entry left open by an earlier run swallows commands. ESC ends it without
+    // sending: Ctrl-Z would send whatever it holds (our "at" among it) to the last number.
+    const unsigned char escape = 0x1B;
+    m.WriteRaw(&escape, 1);
+    clock().sleep_ms(500);
+    m.SendCommand("at", "\r");
+    clock().sleep_ms(500);
+    m.SendCommand("at", "\r");
+    clock().sleep_ms(500);
+    m.SendCommand("at", "&f\r");
+    clock().sleep_ms(500);
+    m.events.clear(OkEvent);
+    m.SendCommand("at", "\r");
+    if (m.WaitOk(5000) != 0) {
+      return failed(ModemStart::kNoModem, format("** init_gsms ** ERROR: GSM modem not found on port %s", s.Port));
+    }
+  }
+
+  const std::string failure = format("** init_gsms ** ERROR: init of GSM modem on port %s failed.", s.Port);
+
+  // SIM PIN.
+  clock().sleep_ms(500);
+  m.events.clear(PinStatusEvent);
+  m.SendCommand("at+cpin", "?\r");
+  if (!m.events.wait(PinStatusEvent, 5000)) return failed(ModemStart::kFailed, failure);
+  if (!m.SimReady()) {
+    if (s.PIN.empty()) return failed(ModemStart::kFailed, "** init_gsms ** ERROR: PIN not entered.");
+    const std::string cannot_enter = "** init_gsms ** ERROR: Cannot enter PIN code. SIM present ?";
+    if (!is_digits(s.PIN)) {
+      link.log.Log("The PIN setting holds characters other than digits", kRed);
+      return failed(ModemStart::kFailed, cannot_enter);
+    }
+    link.log.PostWindowLine(nullptr, "** init_gsms ** Entering PIN code...", kBlack);
+    clock().sleep_ms(500);
+    m.events.clear(OkEvent);
+    m.SendCommand("at+cpin", "=\"");
+    m.SendCommand(s.PIN, "\"\r");
+    if (m.WaitOk(30000) != 0) return failed(ModemStart::kFailed, cannot_enter);
+  }
+
+  // Functionality.
+  clock().sleep_ms(500);
+  m.events.clear(FunctionalityEvent);
+  m.events.clear(ErrorEvent);
+  m.SendCommand("at+cfun", "?\r");
+  int functionality = m.WaitFunctionalityOrError(5000);
+  if (functionality < 0) return failed(ModemStart::kFailed, failure);
+  if (functionality == 0 && m.FunctionalityLevel() != 1) {
+    clock().sleep_ms(500);
+    m.events.clear(OkEvent);
+    m.SendCommand("at+cfun", "=1\r");
+    if (m.WaitOk(5000) != 0) return failed(ModemStart::kFailed, failure);
+  }
+
+  // Network registration.
+  bool registered = false;
+  for (int attempt = 0; attempt < 5 && !registered; ++attempt) {
+    clock().sleep_ms(500);
+    m.events.clear(OkEvent);
+    m.SendCommand("at+cops", "=0,0\r");
+    registered = m.WaitOk(10000) == 0;
+  }
+  if (!registered) return failed(ModemStart::kFailed, failure);
+
+  // Text mode.
+  clock().sleep_ms(500);
+  m.events.clear(MessageFormatEvent);
+  m.SendCommand("at+cmgf", "?\r");
+  if (!m.events.wait(MessageFormatEvent, 5000)) return failed(ModemStart::kFailed, failure);
+  if (m.MessageFormat() != 1) {
+    clock().sleep_ms(500);
+    m.events.clear(OkEvent);
+    m.SendCommand("at+cmgf", "=1\r");
+    if (m.WaitOk(5000) != 0) return failed(ModemStart::kFailed, failure);
+  }
+
+  // Character set.
+  clock().sleep_ms(500);
+  m.events.clear(OkEvent);
+  m.SendCommand("at+cscs", "=\"GSM\"\r");
+  if (m.WaitOk(5000) != 0) return failed(ModemStart::kFailed, failure);
+
+  // Service centre; a missing reply leaves the number empty.
+  clock().sleep_ms(500);
+  read_service_centre(link);
+
+  // Echo off.
+  m.events.clear(OkEvent);
+  m.SendCommand("ate", "0\r");
+  m.WaitOk(5000);
+  clock().sleep_ms(1000);
+
+  return configure_mms(link);
+}
+
+}  // namespace qz

@@ -1,0 +1,26 @@
+// Bringing the modem up: the serial port is opened and set up, the reader thread starts,
+// and the fixed AT dialogue runs (at, PIN, functionality, registration, text mode,
+// character set, service centre, echo off, MMS probe and configuration). What a failure
+// means for the process (the technical alarm, the pause, the exit code) is the caller's.
+#pragma once
+
+#include <string>
+
+namespace qz {
+
+class ModemLink;
+
+struct ModemStart {
+  enum Outcome {
+    kReady,
+    kPortNotOpened,  // the serial port cannot be opened
+    kNoModem,        // nothing answers on the port, even after the recovery
+    kFailed,         // the modem answered but the dialogue failed
+  };
+  Outcome outcome = kReady;
+  std::string failure;  // the line that says why, for kPortNotOpened, kNoModem and kFailed
+};
+
+ModemStart start_modem(ModemLink& link);
+
+}  // namespace qz
