@@ -6,6 +6,14 @@ packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmar
 # The fuzzers: clang 14, its runtimes (libFuzzer and the sanitizers) and the symbolizer
 # that puts source lines into their reports.
 packages+=(clang-14 libclang-rt-14-dev llvm-14)
+# The Debian package and its check (scripts/package.sh), one reason each:
+packages+=(scdoc)       # turns the manual pages from docs/man/*.scd into roff
+packages+=(dpkg-dev)    # dpkg-shlibdeps for the package's Depends, dpkg-buildflags for hardening
+packages+=(lintian)     # checks the package against Debian policy
+packages+=(systemd)     # systemd-analyze verifies the unit and rates its exposure
+packages+=(man-db)      # man renders each installed page and reports groff warnings
+packages+=(file)        # tells lintian what the files in the package are
+packages+=(adduser)     # the package's maintainer scripts make and remove the user qzgsms
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds qzgsms and runs every test three times: a plain build, one with AddressSanitizer
 # and UndefinedBehaviorSanitizer, one with ThreadSanitizer. Then a short run of every
-# fuzzer (scripts/fuzz.sh; QZGSMS_FUZZ_SECONDS each, 15 by default).
+# fuzzer (scripts/fuzz.sh; QZGSMS_FUZZ_SECONDS each, 15 by default). Last, the Debian
+# package is built and checked: installed, verified and removed again (scripts/package.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,7 +19,7 @@ run_config() {
   "${prefix[@]}" ctest --test-dir "build/$name" --output-on-failure -j "$jobs"
 }
 
-configs=${QZGSMS_CONFIGS:-"plain asan tsan fuzz"}
+configs=${QZGSMS_CONFIGS:-"plain asan tsan fuzz package"}
 for c in $configs; do
   case $c in
     plain) run_config plain "" ;;
@@ -27,6 +28,10 @@ for c in $configs; do
     fuzz)
       echo "=== fuzz build and short run ==="
       scripts/fuzz.sh "${QZGSMS_FUZZ_SECONDS:-15}"
+      ;;
+    package)
+      echo "=== package build and check ==="
+      scripts/package.sh
       ;;
   esac
 done

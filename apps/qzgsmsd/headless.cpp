@@ -20,8 +20,10 @@
 
 namespace {
 
-// The longest a stop waits for the send in progress: a voice call with its hold time
-// fits, and it stays well under the 90 s after which systemd kills a service.
+// The longest a stop waits for the send in progress: an SMS or a voice call with a short
+// hold time fits, and it stays well under the 90 s after which systemd kills a service. An
+// attempt that takes longer (an MMS waiting for its network report, a long hold) is cut
+// short by the exit and may be repeated at the next start.
 constexpr int64_t kStopLimitMs = 60000;
 
 // Worker threads only write a byte into a pipe; the main thread, which plays the part

@@ -128,7 +128,7 @@ int ReadSettings(SettingsFile& file, Settings& s, const std::filesystem::path& i
   s.CapitalizeCommands = read_int_or_default(file, "CapitalizeCommands", 0);
   s.TechAlarmNbr = read_int_or_default(file, "TechAlarmNbr", 8999);
   s.SleepMinAfterAlarm = read_int_or_default(file, "SleepMinAfterAlarm", 60);
-  s.MaxMsgLength = read_int_or_default(file, "MaxMsgLength", 800);
+  s.MaxMsgLength = read_int_or_default(file, "MaxMsgLength", kDefaultMaxMsgLength);
   s.FloodProtection = read_int_or_default(file, "FloodProtection", 0);
   s.IncomingEnable = read_int_or_default(file, "IncomingEnable", 1);
   s.QualityPollEverySecs = read_int_or_default(file, "QualityPollEverySecs", 5);
@@ -140,6 +140,16 @@ int ReadSettings(SettingsFile& file, Settings& s, const std::filesystem::path& i
   if (s.MaxMsgLength > 2000) {
     file.write_text(kSection, "MaxMsgLength", "2000");
     s.MaxMsgLength = 2000;
+  }
+  if (s.MaxMsgLength <= 0) {
+    // Every text would be cut to nothing and still be reported as sent.
+    if (log != nullptr) {
+      char line[160];
+      std::snprintf(line, sizeof line, "MaxMsgLength %d would send empty messages: %d used instead",
+                    s.MaxMsgLength, kDefaultMaxMsgLength);
+      log->Log(line, kRed);
+    }
+    s.MaxMsgLength = kDefaultMaxMsgLength;
   }
   if (s.FloodProtection > kMaxFloodProtection) {
     if (log != nullptr) {

@@ -71,6 +71,7 @@ struct Settings {
 // The longest pause between two modem commands that FloodProtection may ask for. A
 // modem that needs more is broken, and a huge value would stall the start for weeks.
 inline constexpr int32_t kMaxFloodProtection = 5000;
+inline constexpr int32_t kDefaultMaxMsgLength = 800;
 
 // Loads every key, writes the defaults of missing keys back so the file lists the full
 // set, and creates the job folders (one level, inside `instance_folder` when relative).

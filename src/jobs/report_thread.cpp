@@ -6,6 +6,7 @@
 #include "core/colours.h"
 #include "jobs/job_context.h"
 #include "core/paths.h"
+#include "core/profile_file.h"
 #include "jobs/database.h"
 #include "jobs/filing.h"
 #include "jobs/job_threads.h"
@@ -37,8 +38,9 @@ void update_report_table(JobContext& ctx, const AlarmJob& job, const std::string
               kRed);
     return;
   }
-  std::filesystem::path table =
-      join_folder_and_name(ctx.folder, ctx.settings.WatchLogPath, job.Szenario + ".dbf");
+  // Found without regard to case, as the alarm application's own platform finds it.
+  std::filesystem::path table = resolve_name_in_folder(
+      folder_from_setting(ctx.folder, ctx.settings.WatchLogPath), job.Szenario + ".dbf");
   char failed[600];
   std::snprintf(failed, sizeof failed, "ERROR : could not update %s", table.c_str());
 
@@ -51,11 +53,19 @@ void update_report_table(JobContext& ctx, const AlarmJob& job, const std::string
   db.Close();
 }
 
-std::string success_note(const LocalTime& t) {
+// The note in the encoding of the job file it is appended to: a UTF-16 file gets UTF-16
+// code units, anything else the ASCII bytes.
+std::string success_note(const LocalTime& t, const std::string& file_bytes) {
   char note[96];
   std::snprintf(note, sizeof note, "%d.%d.%d %d:%d ALARM successfully sent", t.year, t.month, t.day,
                 t.hour, t.minute);
-  return note;
+  bool little_endian = file_bytes.starts_with("\xFF\xFE");
+  if (!little_endian && !file_bytes.starts_with("\xFE\xFF")) return note;
+  std::string wide;
+  for (const char* c = note; *c != '\0'; ++c) {
+    wide += little_endian ? std::string{*c, '\0'} : std::string{'\0', *c};
+  }
+  return wide;
 }
 
 // Files the job file by its outcome: the bytes the job was read from (and the success
@@ -76,7 +86,7 @@ bool file_job(JobContext& ctx, const AlarmJob& job, uint32_t pass_time, const Lo
   std::snprintf(prefix, sizeof prefix, "%08X-", pass_time);
   std::string name = prefix + from.filename().string();
   std::string bytes = job.FileBytes;
-  if (job.Status == JOB_SENT) bytes += success_note(sent);
+  if (job.Status == JOB_SENT) bytes += success_note(sent, job.FileBytes);
 
   FilingResult filed = publish_file(
       folder_from_setting(ctx.folder, folder), name, bytes, 0644,

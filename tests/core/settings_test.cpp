@@ -95,6 +95,20 @@ TEST_F(SettingsTest, ValuesInTheFileWinAndOnlyTheMarkerAndTheLengthLimitAreCheck
   EXPECT_EQ(s.MaxMsgLength, 1999);
 }
 
+TEST_F(SettingsTest, ValuesThatWouldBreakSendingAreBroughtIntoRangeWithARedLine) {
+  std::filesystem::create_directory(folder / "log");
+  GatewayLog log(folder.path());
+  write_ini("MaxMsgLength=0\nFloodProtection=2147483647\n");
+  ReadSettings(file, s, folder.path(), &log);
+  EXPECT_EQ(s.MaxMsgLength, 800) << "0 would send every alarm empty and call it sent";
+  EXPECT_EQ(s.FloodProtection, kMaxFloodProtection);
+  std::string logged;
+  for (auto& e : std::filesystem::directory_iterator(folder / "log")) logged += read_file(e.path());
+  EXPECT_NE(logged.find("MaxMsgLength 0 would send empty messages: 800 used instead"), std::string::npos);
+  EXPECT_NE(logged.find("FloodProtection 2147483647 ms is too long: 5000 ms used instead"), std::string::npos);
+  EXPECT_EQ(stored("MaxMsgLength"), "0") << "the file is the operator's";
+}
+
 TEST_F(SettingsTest, JobFoldersAreCreatedOneLevelDeepInTheInstanceFolder) {
   write_ini("WatchPath=jobs\nDonePath=jobs\\done\nErrorPath=missing\\parent\\error\n");
   ReadSettings(file, s, folder.path());

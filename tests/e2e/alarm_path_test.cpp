@@ -69,6 +69,17 @@ TEST_F(AlarmPathTest, SmsJobIsSentReportedMovedAndNoted) {
   EXPECT_EQ(gw.stop(), 0);
 }
 
+TEST_F(AlarmPathTest, ReportTableIsFoundWithoutRegardToCase) {
+  gw.write_settings();
+  std::filesystem::copy_file(std::filesystem::path(QZGSMS_FIXTURES_DIR) / "dbf/db3_report.dbf",
+                             gw.folder / "tables/PLANT.DBF");
+  gw.start();
+  gw.drop_job("c.sms", sms_job("0791234567", "Hall 2", 0));
+  ASSERT_TRUE(eventually([&] { return files_in(gw.done()).size() == 1; }));
+  EXPECT_EQ(read_row(gw.folder / "tables/PLANT.DBF", 1, 1).status, 8);
+  EXPECT_FALSE(std::filesystem::exists(gw.folder / "tables/plant.dbf"));
+}
+
 TEST_F(AlarmPathTest, FailingModemIsRetriedThenTheJobIsFiledAsFailed) {
   gw.write_settings();
   gw.install_table("db3_report.dbf", "plant");

@@ -65,6 +65,12 @@ TEST_F(JobEncodingTest, MarkedUtf16AndCrOnlyJobFilesAreSent) {
   // u-umlaut is 0x7E in the GSM alphabet.
   EXPECT_EQ(received(gw), (std::vector<std::string>{"111:with a UTF-8 mark", "222:Druck \x7E" "ber Grenze",
                                                     "333:old Mac endings"}));
+  // The success note speaks the filed file's own encoding.
+  for (const auto& name : files_in(gw.done())) {
+    if (!name.ends_with("-wide.sms")) continue;
+    std::string filed = test::read_file(gw.done() / name);
+    EXPECT_TRUE(filed.ends_with(utf16le(u" ALARM successfully sent").substr(2)));
+  }
 }
 
 TEST_F(JobEncodingTest, Utf8TextArrivesInTheGsmAlphabetAsIso8859TextDoes) {
