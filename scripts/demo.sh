@@ -3,14 +3,26 @@
 # a scenario report table, job files for an SMS, an MMS (with a small JPEG and AMR file),
 # a voice call, a mini-message and a bad request, and one SMS waiting in the modem.
 # Shows what the modem received, the updated table rows, the done and error folders
-# with their notes, and the logs.
+# with their notes, and the logs. With --window, and a display to show it on, the window
+# program qzgsms runs the gateway instead of qzgsmsd; close the window to end the demo.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
+window=0
+case "${1:-}" in
+  --window)
+    if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then window=1
+    else echo "no display to show the window on: the demo runs qzgsmsd"; fi ;;
+  "") ;;
+  *) echo "usage: scripts/demo.sh [--window]" >&2; exit 2 ;;
+esac
+targets=(qzgsmsd qzgsms-modemsim qzgsms-dbftool)
+[ $window = 1 ] && targets+=(qzgsms)
+
 echo "=== building ==="
 cmake -S . -B build/demo -G Ninja -DQZGSMS_TESTS=OFF >/dev/null
-cmake --build build/demo -j "$(nproc)" --target qzgsmsd qzgsms-modemsim qzgsms-dbftool
+cmake --build build/demo -j "$(nproc)" --target "${targets[@]}"
 bin=$root/build/demo/apps
 
 rm -rf demo
@@ -63,8 +75,15 @@ chmod +x qzarun.cmd incoming_sms.bat
 printf '\xff\xd8\xff\xe0\x00\x10JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00\xff\xd9' > media/camera.jpg
 printf '#!AMR\n\x3c\x48\xf5\x1f\x96\x66\x79\xe1\xe0\x01\xe7\xcf\xf0\x00\x00\x00' > media/siren.amr
 
-echo "=== starting qzgsmsd in $PWD ==="
-"$bin/qzgsmsd" > gateway.out &
+if [ $window = 1 ]; then
+  # The alarm application's flag is set, so the window does not ask for it.
+  printf '[qzasms]\r\nSendWithQzgsms=1\r\n' > qzalarm.ini
+  echo "=== starting the window program qzgsms in $PWD ==="
+  "$bin/qzgsms" > gateway.out 2>&1 &
+else
+  echo "=== starting qzgsmsd in $PWD ==="
+  "$bin/qzgsmsd" > gateway.out &
+fi
 gateway_pid=$!
 sleep 7
 
@@ -81,7 +100,12 @@ for _ in $(seq 120); do
   [ -z "$(ls jobs)" ] && [ -s incoming.txt ] && break
   sleep 0.5
 done
-kill -TERM $gateway_pid; wait $gateway_pid || true
+if [ $window = 1 ]; then
+  echo "=== the jobs are through: close the window to see the results ==="
+else
+  kill -TERM $gateway_pid
+fi
+wait $gateway_pid || true
 gateway_pid=
 
 echo; echo "=== the gateway's window log ==="; cat gateway.out

@@ -6,6 +6,10 @@ packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmar
 # The fuzzers: clang 14, its runtimes (libFuzzer and the sanitizers) and the symbolizer
 # that puts source lines into their reports.
 packages+=(clang-14 libclang-rt-14-dev llvm-14)
+# The operator window: Qt 6 Widgets, and the DejaVu faces its tests and image drawing use.
+packages+=(qt6-base-dev fonts-dejavu-core)
+# Pictures of the window for review (scripts/screenshot.sh) run it under a virtual display.
+packages+=(xvfb xauth)
 # The Debian package and its check (scripts/package.sh), one reason each:
 packages+=(scdoc)       # turns the manual pages from docs/man/*.scd into roff
 packages+=(dpkg-dev)    # dpkg-shlibdeps for the package's Depends, dpkg-buildflags for hardening

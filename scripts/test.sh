@@ -14,9 +14,14 @@ run_config() {
   cmake --build "build/$name" -j "$jobs"
   echo "=== $name tests ==="
   # ThreadSanitizer needs a memory layout that full address randomisation can break.
-  local prefix=()
+  local prefix=() exclude=()
   if [ "$sanitize" = thread ] && command -v setarch >/dev/null; then prefix=(setarch "$(uname -m)" -R); fi
-  "${prefix[@]}" ctest --test-dir "build/$name" --output-on-failure -j "$jobs"
+  # Debian's Qt is not built with ThreadSanitizer, and its locks (QMutex waits on a futex
+  # of its own) and thread pools are invisible to it: window tests that draw or convert a
+  # large image report races between Qt's pooled threads, inside Qt's libraries. The window
+  # tests (label "ui") run in the plain and AddressSanitizer builds; all others run here too.
+  if [ "$sanitize" = thread ]; then exclude=(-LE ui); fi
+  "${prefix[@]}" ctest --test-dir "build/$name" --output-on-failure -j "$jobs" "${exclude[@]}"
 }
 
 configs=${QZGSMS_CONFIGS:-"plain asan tsan fuzz package"}

@@ -1,13 +1,16 @@
 // qzgsms-dbftool: makes an empty report table or shows the rows of one.
-//   qzgsms-dbftool create TABLE.dbf RECORDS   a scenario table with RECORDS rows
-//   qzgsms-dbftool dump TABLE.dbf             every row, one line each
+//   qzgsms-dbftool create [--force] TABLE.dbf RECORDS   a scenario table with RECORDS rows
+//   qzgsms-dbftool dump TABLE.dbf                       every row, one line each
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include <shapefil.h>
 
+#include "gateway/program_options.h"
 #include "jobs/database.h"
 
 namespace {
@@ -21,7 +24,33 @@ const std::vector<qz::DbfFieldDef> kReportFields = {
 // The demo's subscribers and their channels, repeated for longer tables.
 const char* const kChannels[][4] = {{"SMS", "", "", ""}, {"MMS", "SMS", "", ""}, {"VC", "SMS", "", ""}};
 
-int create(const std::string& path, int records) {
+constexpr const char* kUsage =
+    "Usage: qzgsms-dbftool create [--force] TABLE.dbf RECORDS\n"
+    "       qzgsms-dbftool dump TABLE.dbf\n";
+
+constexpr const char* kHelp =
+    "\nMakes a qzgsms scenario report table with RECORDS rows, or lists the rows of one.\n"
+    "\n"
+    "  create TABLE.dbf RECORDS  make the table; an existing file is kept unless --force\n"
+    "  dump TABLE.dbf            list every row\n"
+    "  --force                   let create replace an existing file\n"
+    "  -h, --help                show this help and end\n"
+    "  --version                 show the version and end\n";
+
+int usage_error(const std::string& text) {
+  std::fprintf(stderr, "qzgsms-dbftool: %s\n%s", text.c_str(), kUsage);
+  return qz::kExitUsage;
+}
+
+// A table holds the alarm application's subscribers and their last outcomes: it is only
+// replaced when that is asked for.
+int create(const std::string& path, int records, bool force) {
+  std::error_code ec;
+  if (!force && std::filesystem::exists(std::filesystem::symlink_status(path, ec))) {
+    std::fprintf(stderr, "qzgsms-dbftool: %s exists already: not replaced (give --force to replace it)\n",
+                 path.c_str());
+    return 1;
+  }
   qz::CDatabase db;
   if (db.Create(path, kReportFields) != 1) {
     std::fprintf(stderr, "cannot create %s\n", path.c_str());
@@ -68,12 +97,40 @@ int dump(const std::string& path) {
   return 0;
 }
 
+// A count of rows: digits only, so a slip ("3O") is not taken for an empty table.
+bool parse_records(const std::string& text, int& records) {
+  if (text.empty() || text.size() > 9) return false;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  records = std::atoi(text.c_str());
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  if (args.size() == 3 && args[0] == "create") return create(args[1], std::atoi(args[2].c_str()));
-  if (args.size() == 2 && args[0] == "dump") return dump(args[1]);
-  std::fprintf(stderr, "usage: qzgsms-dbftool create TABLE.dbf RECORDS | dump TABLE.dbf\n");
-  return 2;
+  std::vector<std::string> args;
+  bool force = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (arg == "-h" || arg == "--help") {
+      std::printf("%s%s", kUsage, kHelp);
+      return 0;
+    }
+    if (arg == "--version") {
+      std::printf("%s\n", qz::program_version_line("qzgsms-dbftool").c_str());
+      return 0;
+    }
+    if (arg == "--force") force = true;
+    else if (arg.size() > 1 && arg.front() == '-') return usage_error("unknown option '" + arg + "'");
+    else args.push_back(arg);
+  }
+  if (args.size() == 3 && args[0] == "create") {
+    int records = 0;
+    if (!parse_records(args[2], records)) return usage_error("RECORDS must be a number of rows, not '" + args[2] + "'");
+    return create(args[1], records, force);
+  }
+  if (args.size() == 2 && args[0] == "dump" && !force) return dump(args[1]);
+  return usage_error(args.empty() ? "no command" : "wrong command line");
 }

@@ -1,6 +1,7 @@
 // qzgsms-modemsim: a simulated GSM modem on a pseudo-terminal.
 //
 //   qzgsms-modemsim [--scenario FILE] [--link PATH] [--record FILE]
+//   qzgsms-modemsim --help | --version
 //
 // Prints the device to open as the modem's serial port on standard output (one line),
 // optionally makes PATH a symbolic link to it, and answers AT commands until SIGINT or
@@ -22,6 +23,7 @@
 #include <string>
 #include <system_error>
 
+#include "core/version.h"
 #include "modemsim/modem_simulator.h"
 #include "modemsim/scenario.h"
 
@@ -31,7 +33,9 @@ void usage(std::ostream& out) {
   out << "usage: qzgsms-modemsim [--scenario FILE] [--link PATH] [--record FILE]\n"
          "  --scenario FILE  behaviour of the modem (key = value lines)\n"
          "  --link PATH      make PATH a symbolic link to the pty device\n"
-         "  --record FILE    log every command there instead of standard error\n";
+         "  --record FILE    log every command there instead of standard error\n"
+         "  -h, --help       show this help and end\n"
+         "  --version        show the version and end\n";
 }
 
 struct Options {
@@ -46,6 +50,10 @@ int parse_options(int argc, char** argv, Options& options) {
     std::string arg = argv[i];
     if (arg == "-h" || arg == "--help") {
       usage(std::cout);
+      return -1;
+    }
+    if (arg == "--version") {
+      std::cout << "qzgsms-modemsim " << qz::qzgsms_version() << "\n";
       return -1;
     }
     std::string* target = nullptr;

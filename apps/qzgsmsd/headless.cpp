@@ -16,6 +16,8 @@
 #include "gateway/front_end_view.h"
 #include "gateway/gateway.h"
 #include "gateway/processor_rule.h"
+#include "gateway/program_options.h"
+#include "gateway/startup_report.h"
 #include "core/window_sink.h"
 
 namespace {
@@ -65,18 +67,48 @@ const char* ansi_colour(qz::Colour c) {
   }
 }
 
-void print_pending_lines(qz::FrontEndView& view, bool colour) {
-  while (auto line = view.take_pending_line()) {
-    if (colour && *ansi_colour(line->colour)) {
-      std::printf("%s%s\033[0m\n", ansi_colour(line->colour), line->text.c_str());
-    } else {
-      std::printf("%s\n", line->text.c_str());
-    }
+void print_line(const std::string& text, qz::Colour c, bool colour) {
+  if (colour && *ansi_colour(c)) {
+    std::printf("%s%s\033[0m\n", ansi_colour(c), text.c_str());
+  } else {
+    std::printf("%s\n", text.c_str());
   }
+}
+
+void print_pending_lines(qz::FrontEndView& view, bool colour) {
+  while (auto line = view.take_pending_line()) print_line(line->text, line->colour, colour);
   std::fflush(stdout);
 }
 
+const qz::ProgramDescription kProgram{
+    "qzgsmsd",
+    "The qzgsms alarm gateway without a window: delivers the alarm of each job file that\n"
+    "arrives in its watch folder through the GSM modem on its serial port, reports it in\n"
+    "the scenario's table and files the job. Window-log lines go to standard output.",
+    qz::kOptionHelp | qz::kOptionVersion | qz::kOptionInstance | qz::kOptionCheck};
+
 }  // namespace
+
+int qzgsmsd_main(int argc, char** argv) {
+  qz::ProgramOptions options;
+  if (auto code = qz::handle_program_options(kProgram, argc, argv, options)) return *code;
+  if (options.action == qz::ProgramOptions::Action::kCheck) return run_settings_check();
+  return run_headless_gateway();
+}
+
+int run_settings_check() {
+  const bool colour = isatty(STDOUT_FILENO) != 0;
+  qz::InstanceCheck check = qz::check_instance(std::filesystem::current_path());
+  for (const std::string& line : check.summary) print_line(line, qz::kBlack, colour);
+  for (const qz::SettingsFinding& finding : check.findings) {
+    print_line(finding.text, finding.problem ? qz::kRed : qz::kBlack, colour);
+  }
+  const int problems = check.problems();
+  if (problems == 0) print_line("No problem found", qz::kBlack, colour);
+  else print_line(std::to_string(problems) + (problems == 1 ? " problem" : " problems") + " found", qz::kRed, colour);
+  std::fflush(stdout);
+  return problems == 0 ? 0 : 1;
+}
 
 int run_headless_gateway() {
   sigset_t stop_signals;

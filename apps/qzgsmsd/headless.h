@@ -1,7 +1,16 @@
-// The gateway without a window, for unattended servers. It runs in its current folder
-// (the instance folder), prints window-log lines to standard output (in colour on a
-// terminal), shows report-table errors as red lines, and ends on SIGINT or SIGTERM
-// with code 0; a fatal modem failure ends it with code 1.
+// The gateway without a window, for unattended servers. It runs in its instance folder
+// (the current folder, or the one --instance names), prints window-log lines to standard
+// output (in colour on a terminal), shows report-table errors as red lines, and ends on
+// SIGINT or SIGTERM with code 0; a fatal modem failure ends it with code 1.
 #pragma once
 
+// The program qzgsmsd: its command line (--help, --version, --instance DIR, --check; see
+// gateway/program_options.h), then the gateway or the check. argv[0] is not looked at.
+int qzgsmsd_main(int argc, char** argv);
+
+// The gateway itself, in the current folder.
 int run_headless_gateway();
+
+// qzgsmsd --check for the current folder: the start-up lines and what is wrong, on standard
+// output; 0 when nothing is, 1 when something is.
+int run_settings_check();

@@ -1,3 +1,3 @@
 #include "headless.h"
 
-int main() { return run_headless_gateway(); }
+int main(int argc, char** argv) { return qzgsmsd_main(argc, argv); }

@@ -29,4 +29,9 @@ void set_process_end_handler(std::function<void(int)> h) {
   handler = std::move(h);
 }
 
+std::string process_end_notice(int64_t delay_ms, int code) {
+  return "The gateway ends in " + std::to_string(delay_ms / 1000) + " s with exit code " +
+         std::to_string(code) + ", for its supervisor to start it again";
+}
+
 }  // namespace qz

@@ -2,7 +2,9 @@
 // test can observe them instead of losing its own process.
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <string>
 
 namespace qz {
 
@@ -12,5 +14,9 @@ void end_process(int code);
 
 // Installs a handler (nullptr restores the real exit).
 void set_process_end_handler(std::function<void(int)> handler);
+
+// The line that tells, before the wait of a fatal exit, when the process ends and with
+// which code: `delay_ms` gateway milliseconds from now, as whole seconds.
+std::string process_end_notice(int64_t delay_ms, int code);
 
 }  // namespace qz

@@ -188,6 +188,7 @@ Load load(const fs::path& path, std::string& out, struct stat* info) {
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxFileSize) {
     ::close(fd);
+    errno = S_ISREG(st.st_mode) ? EFBIG : EINVAL;
     return Load::kFailed;
   }
   out.resize(static_cast<std::size_t>(st.st_size) + 1);
@@ -198,6 +199,7 @@ Load load(const fs::path& path, std::string& out, struct stat* info) {
       if (out.size() > static_cast<std::size_t>(kMaxFileSize)) {
         ::close(fd);
         out.clear();
+        errno = EFBIG;
         return Load::kFailed;
       }
       out.resize(out.size() * 2);
@@ -205,8 +207,10 @@ Load load(const fs::path& path, std::string& out, struct stat* info) {
     ssize_t n = ::read(fd, out.data() + used, out.size() - used);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
+      int error = errno;
       ::close(fd);
       out.clear();
+      errno = error;
       return Load::kFailed;
     }
     if (n == 0) break;
@@ -459,7 +463,9 @@ bool replace_file(const fs::path& target, std::string_view bytes, const struct s
   ok = (::close(fd) == 0) && ok;
   ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
   if (!ok) {
+    int error = errno;
     ::unlink(temp.c_str());
+    errno = error;
     return false;
   }
   // The rename itself becomes durable with the folder; failing that is not a lost write.
@@ -516,6 +522,24 @@ std::string ProfileText::read_text(std::string_view section, std::string_view ke
   return std::string(value.substr(0, capacity - 1));
 }
 
+std::optional<std::vector<std::string>> ProfileText::section_keys(std::string_view section) const {
+  section = trim(section);
+  LineWalker walker(text_);
+  Line line;
+  std::optional<std::vector<std::string>> keys;
+  while (walker.next(line)) {
+    std::string_view current = line_text(text_, line);
+    if (auto name = header_name(current)) {
+      if (keys) break;  // only the first section of the name is ever read
+      if (same_name(*name, section)) keys.emplace();
+      continue;
+    }
+    if (!keys) continue;
+    if (auto found = key_line(current)) keys->emplace_back(found->name);
+  }
+  return keys;
+}
+
 int32_t ProfileFile::read_int(std::string_view section, std::string_view key,
                               int32_t default_value) const {
   return ProfileText(load_for_reading(path())).read_int(section, key, default_value);
@@ -526,11 +550,16 @@ std::string ProfileFile::read_text(std::string_view section, std::string_view ke
   return ProfileText(load_for_reading(path())).read_text(section, key, default_value, capacity);
 }
 
+std::optional<std::vector<std::string>> ProfileFile::section_keys(std::string_view section) const {
+  return ProfileText(load_for_reading(path())).section_keys(section);
+}
+
 bool ProfileFile::write_text(std::string_view section, std::string_view key,
                              std::string_view value) {
   if (has_line_break(section) || has_line_break(key) || has_line_break(value) ||
       section.find(']') != std::string_view::npos || key.find('=') != std::string_view::npos ||
       trim(key).starts_with('[')) {
+    errno = EINVAL;
     return false;
   }
 
@@ -554,6 +583,7 @@ bool ProfileFile::write_text(std::string_view section, std::string_view key,
   // text in the encoding its readers get (UTF-8); otherwise it would be damaged.
   if (is_utf16(file.encoding) &&
       (!file.exact || !is_utf8(section) || !is_utf8(key) || !is_utf8(value))) {
+    errno = EILSEQ;
     return false;
   }
   const std::string& text = file.text;
@@ -568,7 +598,10 @@ bool ProfileFile::write_text(std::string_view section, std::string_view key,
   updated += splice.insert;
   updated.append(text, splice.pos + splice.erase, std::string::npos);
   std::optional<std::string> encoded = encode(file.encoding, std::move(updated));
-  if (!encoded) return false;
+  if (!encoded) {
+    errno = EILSEQ;
+    return false;
+  }
   return replace_file(target, *encoded, loaded == Load::kOk ? &info : nullptr);
 }
 

@@ -26,8 +26,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qz {
 
@@ -40,6 +42,11 @@ class ProfileText {
   int32_t read_int(std::string_view section, std::string_view key, int32_t default_value) const;
   std::string read_text(std::string_view section, std::string_view key,
                         std::string_view default_value, std::size_t capacity) const;
+
+  // The names of the key lines of the section that reads see (the first of its name), as
+  // written without the blanks around them, in file order and with repeats; nullopt when
+  // there is no such section.
+  std::optional<std::vector<std::string>> section_keys(std::string_view section) const;
 
  private:
   std::string text_;
@@ -68,7 +75,12 @@ class ProfileFile {
   // as it was, when it could not be written or when a name or the value holds a line
   // break, or a name that could not be read back (']' in a section, '=' in a key or a
   // key beginning with '['), or when a UTF-16 file cannot keep its encoding (see above).
+  // errno then tells why: the system's reason, EINVAL for a name or value refused, EILSEQ
+  // for an encoding that cannot be kept.
   bool write_text(std::string_view section, std::string_view key, std::string_view value);
+
+  // As ProfileText::section_keys, for the file as it is now.
+  std::optional<std::vector<std::string>> section_keys(std::string_view section) const;
 
   // The file that is (or would be) used now.
   std::filesystem::path path() const;

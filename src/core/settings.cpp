@@ -1,5 +1,6 @@
 #include "core/settings.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <system_error>
 
@@ -16,47 +17,216 @@ constexpr const char* kSection = "Config";
 constexpr int32_t kMissing = -9;
 constexpr std::size_t kPathCapacity = 260;
 
+constexpr ConfigKey kConfigKeys[] = {
+    {"Port", false, 0, nullptr},
+    {"Mode", false, 0, nullptr},
+    {"WatchTimeout", true, 4, &Settings::WatchTimeout},
+    {"MoveJobToDoneOrErrorPath", true, 1, &Settings::MoveJobToDoneOrErrorPath},
+    {"WatchLogPath", false, 0, nullptr},
+    {"WatchPath", false, 0, nullptr},
+    {"DonePath", false, 0, nullptr},
+    {"ErrorPath", false, 0, nullptr},
+    {"FileMask", false, 0, nullptr},
+    {"CmdLineFormat", false, 0, nullptr},
+    {"PIN", false, 0, nullptr},
+    {"Number", false, 0, nullptr},
+    {"MMSURLServer", false, 0, nullptr},
+    {"MMSAPN", false, 0, nullptr},
+    {"MMSIPAddress", false, 0, nullptr},
+    {"MMSPortType", false, 0, nullptr},
+    {"MMSLogin", false, 0, nullptr},
+    {"MMSPWD", false, 0, nullptr},
+    {"MMSContentType", false, 0, nullptr},
+    {"RetryCount", true, 5, &Settings::RetryCount},
+    {"RetryDelay", true, 120, &Settings::RetryDelay},
+    {"CapitalizeCommands", true, 0, &Settings::CapitalizeCommands},
+    {"TechAlarmNbr", true, 8999, &Settings::TechAlarmNbr},
+    {"SleepMinAfterAlarm", true, 60, &Settings::SleepMinAfterAlarm},
+    {"MaxMsgLength", true, kDefaultMaxMsgLength, &Settings::MaxMsgLength},
+    {"FloodProtection", true, 0, &Settings::FloodProtection},
+    {"IncomingEnable", true, 1, &Settings::IncomingEnable},
+    {"QualityPollEverySecs", true, 5, &Settings::QualityPollEverySecs},
+    {"EnablePDUMode", true, 1, &Settings::EnablePDUMode},
+    {"DSC", true, 0, &Settings::DSC},
+    {"DisplaySMSCInfo", true, 1, &Settings::DisplaySMSCInfo},
+    {"VoiceCallDuration", true, 10, &Settings::VoiceCallDuration},
+};
+
+int32_t default_number(std::string_view key) {
+  for (const ConfigKey& k : kConfigKeys) {
+    if (k.number && key == k.name) return k.default_number;
+  }
+  return 0;
+}
+
 std::string int_text(int32_t value) { return std::to_string(value); }
 
-// Reads a text key; when it is empty, writes `default_value` and reads it again.
-std::string read_text_or_default(SettingsFile& file, const char* key, const char* default_value,
-                                 std::size_t capacity) {
-  std::string value = file.read_text(kSection, key, "", capacity);
-  if (value.empty()) {
-    file.write_text(kSection, key, default_value);
-    value = file.read_text(kSection, key, "", capacity);
+// Reads [Config] for ReadSettings, which stores what is missing, and for LoadSettings,
+// which only reads. A failed store leaves the value that was to be stored in use.
+class ConfigReader {
+ public:
+  ConfigReader(const SettingsFile& file, SettingsFile* writer, SettingsReadOutcome& outcome)
+      : file_(file), writer_(writer), outcome_(outcome) {
+    std::error_code ec;
+    outcome_.file_found = std::filesystem::exists(file_.path(), ec);
+    outcome_.keys_found = file_.section_keys(kSection);
+    for (const ConfigKey& key : kConfigKeys) {
+      if (!key.number) continue;
+      std::string value = file_.read_text(kSection, key.name, "", 64);
+      if (!value.empty()) outcome_.numbers_found.emplace_back(key.name, std::move(value));
+    }
+    outcome_.read_only = writer_ == nullptr;
   }
-  return value;
-}
 
-// Reads an integer key; a missing key is written with its default.
-int32_t read_int_or_default(SettingsFile& file, const char* key, int32_t default_value) {
-  int32_t value = file.read_int(kSection, key, kMissing);
-  if (value == kMissing) {
-    file.write_text(kSection, key, int_text(default_value));
-    value = default_value;
+  std::string text(const char* key, std::string_view default_value, std::size_t capacity) const {
+    return file_.read_text(kSection, key, default_value, capacity);
   }
-  return value;
-}
+  int32_t number(const char* key) const { return file_.read_int(kSection, key, kMissing); }
 
-// Reads a text key and writes it straight back, so the key exists afterwards.
-std::string read_and_keep(SettingsFile& file, const char* key, const char* default_value,
-                          std::size_t capacity) {
-  std::string value = file.read_text(kSection, key, default_value, capacity);
-  file.write_text(kSection, key, value);
-  return value;
-}
+  void store(const char* key, std::string_view value) {
+    if (writer_ == nullptr) return;
+    errno = 0;
+    if (!writer_->write_text(kSection, key, value) && outcome_.write_error == 0) {
+      outcome_.write_error = errno != 0 ? errno : EIO;
+    }
+  }
 
-// One level only: a missing parent is not created, and a failure is not reported.
+  // A text key; when it is empty, its default is written and used.
+  std::string text_or_default(const char* key, std::string_view default_value, std::size_t capacity) {
+    std::string value = text(key, "", capacity);
+    if (value.empty()) {
+      store(key, default_value);
+      value = std::string(default_value.substr(0, capacity - 1));
+    }
+    return value;
+  }
+
+  // A number key; a missing one is written with its default.
+  int32_t number_or_default(const char* key) {
+    int32_t value = number(key);
+    if (value == kMissing) {
+      value = default_number(key);
+      store(key, int_text(value));
+    }
+    return value;
+  }
+
+  // A text key written straight back, so the key exists afterwards.
+  std::string text_kept(const char* key, std::string_view default_value, std::size_t capacity) {
+    std::string value = text(key, default_value, capacity);
+    store(key, value);
+    return value;
+  }
+
+  bool writes() const { return writer_ != nullptr; }
+
+ private:
+  const SettingsFile& file_;
+  SettingsFile* writer_;
+  SettingsReadOutcome& outcome_;
+};
+
+// One level only: a missing parent is not created, and a failure is left to the start-up
+// checks to report.
 void create_folder(const std::filesystem::path& instance_folder, const std::string& setting) {
   std::filesystem::path folder = folder_from_setting(instance_folder, setting);
   std::error_code ec;
   if (!std::filesystem::exists(folder, ec)) std::filesystem::create_directory(folder, ec);
 }
 
+void read_config(ConfigReader& r, Settings& s, const std::filesystem::path& instance_folder,
+                 SettingsReadOutcome& outcome, GatewayLog* log) {
+  s.Port = r.text("Port", "COM2", 64);
+  s.Mode = r.text("Mode", "96,N,8,1", 64);
+
+  s.WatchTimeout = r.number("WatchTimeout");
+  s.MoveJobToDoneOrErrorPath = r.number("MoveJobToDoneOrErrorPath");
+  s.WatchLogPath = r.text("WatchLogPath", "", kPathCapacity);
+  if (s.WatchTimeout == kMissing) {
+    s.WatchTimeout = default_number("WatchTimeout");
+    r.store("WatchTimeout", int_text(s.WatchTimeout));
+  }
+  if (s.MoveJobToDoneOrErrorPath == kMissing) {
+    s.MoveJobToDoneOrErrorPath = default_number("MoveJobToDoneOrErrorPath");
+    r.store("MoveJobToDoneOrErrorPath", int_text(s.MoveJobToDoneOrErrorPath));
+  }
+
+  // The job folders are read whatever MoveJobToDoneOrErrorPath says: the watcher always
+  // needs WatchPath and FileMask, and no job may end up with an empty destination.
+  s.WatchPath = r.text_or_default("WatchPath", "\\qzt\\qzgsms", kPathCapacity);
+  s.DonePath = r.text_or_default("DonePath", "\\qzt\\qzgsms\\done", kPathCapacity);
+  s.ErrorPath = r.text_or_default("ErrorPath", "\\qzt\\qzgsms\\error", kPathCapacity);
+  s.FileMask = r.text_or_default("FileMask", "*.sms", kPathCapacity);
+  if (r.writes()) {
+    create_folder(instance_folder, s.WatchPath);
+    create_folder(instance_folder, s.DonePath);
+    create_folder(instance_folder, s.ErrorPath);
+  }
+
+  if (s.WatchLogPath.empty()) {
+    s.WatchLogPath = "\\qzt\\log";
+    r.store("WatchLogPath", s.WatchLogPath);
+  }
+
+  s.CmdLineFormat = r.text_or_default("CmdLineFormat", "incoming_sms.bat \"%s\" \"%s\"", kPathCapacity);
+
+  s.PIN = r.text("PIN", "", 10);
+  s.Number = r.text("Number", "", 128);
+
+  s.MMSURLServer = r.text_kept("MMSURLServer", "", 256);
+  s.MMSAPN = r.text_kept("MMSAPN", "", 256);
+  s.MMSIPAddress = r.text_kept("MMSIPAddress", "", 256);
+  s.MMSPortType = r.text_kept("MMSPortType", "", 8);
+  s.MMSLogin = r.text_kept("MMSLogin", "", 256);
+  s.MMSPWD = r.text_kept("MMSPWD", "", 128);
+  s.MMSContentType = r.text_kept("MMSContentType", "application/vnd.wap.multipart.mixed", 256);
+
+  s.RetryCount = r.number_or_default("RetryCount");
+  s.RetryDelay = r.number_or_default("RetryDelay");
+  s.CapitalizeCommands = r.number_or_default("CapitalizeCommands");
+  s.TechAlarmNbr = r.number_or_default("TechAlarmNbr");
+  s.SleepMinAfterAlarm = r.number_or_default("SleepMinAfterAlarm");
+  s.MaxMsgLength = r.number_or_default("MaxMsgLength");
+  s.FloodProtection = r.number_or_default("FloodProtection");
+  s.IncomingEnable = r.number_or_default("IncomingEnable");
+  s.QualityPollEverySecs = r.number_or_default("QualityPollEverySecs");
+  s.EnablePDUMode = r.number_or_default("EnablePDUMode");
+  s.DSC = r.number_or_default("DSC");
+  s.DisplaySMSCInfo = r.number_or_default("DisplaySMSCInfo");
+  s.VoiceCallDuration = r.number_or_default("VoiceCallDuration");
+
+  auto adjusted = [&](const std::string& line) {
+    outcome.adjusted.push_back(line);
+    if (log != nullptr) log->Log(line, kRed);
+  };
+  if (s.MaxMsgLength > 2000) {
+    r.store("MaxMsgLength", "2000");
+    s.MaxMsgLength = 2000;
+  }
+  if (s.MaxMsgLength <= 0) {
+    // Every text would be cut to nothing and still be reported as sent.
+    char line[160];
+    std::snprintf(line, sizeof line, "MaxMsgLength %d would send empty messages: %d used instead",
+                  s.MaxMsgLength, kDefaultMaxMsgLength);
+    adjusted(line);
+    s.MaxMsgLength = kDefaultMaxMsgLength;
+  }
+  if (s.FloodProtection > kMaxFloodProtection) {
+    char line[160];
+    std::snprintf(line, sizeof line, "FloodProtection %d ms is too long: %d ms used instead",
+                  s.FloodProtection, kMaxFloodProtection);
+    adjusted(line);
+    s.FloodProtection = kMaxFloodProtection;
+  }
+  // Stored in seconds, used in milliseconds. Wraps like the 32-bit original would.
+  s.QualityPollEverySecs = static_cast<int32_t>(static_cast<uint32_t>(s.QualityPollEverySecs) * 1000u);
+}
+
 std::string masked(const std::string& secret) { return secret.empty() ? "" : "****"; }
 
 }  // namespace
+
+std::span<const ConfigKey> config_keys() { return kConfigKeys; }
 
 SettingsFile::SettingsFile(const std::filesystem::path& instance_folder)
     : file_(instance_folder, kFileName) {}
@@ -76,93 +246,25 @@ bool SettingsFile::write_text(std::string_view section, std::string_view key,
   return file_.write_text(section, key, value);
 }
 
+std::optional<std::vector<std::string>> SettingsFile::section_keys(std::string_view section) const {
+  return file_.section_keys(section);
+}
+
 int ReadSettings(SettingsFile& file, Settings& s, const std::filesystem::path& instance_folder,
-                 GatewayLog* log) {
-  s.Port = file.read_text(kSection, "Port", "COM2", 64);
-  s.Mode = file.read_text(kSection, "Mode", "96,N,8,1", 64);
-
-  s.WatchTimeout = file.read_int(kSection, "WatchTimeout", kMissing);
-  s.MoveJobToDoneOrErrorPath = file.read_int(kSection, "MoveJobToDoneOrErrorPath", kMissing);
-  s.WatchLogPath = file.read_text(kSection, "WatchLogPath", "", kPathCapacity);
-  if (s.WatchTimeout == kMissing) {
-    file.write_text(kSection, "WatchTimeout", "4");
-    s.WatchTimeout = 4;
-  }
-  if (s.MoveJobToDoneOrErrorPath == kMissing) {
-    file.write_text(kSection, "MoveJobToDoneOrErrorPath", "1");
-    s.MoveJobToDoneOrErrorPath = 1;
-  }
-
-  // The job folders are read whatever MoveJobToDoneOrErrorPath says: the watcher always
-  // needs WatchPath and FileMask, and no job may end up with an empty destination.
-  s.WatchPath = read_text_or_default(file, "WatchPath", "\\qzt\\qzgsms", kPathCapacity);
-  s.DonePath = read_text_or_default(file, "DonePath", "\\qzt\\qzgsms\\done", kPathCapacity);
-  s.ErrorPath = read_text_or_default(file, "ErrorPath", "\\qzt\\qzgsms\\error", kPathCapacity);
-  s.FileMask = read_text_or_default(file, "FileMask", "*.sms", kPathCapacity);
-  create_folder(instance_folder, s.WatchPath);
-  create_folder(instance_folder, s.DonePath);
-  create_folder(instance_folder, s.ErrorPath);
-
-  if (s.WatchLogPath.empty()) {
-    file.write_text(kSection, "WatchLogPath", "\\qzt\\log");
-    s.WatchLogPath = "\\qzt\\log";
-  }
-
-  s.CmdLineFormat =
-      read_text_or_default(file, "CmdLineFormat", "incoming_sms.bat \"%s\" \"%s\"", kPathCapacity);
-
-  s.PIN = file.read_text(kSection, "PIN", "", 10);
-  s.Number = file.read_text(kSection, "Number", "", 128);
-
-  s.MMSURLServer = read_and_keep(file, "MMSURLServer", "", 256);
-  s.MMSAPN = read_and_keep(file, "MMSAPN", "", 256);
-  s.MMSIPAddress = read_and_keep(file, "MMSIPAddress", "", 256);
-  s.MMSPortType = read_and_keep(file, "MMSPortType", "", 8);
-  s.MMSLogin = read_and_keep(file, "MMSLogin", "", 256);
-  s.MMSPWD = read_and_keep(file, "MMSPWD", "", 128);
-  s.MMSContentType =
-      read_and_keep(file, "MMSContentType", "application/vnd.wap.multipart.mixed", 256);
-
-  s.RetryCount = read_int_or_default(file, "RetryCount", 5);
-  s.RetryDelay = read_int_or_default(file, "RetryDelay", 120);
-  s.CapitalizeCommands = read_int_or_default(file, "CapitalizeCommands", 0);
-  s.TechAlarmNbr = read_int_or_default(file, "TechAlarmNbr", 8999);
-  s.SleepMinAfterAlarm = read_int_or_default(file, "SleepMinAfterAlarm", 60);
-  s.MaxMsgLength = read_int_or_default(file, "MaxMsgLength", kDefaultMaxMsgLength);
-  s.FloodProtection = read_int_or_default(file, "FloodProtection", 0);
-  s.IncomingEnable = read_int_or_default(file, "IncomingEnable", 1);
-  s.QualityPollEverySecs = read_int_or_default(file, "QualityPollEverySecs", 5);
-  s.EnablePDUMode = read_int_or_default(file, "EnablePDUMode", 1);
-  s.DSC = read_int_or_default(file, "DSC", 0);
-  s.DisplaySMSCInfo = read_int_or_default(file, "DisplaySMSCInfo", 1);
-  s.VoiceCallDuration = read_int_or_default(file, "VoiceCallDuration", 10);
-
-  if (s.MaxMsgLength > 2000) {
-    file.write_text(kSection, "MaxMsgLength", "2000");
-    s.MaxMsgLength = 2000;
-  }
-  if (s.MaxMsgLength <= 0) {
-    // Every text would be cut to nothing and still be reported as sent.
-    if (log != nullptr) {
-      char line[160];
-      std::snprintf(line, sizeof line, "MaxMsgLength %d would send empty messages: %d used instead",
-                    s.MaxMsgLength, kDefaultMaxMsgLength);
-      log->Log(line, kRed);
-    }
-    s.MaxMsgLength = kDefaultMaxMsgLength;
-  }
-  if (s.FloodProtection > kMaxFloodProtection) {
-    if (log != nullptr) {
-      char line[160];
-      std::snprintf(line, sizeof line, "FloodProtection %d ms is too long: %d ms used instead",
-                    s.FloodProtection, kMaxFloodProtection);
-      log->Log(line, kRed);
-    }
-    s.FloodProtection = kMaxFloodProtection;
-  }
-  // Stored in seconds, used in milliseconds. Wraps like the 32-bit original would.
-  s.QualityPollEverySecs = static_cast<int32_t>(static_cast<uint32_t>(s.QualityPollEverySecs) * 1000u);
+                 GatewayLog* log, SettingsReadOutcome* outcome) {
+  SettingsReadOutcome local;
+  SettingsReadOutcome& seen = outcome != nullptr ? *outcome : local;
+  seen = {};
+  ConfigReader reader(file, &file, seen);
+  read_config(reader, s, instance_folder, seen, log);
   return 1;
+}
+
+SettingsReadOutcome LoadSettings(const SettingsFile& file, Settings& s) {
+  SettingsReadOutcome outcome;
+  ConfigReader reader(file, nullptr, outcome);
+  read_config(reader, s, {}, outcome, nullptr);
+  return outcome;
 }
 
 int SaveSettings(SettingsFile& file, const Settings& s, GatewayLog& log) {

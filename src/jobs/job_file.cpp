@@ -31,4 +31,14 @@ bool is_bad_request(const AlarmJob& job) {
   return job.PhoneNumber.empty() || (job.Message.empty() && job.Szenario.empty());
 }
 
+std::string bad_request_reason(const AlarmJob& job) {
+  std::string reason;
+  if (job.PhoneNumber.empty()) reason = "no number (PhoneNumber is missing or empty)";
+  if (job.Message.empty() && job.Szenario.empty()) {
+    if (!reason.empty()) reason += ", ";
+    reason += "no text and no scenario (Message and Szenario are missing or empty)";
+  }
+  return reason;
+}
+
 }  // namespace qz

@@ -15,4 +15,8 @@ AlarmJob parse_job_file(const std::string& bytes, const std::filesystem::path& p
 // A job file that can never be sent: no number, or neither a text nor a scenario.
 bool is_bad_request(const AlarmJob& job);
 
+// Why a job file is a bad request, for the daily log ("no number (PhoneNumber is missing or
+// empty)"); empty when it is not one.
+std::string bad_request_reason(const AlarmJob& job);
+
 }  // namespace qz

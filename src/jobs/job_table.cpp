@@ -20,8 +20,8 @@ int JobTable::new_alarm(const AlarmJob& job) {
   {
     std::lock_guard lock(JobTableLock);
     for (int slot = 0; slot < MAX_JOBS; ++slot) {
-      if (!slots[slot]) {
-        slots[slot] = std::move(record);
+      if (!jobs_by_slot[slot]) {
+        jobs_by_slot[slot] = std::move(record);
         count_.fetch_add(1, std::memory_order_acq_rel);
         job_added_.set();
         return slot;
@@ -38,8 +38,8 @@ void JobTable::free_alarm(int slot) {
   if (slot < 0 || slot >= MAX_JOBS) return;
   {
     std::lock_guard lock(JobTableLock);
-    if (!slots[slot]) return;
-    slots[slot].reset();
+    if (!jobs_by_slot[slot]) return;
+    jobs_by_slot[slot].reset();
     count_.fetch_sub(1, std::memory_order_acq_rel);
   }
   char line[64];
@@ -50,7 +50,7 @@ void JobTable::free_alarm(int slot) {
 
 bool JobTable::is_alarm_queued(const AlarmJob& job) {
   std::lock_guard lock(JobTableLock);
-  for (const auto& queued : slots) {
+  for (const auto& queued : jobs_by_slot) {
     if (queued && queued->Szenario == job.Szenario && queued->PhoneNumber == job.PhoneNumber &&
         queued->Name == job.Name && queued->Message == job.Message &&
         queued->AlarmKey == job.AlarmKey && queued->dbentry == job.dbentry &&

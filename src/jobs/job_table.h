@@ -51,7 +51,8 @@ class JobTable {
 
   // Guards the slots and every field the processing thread changes.
   std::mutex JobTableLock;
-  std::array<std::unique_ptr<AlarmJob>, MAX_JOBS> slots;
+  // Slot i holds the job shown in cell i (empty: nullptr).
+  std::array<std::unique_ptr<AlarmJob>, MAX_JOBS> jobs_by_slot;
 
  private:
   GatewayLog& log_;

@@ -120,7 +120,7 @@ void ProcessingThread(JobContext& ctx) {
     {
       std::unique_lock lock(ctx.jobs.JobTableLock);
       for (int slot = 0; slot < MAX_JOBS && !ctx.stopping(); ++slot) {
-        AlarmJob* job = ctx.jobs.slots[slot].get();
+        AlarmJob* job = ctx.jobs.jobs_by_slot[slot].get();
         if (job == nullptr || job->Done != 0 || job->SentTime != 0) continue;
         // While the lock is released, this thread owns the job: nobody else frees it
         // before Done is set.

@@ -163,6 +163,7 @@ void read_job(JobContext& ctx, SaidOnce& said, const std::filesystem::path& path
 
   // A bad request is never a job, also when the journal holds its filing cut short.
   if (bad) {
+    ctx.log.WriteDailyLog("Bad request " + path.string() + ": " + bad_request_reason(job));
     handle_bad_request(ctx, job.Szenario, path, &version);
     return;
   }

@@ -138,11 +138,11 @@ void report_pass(JobContext& ctx) {
   {
     std::lock_guard lock(ctx.jobs.JobTableLock);
     for (int slot = 0; slot < MAX_JOBS; ++slot) {
-      if (ctx.jobs.slots[slot] && ctx.jobs.slots[slot]->Done != 0) done.push_back(slot);
+      if (ctx.jobs.jobs_by_slot[slot] && ctx.jobs.jobs_by_slot[slot]->Done != 0) done.push_back(slot);
     }
   }
   // A done job is touched by nobody else until free_alarm releases it.
-  for (int slot : done) report_job(ctx, slot, *ctx.jobs.slots[slot], pass_time);
+  for (int slot : done) report_job(ctx, slot, *ctx.jobs.jobs_by_slot[slot], pass_time);
 }
 
 }  // namespace

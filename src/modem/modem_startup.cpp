@@ -1,11 +1,15 @@
 #include "modem/modem_startup.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <system_error>
 
 #include "core/clock.h"
 #include "core/colours.h"
 #include "core/gateway_log.h"
+#include "modem/mode_string.h"
 #include "modem/modem_link.h"
 #include "modem/port_name.h"
 #include "modem/serial_port.h"
@@ -39,6 +43,32 @@ bool is_digits(const std::string& value) {
 }
 
 ModemStart failed(ModemStart::Outcome outcome, std::string text) { return {outcome, std::move(text)}; }
+
+// What the system says about `error`, and what it most likely means for a modem's port.
+std::string open_failure_reason(int error) {
+  std::string text = std::generic_category().message(error);
+  switch (error) {
+    case EBUSY: return text + ": in use by another program or gateway instance";
+    case EACCES: return text + ": the gateway's user may not use it (is it in the group dialout?)";
+    case ENOTTY: return text + ": not a serial device";
+    default: return text;
+  }
+}
+
+// A Mode the parser takes may still be refused by the device (a rate it cannot run at);
+// either way the port keeps the settings it had.
+void report_refused_mode(ModemLink& link, const std::string& device) {
+  const std::string& mode = link.settings.Mode;
+  std::optional<LineSettings> wanted = parse_mode_string(mode, LineSettings{});
+  if (!wanted) {
+    link.log.Log(unreadable_mode_text(mode), kRed);
+    return;
+  }
+  link.log.Log("Mode '" + mode + "': " + device + " refuses " + std::to_string(wanted->baud_rate) + " baud (" +
+                   std::generic_category().message(static_cast<int>(link.port->LastError())) +
+                   "): the port keeps its line settings",
+               kRed);
+}
 
 // The probe and the MMS settings; a modem without MMS still sends SMS and calls.
 ModemStart configure_mms(ModemLink& link) {
@@ -91,18 +121,25 @@ ModemStart configure_mms(ModemLink& link) {
 
 }  // namespace
 
+std::string unreadable_mode_text(std::string_view mode) {
+  return "Mode '" + std::string(mode) + "' cannot be read: the port keeps its line settings";
+}
+
 ModemStart start_modem(ModemLink& link) {
   const Settings& s = link.settings;
   ModemChannel& m = link.modem;
 
-  link.port = std::make_unique<SerialPort>(device_path_for_port(s.Port));
+  const std::string device = device_path_for_port(s.Port);
+  link.port = std::make_unique<SerialPort>(device);
   if (link.port->Open() == 0) {
+    const unsigned error = link.port->LastError();
     char text[256];
-    std::snprintf(text, sizeof text, "** init_gsms ** ERROR: cannot open %s (0x%08X)", s.Port.c_str(),
-                  static_cast<unsigned>(link.port->LastError()));
-    return failed(ModemStart::kPortNotOpened, text);
+    std::snprintf(text, sizeof text, "** init_gsms ** ERROR: cannot open %s (0x%08X)", s.Port.c_str(), error);
+    std::string line = std::string(text) + ": " + open_failure_reason(static_cast<int>(error));
+    if (device != s.Port) line += " (" + s.Port + " is " + device + ")";
+    return failed(ModemStart::kPortNotOpened, line);
   }
-  link.port->Configure(s.Mode);
+  if (!link.port->Configure(s.Mode)) report_refused_mode(link, device);
   link.port->SetTimeouts(50);
   m.attach(link.port.get());
 

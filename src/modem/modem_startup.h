@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace qz {
 
@@ -21,6 +22,12 @@ struct ModemStart {
   std::string failure;  // the line that says why, for kPortNotOpened, kNoModem and kFailed
 };
 
+// The port is opened and set up first. A port that cannot be opened fails with the
+// system's reason after the code; a Mode the parser or the device refuses is said in red
+// and the port keeps its line settings.
 ModemStart start_modem(ModemLink& link);
+
+// The red line about a Mode the parser refuses, as the start and qzgsmsd --check say it.
+std::string unreadable_mode_text(std::string_view mode);
 
 }  // namespace qz

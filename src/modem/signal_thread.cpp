@@ -17,6 +17,8 @@ namespace qz {
 
 namespace {
 constexpr int64_t kShortestPollMs = 1000;
+// How long a gateway that lost the network waits before it ends, for the alarm to leave.
+constexpr int64_t kLostSignalExitMs = 20000;
 }  // namespace
 
 int parse_signal_level(std::string_view capture) {
@@ -63,7 +65,8 @@ void SignalThread(ModemLink& link) {
           // The lock stays taken: no other exchange starts while the gateway goes down.
           link.log.Log("Signal lost, exiting for reinit", kRed);
           tech_alarm(link);
-          clock().sleep_ms(20000);
+          link.log.Log(process_end_notice(kLostSignalExitMs, 1), kRed);
+          clock().sleep_ms(kLostSignalExitMs);
           end_process(1);
           return;
         }

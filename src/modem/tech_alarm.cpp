@@ -1,10 +1,13 @@
 #include "modem/tech_alarm.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <system_error>
 
 #include "core/clock.h"
+#include "core/colours.h"
 #include "modem/modem_link.h"
 #include "modem/child_process.h"
 #include "modem/command_line.h"
@@ -29,6 +32,15 @@ bool parse_alarm_time(const std::string& text, int64_t& seconds) {
   return true;
 }
 
+// Local time as the window log dates its lines.
+std::string local_stamp(int64_t seconds) {
+  LocalTime t = local_time(std::chrono::system_clock::time_point(std::chrono::seconds(seconds)));
+  char text[32];
+  std::snprintf(text, sizeof text, "%02d.%02d.%04d %02d:%02d:%02d", t.day, t.month, t.year, t.hour, t.minute,
+                t.second);
+  return text;
+}
+
 }  // namespace
 
 void tech_alarm(ModemLink& link) {
@@ -36,17 +48,36 @@ void tech_alarm(ModemLink& link) {
       std::chrono::duration_cast<std::chrono::seconds>(clock().now().time_since_epoch()).count();
   std::string last = link.settings_file.read_text("WatchDog", "LastAlarm", "", 40);
   int64_t last_time = 0;
-  if (parse_alarm_time(last, last_time) &&
-      now - last_time < int64_t{link.settings.SleepMinAfterAlarm} * 60) {
+  const int64_t hold_off = int64_t{link.settings.SleepMinAfterAlarm} * 60;
+  if (parse_alarm_time(last, last_time) && now - last_time < hold_off) {
+    std::string line = "Technical alarm held back until " + local_stamp(last_time + hold_off) + ": the last one ";
+    line += last_time > now ? "is dated " + local_stamp(last_time) + ", in the future"
+                            : "was at " + local_stamp(last_time);
+    line += " (SleepMinAfterAlarm " + std::to_string(link.settings.SleepMinAfterAlarm) + ")";
+    link.log.Log(line, kBlack);
     return;
   }
 
+  ChildProcess alarm(build_argv("qzarun.cmd %d", {std::to_string(link.settings.TechAlarmNbr)}), link.folder);
+  const std::string command = alarm.command_line();
+  if (!alarm.start(true, true)) {
+    link.log.Log("Could not start " + command + " for the technical alarm: " + alarm.error() +
+                     "; the next technical alarm tries again",
+                 kRed);
+    return;
+  }
+  alarm.detach();
+  link.log.Log("Technical alarm: " + command + " started", kBlack);
+
   char stamp[16];
   std::snprintf(stamp, sizeof stamp, "%08X", static_cast<uint32_t>(now));
-  link.settings_file.write_text("WatchDog", "LastAlarm", stamp);
-
-  ChildProcess alarm(build_argv("qzarun.cmd %d", {std::to_string(link.settings.TechAlarmNbr)}), link.folder);
-  if (alarm.start(true, true)) alarm.detach();
+  errno = 0;
+  if (!link.settings_file.write_text("WatchDog", "LastAlarm", stamp)) {
+    int error = errno != 0 ? errno : EIO;
+    link.log.Log("Technical alarm: its time cannot be stored in " + link.settings_file.path().string() + " (" +
+                     std::generic_category().message(error) + "): the next one is not held off",
+                 kRed);
+  }
 }
 
 }  // namespace qz

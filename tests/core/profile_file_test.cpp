@@ -408,5 +408,21 @@ TEST_F(ProfileFileTest, Utf16FilesAreRewrittenInTheirOwnEncodingOrNotAtAll) {
   EXPECT_EQ(entries(), 1u);
 }
 
+TEST_F(ProfileFileTest, SectionKeysListWhatTheReaderSeesAndFailedWritesSayWhy) {
+  ProfileFile f = with("Stray=1\r\n[Config]\r\n  Port = COM3\r\nno equals sign\r\nProt=x\r\n; Mode=19\r\n"
+                       "[Other]\r\nKey=1\r\n[ config ]\r\nLater=1\r\n");
+  // Only the first section of a name is ever read.
+  EXPECT_EQ(f.section_keys("config"), (std::vector<std::string>{"Port", "Prot", "; Mode"}));
+  EXPECT_EQ(f.section_keys("Missing"), std::nullopt);
+
+  errno = 0;
+  EXPECT_FALSE(f.write_text("Config", "k", "two\nlines"));
+  EXPECT_EQ(errno, EINVAL);
+  EXPECT_FALSE(ProfileFile(folder / "missing" / "x.ini").write_text("S", "k", "1"));
+  EXPECT_EQ(errno, ENOENT);
+  EXPECT_FALSE(with(utf16(u"[S]\r\nk=1\r\n\xD800", false)).write_text("S", "k", "2"));
+  EXPECT_EQ(errno, EILSEQ);
+}
+
 }  // namespace
 }  // namespace qz

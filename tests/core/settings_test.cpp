@@ -157,5 +157,24 @@ TEST_F(SettingsTest, SaveWritesEditableKeysKeepsStoredPinAndMasksSecretsInTheEch
   EXPECT_EQ(lines, 11);
 }
 
+TEST_F(SettingsTest, LoadGivesWhatTheStartWouldAndWritesAndCreatesNothing) {
+  write_ini("WatchPath=\nDonePath=done\nMaxMsgLength=5000\nRetryCount=-9\nFloodProtection=9000\n");
+  const std::string before = read_file(folder / "QZGSMS.INI");
+  Settings loaded;
+  SettingsReadOutcome outcome = LoadSettings(file, loaded);
+  EXPECT_EQ(outcome.adjusted, (std::vector<std::string>{"FloodProtection 9000 ms is too long: 5000 ms used instead"}));
+  EXPECT_EQ(read_file(folder / "QZGSMS.INI"), before);
+  EXPECT_FALSE(std::filesystem::exists(folder / "done"));
+
+  ReadSettings(file, s, folder.path());
+  for (const ConfigKey& key : config_keys()) {
+    if (key.number) {
+      EXPECT_EQ(loaded.*key.field, s.*key.field) << key.name;
+    }
+  }
+  EXPECT_EQ(loaded.WatchPath, s.WatchPath);
+  EXPECT_EQ(loaded.MMSContentType, s.MMSContentType);
+}
+
 }  // namespace
 }  // namespace qz

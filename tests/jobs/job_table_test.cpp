@@ -57,7 +57,7 @@ TEST_F(JobTableTest, NewJobTakesLowestFreeSlotWithSentTimeCleared) {
   EXPECT_EQ(table.new_alarm(j), 0);
   EXPECT_EQ(table.new_alarm(job("2")), 1);
   EXPECT_EQ(table.new_alarm(job("3")), 2);
-  EXPECT_EQ(table.slots[0]->SentTime, 0);
+  EXPECT_EQ(table.jobs_by_slot[0]->SentTime, 0);
   table.free_alarm(1);
   EXPECT_EQ(table.new_alarm(job("4")), 1);
   EXPECT_EQ(table.count(), 3);

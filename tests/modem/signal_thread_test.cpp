@@ -119,6 +119,14 @@ TEST_F(SignalThreadTest, SecondFailedRegistrationInARowRaisesTheAlarmAndEnds) {
   for (const auto& line : h.window_lines())
     red_line |= contains(line, "Signal lost, exiting for reinit");
   EXPECT_TRUE(red_line);
+  // Said before the wait, in the order it happens.
+  std::string log = h.daily_log();
+  std::size_t lost = log.find("Signal lost, exiting for reinit");
+  std::size_t alarm = log.find("Technical alarm: qzarun.cmd 8999 started");
+  std::size_t end = log.find("The gateway ends in 20 s with exit code 1, for its supervisor to start it again");
+  EXPECT_LT(lost, alarm);
+  EXPECT_LT(alarm, end);
+  EXPECT_NE(end, std::string::npos);
 }
 
 TEST_F(SignalThreadTest, PeriodUnderASecondIsRaisedToOneSecond) {

@@ -193,7 +193,7 @@ void ModemEngine::receive_command_byte(char c, SimClock::time_point now) {
       recording_.commands.push_back({line_, now});
       log("<- (line too long) " + printable(line_.substr(0, 64)) + "...");
       line_.clear();
-      emit({kError}, Millis{0}, false, {}, now);
+      queue_reply({kError}, Millis{0}, false, {}, now);
       return;
     }
     if (line_.empty()) return;
@@ -231,7 +231,7 @@ void ModemEngine::receive_sms_byte(char c, SimClock::time_point now) {
     recording_.sms.push_back({sms_number_, sms_text_, false, now});
     log("SMS to " + sms_number_ + " refused: text longer than " + std::to_string(kMaxSmsText));
     sms_text_.clear();
-    emit({kError}, Millis{0}, false, {}, now);
+    queue_reply({kError}, Millis{0}, false, {}, now);
   } else {
     sms_text_.push_back(c);
   }
@@ -244,7 +244,7 @@ void ModemEngine::finish_sms(bool cancelled, SimClock::time_point now) {
   if (cancelled) {
     recording_.sms.push_back(std::move(record));
     log("SMS to " + sms_number_ + " cancelled");
-    emit({kOk}, Millis{0}, false, {}, now);
+    queue_reply({kOk}, Millis{0}, false, {}, now);
     return;
   }
   Reply reply;
@@ -268,7 +268,7 @@ void ModemEngine::finish_sms(bool cancelled, SimClock::time_point now) {
   log("SMS to " + record.number + (record.accepted ? " accepted: " : " refused: ") +
       printable(record.text));
   recording_.sms.push_back(std::move(record));
-  emit(std::move(reply), Millis{0}, false, {}, now);
+  queue_reply(std::move(reply), Millis{0}, false, {}, now);
 }
 
 void ModemEngine::finish_mms(SimClock::time_point now) {
@@ -282,11 +282,11 @@ void ModemEngine::finish_mms(SimClock::time_point now) {
     log("MMS stored as " + record.handle + ", " + std::to_string(record.pdu.size()) + " bytes");
     std::string reply = framed("+KPSW: \"" + record.handle + "\"") + kOk;
     recording_.mms.push_back(std::move(record));
-    emit({reply}, Millis{0}, false, {}, now);
+    queue_reply({reply}, Millis{0}, false, {}, now);
   } else {
     log("MMS of " + std::to_string(record.pdu.size()) + " bytes received, not stored");
     recording_.mms.push_back(std::move(record));
-    emit({kError}, Millis{0}, false, {}, now);
+    queue_reply({kError}, Millis{0}, false, {}, now);
   }
 }
 
@@ -335,7 +335,7 @@ void ModemEngine::execute(const std::string& line, SimClock::time_point now) {
 
   const CommandRule* found = take_rule(upper);
   if (!found) {
-    emit(dispatch(body, now), Millis{0}, false, {}, now);
+    queue_reply(dispatch(body, now), Millis{0}, false, {}, now);
     return;
   }
   CommandRule rule = *found;
@@ -364,7 +364,7 @@ void ModemEngine::execute(const std::string& line, SimClock::time_point now) {
     case CommandRule::Action::Ignore:
       break;
   }
-  emit(std::move(reply), rule.delay, drop, rule.before, now);
+  queue_reply(std::move(reply), rule.delay, drop, rule.before, now);
 }
 
 ModemEngine::Reply ModemEngine::dispatch(const std::string& body, SimClock::time_point now) {
@@ -836,7 +836,7 @@ StoredMms* ModemEngine::recorded_mms(const std::string& handle) {
 
 // ---- output ------------------------------------------------------------------------------
 
-void ModemEngine::emit(Reply reply, Millis extra_delay, bool drop, std::string before,
+void ModemEngine::queue_reply(Reply reply, Millis extra_delay, bool drop, std::string before,
                        SimClock::time_point now) {
   if (config_.silent) return;
   SimClock::time_point due =
@@ -876,7 +876,7 @@ void ModemEngine::tick(SimClock::time_point now) {
         std::to_string(mms_expected_) + " bytes");
     mode_ = Mode::Command;
     mms_pdu_.clear();
-    emit({kError}, Millis{0}, false, {}, now);
+    queue_reply({kError}, Millis{0}, false, {}, now);
   }
   if (config_.periodic_interval > Millis{0} && !config_.periodic_bytes.empty()) {
     if (!next_periodic_) next_periodic_ = now + config_.periodic_interval;

@@ -95,7 +95,7 @@ class ModemEngine {
   void finish_mms(SimClock::time_point now);
 
   bool sim_locked() const { return !config_.pin.empty() && !pin_entered_; }
-  void emit(Reply reply, Millis extra_delay, bool drop, std::string before,
+  void queue_reply(Reply reply, Millis extra_delay, bool drop, std::string before,
             SimClock::time_point now);
   void schedule(SimClock::time_point due, std::string bytes, int tag);
   void cancel(int tag);

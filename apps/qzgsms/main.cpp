@@ -1,0 +1,102 @@
+// qzgsms: the gateway with its operator window. It runs in its current folder (the
+// instance folder, or the one --instance names), like qzgsmsd; the window's first timer
+// tick starts the gateway, and closing the window stops it in an orderly way and ends the
+// program.
+#include <QApplication>
+#include <QSocketNotifier>
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string_view>
+#include <vector>
+
+#include "gateway/gateway.h"
+#include "gateway/processor_rule.h"
+#include "gateway/program_options.h"
+#include "ui/main_dialog.h"
+#include "ui/window_error_box.h"
+#include "ui/window_images.h"
+
+namespace {
+
+const qz::ProgramDescription kProgram{
+    "qzgsms",
+    "The alarm gateway with its operator window: it delivers the jobs dropped into the watch\n"
+    "folder through the GSM modem, shows them, the log and the signal, and sends by hand.\n"
+    "Qt's own options (-platform, -style, ...) are passed to the toolkit.",
+    qz::kOptionHelp | qz::kOptionVersion | qz::kOptionInstance};
+
+// Our options are long ones (and -h); Qt's own take one dash. They are told apart before
+// the toolkit starts, so --help and --version answer even where no display is.
+bool is_our_option(std::string_view arg) { return arg.starts_with("--") || arg == "-h"; }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<char*> ours{argv[0]};
+  std::vector<char*> toolkit{argv[0]};
+  for (int i = 1; i < argc; ++i) {
+    if (is_our_option(argv[i])) {
+      ours.push_back(argv[i]);
+      if (std::string_view(argv[i]) == "--instance" && i + 1 < argc) ours.push_back(argv[++i]);
+    } else {
+      toolkit.push_back(argv[i]);
+    }
+  }
+  qz::ProgramOptions options;
+  if (auto code = qz::handle_program_options(kProgram, static_cast<int>(ours.size()), ours.data(), options)) {
+    return *code;
+  }
+  int toolkit_argc = static_cast<int>(toolkit.size());
+  toolkit.push_back(nullptr);
+
+  // SIGTERM and SIGINT close the window, which stops the gateway in an orderly way. They
+  // are blocked before any thread starts, so only the descriptor below sees them.
+  sigset_t stop_signals;
+  sigemptyset(&stop_signals);
+  sigaddset(&stop_signals, SIGINT);
+  sigaddset(&stop_signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+  int signal_fd = signalfd(-1, &stop_signals, SFD_CLOEXEC | SFD_NONBLOCK);
+  // A command that ends early must not take the gateway with it.
+  signal(SIGPIPE, SIG_IGN);
+  QApplication app(toolkit_argc, toolkit.data());
+  if (toolkit_argc > 1) {
+    // What the toolkit did not take is neither its option nor ours.
+    std::fprintf(stderr, "qzgsms: unexpected argument '%s'\nTry 'qzgsms --help'.\n", toolkit[1]);
+    return qz::kExitUsage;
+  }
+  QApplication::setWindowIcon(qz::ui::ApplicationIcon());
+
+  // Never destroyed: worker threads may still be about when the program ends.
+  static qz::Gateway gateway(std::filesystem::current_path());
+  qz::apply_processor_rule(gateway.log);
+
+  // Listening starts before the window is built: building it may ask the operator a
+  // question, and a stop must end the program then too.
+  qz::ui::CMainDialog* window = nullptr;
+  QSocketNotifier stop_requests(signal_fd, QSocketNotifier::Read);
+  int signals_seen = 0;
+  QObject::connect(&stop_requests, &QSocketNotifier::activated, [&] {
+    signalfd_siginfo info;
+    while (read(signal_fd, &info, sizeof info) > 0) ++signals_seen;
+    // Before the window stands the gateway has not started: nothing to stop. A second
+    // signal while stopping means: now.
+    if (window == nullptr || signals_seen > 1) _exit(0);
+    window->close();
+  });
+
+  window = new qz::ui::CMainDialog(gateway);
+  static qz::ui::WindowErrorBox error_box(window);
+  gateway.set_error_box(&error_box);
+  window->show();
+  QObject::connect(window, &qz::ui::CMainDialog::Stopped, &app, &QApplication::quit);
+
+  int code = app.exec();
+  std::fflush(stdout);
+  // The threads are not joined: the process ends here, as the headless gateway's does.
+  _exit(code);
+}

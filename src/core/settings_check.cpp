@@ -1,0 +1,230 @@
+#include "core/settings_check.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstdint>
+#include <system_error>
+
+#include "core/paths.h"
+
+namespace qz {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+char fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+bool same_name(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                             [](char x, char y) { return fold(x) == fold(y); });
+}
+
+std::string reason(int error) { return std::generic_category().message(error); }
+
+// errno of access(path, mode), 0 when allowed.
+int access_error(const fs::path& path, int mode) {
+  return ::access(path.c_str(), mode) == 0 ? 0 : errno;
+}
+
+std::string shown(const fs::path& path) { return path.string(); }
+
+// A value as the findings quote it: long ones are cut, as a log line holds 255 characters.
+std::string quoted_value(std::string_view value) {
+  constexpr std::size_t kLongest = 40;
+  if (value.size() <= kLongest) return std::string(value);
+  return std::string(value.substr(0, kLongest)) + "...";
+}
+
+void check_file(const SettingsFile& file, const Settings& s, const fs::path& instance_folder,
+                const SettingsReadOutcome& read, std::vector<SettingsFinding>& out) {
+  const fs::path path = file.path();
+  const std::string name = path.filename().string();
+  if (!read.file_found) {
+    out.push_back({SettingsFinding::kNoSettingsFile,
+                   "No " + name + " in " + shown(instance_folder) +
+                       ": every setting takes its default (Port " + s.Port + ")"});
+  } else {
+    std::error_code ec;
+    int unreadable = fs::is_regular_file(path, ec) ? access_error(path, R_OK) : EINVAL;
+    if (unreadable != 0) {
+      std::string why = unreadable == EINVAL ? "not a regular file" : reason(unreadable);
+      out.push_back({SettingsFinding::kSettingsUnreadable,
+                     name + " cannot be read (" + shown(path) + ": " + why +
+                         "): every setting takes its default (Port " + s.Port + ")"});
+      return;  // nor is it written: a file that cannot be read is never replaced
+    }
+    if (!read.keys_found) {
+      out.push_back({SettingsFinding::kNoConfigSection,
+                     name + " has no [Config] section: every setting takes its default (Port " +
+                         s.Port + ")"});
+    }
+  }
+
+  // Every write replaces the file through a new one beside it: the folder must be writable.
+  int not_writable = read.write_error;
+  if (not_writable == 0) not_writable = access_error(path.parent_path(), W_OK | X_OK);
+  if (not_writable != 0) {
+    out.push_back({SettingsFinding::kSettingsNotWritable,
+                   name + " cannot be written (" + shown(path) + ": " + reason(not_writable) +
+                       "): the defaults of missing keys and the time of a technical alarm are "
+                       "not stored"});
+  }
+}
+
+void check_keys(const Settings& settings, const SettingsReadOutcome& read, std::vector<SettingsFinding>& out) {
+  std::vector<std::string_view> known;
+  for (const ConfigKey& key : config_keys()) known.emplace_back(key.name);
+
+  if (read.keys_found) {
+    std::vector<std::string> said;
+    for (const std::string& key : *read.keys_found) {
+      // A line commented out with its '=' reads as a key that nothing asks for: harmless.
+      if (key.empty() || key.front() == ';' || key.front() == '#') continue;
+      auto is_key = [&](std::string_view k) { return same_name(k, key); };
+      if (std::any_of(known.begin(), known.end(), is_key)) continue;
+      if (std::any_of(said.begin(), said.end(), is_key)) continue;
+      said.push_back(key);
+      std::string nearest = nearest_name(key, known);
+      out.push_back({SettingsFinding::kUnknownKey,
+                     nearest.empty() ? "unknown key '" + key + "' in [Config]: ignored"
+                                     : "unknown key '" + key + "' \u2014 did you mean '" + nearest + "'?"});
+    }
+  }
+
+  for (const auto& [name, value] : read.numbers_found) {
+    auto known_key = std::find_if(config_keys().begin(), config_keys().end(),
+                                  [&](const ConfigKey& k) { return name == k.name; });
+    if (known_key == config_keys().end()) continue;
+    const ConfigKey& key = *known_key;
+    std::string_view digits = value;
+    if (digits.front() == '+' || digits.front() == '-') digits.remove_prefix(1);
+    bool all_digits = !digits.empty() && std::all_of(digits.begin(), digits.end(),
+                                                     [](char c) { return c >= '0' && c <= '9'; });
+    // What the start ends up with: the reader takes the leading digits, a -9 among them
+    // gives the default, and a value out of range may be brought into it afterwards.
+    int32_t used = settings.*key.field;
+    if (key.field == &Settings::QualityPollEverySecs) used /= 1000;
+    std::string use = std::to_string(used);
+    if (!all_digits) {
+      out.push_back({SettingsFinding::kNotANumber, std::string(key.name) + "=" + quoted_value(value) +
+                                                       " is not a number: " + use + " is used"});
+      continue;
+    }
+    int64_t exact = 0;
+    auto [end, error] = std::from_chars(value.data() + (value.front() == '+'), value.data() + value.size(), exact);
+    if (error != std::errc() || exact < INT32_MIN || exact > INT32_MAX) {
+      out.push_back({SettingsFinding::kNotANumber, std::string(key.name) + "=" + quoted_value(value) +
+                                                       " is out of range: " + use + " is used"});
+    }
+  }
+}
+
+struct FolderUse {
+  const char* key;
+  const std::string& value;
+  const char* lost;          // what does not work without it
+  const char* lost_locked;   // what does not work when it cannot be written (or read)
+  bool made_at_start;        // a job folder the start creates when its parent exists
+  bool written;              // the gateway writes into it (else it only reads and updates tables)
+};
+
+void check_folder(const FolderUse& use, const fs::path& instance_folder, const SettingsReadOutcome& read,
+                  std::vector<SettingsFinding>& out) {
+  const fs::path folder = folder_from_setting(instance_folder, use.value);
+  const std::string head = std::string(use.key) + " " + shown(folder);
+  std::error_code ec;
+  fs::file_status status = fs::status(folder, ec);
+  if (!fs::exists(status)) {
+    const fs::path parent = folder.parent_path();
+    if (use.made_at_start && read.read_only && fs::is_directory(parent, ec) &&
+        access_error(parent, W_OK | X_OK) == 0) {
+      out.push_back({SettingsFinding::kFolderCreatedAtStart,
+                     head + " does not exist yet: the gateway creates it at start", false});
+      return;
+    }
+    out.push_back({SettingsFinding::kFolderMissing, head + " does not exist: " + use.lost});
+    return;
+  }
+  if (!fs::is_directory(status)) {
+    out.push_back({SettingsFinding::kFolderMissing, head + " is not a folder: " + use.lost});
+    return;
+  }
+  int denied = access_error(folder, use.written ? (R_OK | W_OK | X_OK) : (R_OK | X_OK));
+  if (denied != 0) {
+    out.push_back({SettingsFinding::kFolderNotWritable,
+                   head + " cannot be " + (use.written ? "written" : "read") + " (" + reason(denied) +
+                       "): " + use.lost_locked});
+  }
+}
+
+void check_folders(const Settings& s, const fs::path& instance_folder, const SettingsReadOutcome& read,
+                   std::vector<SettingsFinding>& out) {
+  const bool moved = s.MoveJobToDoneOrErrorPath != 0;
+  check_folder({"WatchPath", s.WatchPath, "no job is ever picked up", "job files cannot be taken out of it", true,
+                true},
+               instance_folder, read, out);
+  if (moved) {
+    const char* done_lost = "sent jobs cannot be filed";
+    const char* error_lost = "failed jobs and bad requests cannot be filed";
+    check_folder({"DonePath", s.DonePath, done_lost, done_lost, true, true}, instance_folder, read, out);
+    check_folder({"ErrorPath", s.ErrorPath, error_lost, error_lost, true, true}, instance_folder, read, out);
+  }
+  // The report tables are updated in place; the folder itself is written only when the
+  // job files are filed there as well.
+  const char* report_lost = moved ? "no report table can be updated" : "no report table can be updated and no job filed";
+  check_folder({"WatchLogPath", s.WatchLogPath, report_lost, report_lost, false, !moved}, instance_folder, read, out);
+}
+
+}  // namespace
+
+std::vector<SettingsFinding> check_settings(const SettingsFile& file, const Settings& settings,
+                                            const fs::path& instance_folder,
+                                            const SettingsReadOutcome& read) {
+  std::vector<SettingsFinding> findings;
+  check_file(file, settings, instance_folder, read, findings);
+  check_keys(settings, read, findings);
+  check_folders(settings, instance_folder, read, findings);
+  return findings;
+}
+
+std::size_t edit_distance(std::string_view a, std::string_view b) {
+  // Optimal string alignment: Levenshtein plus the swap of two neighbours ("Prot").
+  const std::size_t n = a.size();
+  const std::size_t m = b.size();
+  std::vector<std::size_t> d((n + 1) * (m + 1));
+  auto at = [&](std::size_t i, std::size_t j) -> std::size_t& { return d[i * (m + 1) + j]; };
+  for (std::size_t i = 0; i <= n; ++i) at(i, 0) = i;
+  for (std::size_t j = 0; j <= m; ++j) at(0, j) = j;
+  for (std::size_t i = 1; i <= n; ++i) {
+    for (std::size_t j = 1; j <= m; ++j) {
+      std::size_t cost = fold(a[i - 1]) == fold(b[j - 1]) ? 0 : 1;
+      std::size_t best = std::min({at(i - 1, j) + 1, at(i, j - 1) + 1, at(i - 1, j - 1) + cost});
+      if (i > 1 && j > 1 && fold(a[i - 1]) == fold(b[j - 2]) && fold(a[i - 2]) == fold(b[j - 1])) {
+        best = std::min(best, at(i - 2, j - 2) + 1);
+      }
+      at(i, j) = best;
+    }
+  }
+  return at(n, m);
+}
+
+std::string nearest_name(std::string_view name, std::span<const std::string_view> known) {
+  // Short names are close to many others; they get less room.
+  const std::size_t room = name.size() <= 4 ? 1 : name.size() <= 8 ? 2 : 3;
+  std::string_view best;
+  std::size_t best_distance = room + 1;
+  for (std::string_view candidate : known) {
+    std::size_t distance = edit_distance(name, candidate);
+    if (distance < best_distance) {
+      best = candidate;
+      best_distance = distance;
+    }
+  }
+  return std::string(best);
+}
+
+}  // namespace qz

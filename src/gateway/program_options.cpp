@@ -1,0 +1,125 @@
+#include "gateway/program_options.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <system_error>
+
+#include "core/version.h"
+
+namespace qz {
+
+namespace {
+
+ProgramOptions usage_error(std::string text) {
+  ProgramOptions options;
+  options.action = ProgramOptions::Action::kUsageError;
+  options.error = std::move(text);
+  return options;
+}
+
+}  // namespace
+
+ProgramOptions parse_program_options(const ProgramDescription& program, const std::vector<std::string>& args) {
+  const unsigned allowed = program.options;
+  bool help = false;
+  bool version = false;
+  bool check = false;
+  bool instance_given = false;
+  ProgramOptions options;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if ((arg == "--help" || arg == "-h") && (allowed & kOptionHelp)) {
+      help = true;
+    } else if (arg == "--version" && (allowed & kOptionVersion)) {
+      version = true;
+    } else if (arg == "--check" && (allowed & kOptionCheck)) {
+      check = true;
+    } else if ((arg == "--instance" || arg.starts_with("--instance=")) && (allowed & kOptionInstance)) {
+      if (instance_given) return usage_error("--instance given twice");
+      instance_given = true;
+      if (arg == "--instance") {
+        if (i + 1 >= args.size()) return usage_error("--instance needs a folder: --instance DIR");
+        options.instance = args[++i];
+      } else {
+        options.instance = arg.substr(std::string_view("--instance=").size());
+      }
+      if (options.instance.empty()) return usage_error("--instance needs a folder: --instance DIR");
+    } else if (!arg.empty() && arg.front() == '-') {
+      return usage_error("unknown option '" + arg + "'");
+    } else {
+      return usage_error("unexpected argument '" + arg + "'");
+    }
+  }
+  if (help) options.action = ProgramOptions::Action::kHelp;
+  else if (version) options.action = ProgramOptions::Action::kVersion;
+  else if (check) options.action = ProgramOptions::Action::kCheck;
+  return options;
+}
+
+std::string program_help(const ProgramDescription& program) {
+  const unsigned allowed = program.options;
+  std::string usage = "Usage: " + program.name;
+  if (allowed & kOptionInstance) usage += " [--instance DIR]";
+  if (allowed & kOptionCheck) usage += " [--check]";
+  std::string text = usage + "\n";
+  if (!program.summary.empty()) text += "\n" + program.summary + "\n";
+  text += "\nOptions:\n";
+  if (allowed & kOptionInstance) {
+    text += "  --instance DIR  run in the instance folder DIR instead of the current folder\n";
+  }
+  if (allowed & kOptionCheck) {
+    text +=
+        "  --check         read the settings and say what is wrong, then end: exit code 0\n"
+        "                  when all is well, 1 when not; opens no port, writes no file\n";
+  }
+  if (allowed & kOptionHelp) text += "  -h, --help      show this help and end\n";
+  if (allowed & kOptionVersion) text += "  --version       show the version and end\n";
+  text +=
+      "\nThe instance folder holds the settings, QZGSMS.INI (see qzgsms.ini(5)), the log\n"
+      "folder, the job journal and the commands; the settings file is the only configuration.\n";
+  return text;
+}
+
+std::string program_version_line(std::string_view program_name) {
+  return std::string(program_name) + " " + std::string(qzgsms_version());
+}
+
+std::optional<std::string> enter_instance_folder(const std::string& folder) {
+  if (::chdir(folder.c_str()) != 0) {
+    return "cannot use the instance folder " + folder + ": " + std::generic_category().message(errno);
+  }
+  return std::nullopt;
+}
+
+std::optional<int> handle_program_options(const ProgramDescription& program, int argc, const char* const* argv,
+                                          ProgramOptions& options) {
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+  options = parse_program_options(program, args);
+  switch (options.action) {
+    case ProgramOptions::Action::kUsageError:
+      std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", program.name.c_str(), options.error.c_str(),
+                   program.name.c_str());
+      return kExitUsage;
+    case ProgramOptions::Action::kHelp:
+      std::fputs(program_help(program).c_str(), stdout);
+      return 0;
+    case ProgramOptions::Action::kVersion:
+      std::printf("%s\n", program_version_line(program.name).c_str());
+      return 0;
+    case ProgramOptions::Action::kRun:
+    case ProgramOptions::Action::kCheck:
+      break;
+  }
+  if (!options.instance.empty()) {
+    if (auto error = enter_instance_folder(options.instance)) {
+      std::fprintf(stderr, "%s: %s\n", program.name.c_str(), error->c_str());
+      return kExitUsage;
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace qz

@@ -1,0 +1,31 @@
+// What a gateway says about its instance before it asks the modem anything, and the check
+// of an instance that starts nothing (qzgsmsd --check).
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/settings.h"
+#include "core/settings_check.h"
+
+namespace qz {
+
+// The block of lines a start begins with: the version and the instance folder, the
+// settings file, the port with the device it names and its Mode, and every folder in use
+// as an absolute path.
+std::vector<std::string> startup_summary(const Settings& settings, const std::filesystem::path& instance_folder,
+                                         const std::filesystem::path& settings_path);
+
+struct InstanceCheck {
+  std::vector<std::string> summary;       // as startup_summary
+  std::vector<SettingsFinding> findings;  // problems and notes, in the order found
+  int problems() const;
+};
+
+// Reads the settings of `instance_folder` as a start would, without writing, creating or
+// opening anything (not the port: its device is only looked at), and says what the start
+// would find wrong, the Mode and the port included.
+InstanceCheck check_instance(const std::filesystem::path& instance_folder);
+
+}  // namespace qz

@@ -1,0 +1,26 @@
+// The gateway speaks ISO 8859-1: the modem's character table, the settings file and the
+// job texts are all one byte per character. The window's widgets hold Unicode. Every
+// crossing goes through these two functions.
+#pragma once
+
+#include <QString>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace qz::ui {
+
+// One byte per character; a character beyond ISO 8859-1 becomes '?', as the modem would
+// never receive it anyway. A character outside the basic plane counts once.
+std::string ToGatewayText(const QString& text);
+
+// Cut to fit a settings field of `capacity` bytes: at most capacity - 1 characters, as
+// the settings record and the file's readers hold them.
+std::string CutToCapacity(std::string text, std::size_t capacity);
+std::string ToGatewayText(const QString& text, std::size_t capacity);
+
+// Every byte is one character, so whatever a file holds comes back unchanged when it is
+// written again, even bytes that are not valid in any encoding.
+QString FromGatewayText(std::string_view text);
+
+}  // namespace qz::ui

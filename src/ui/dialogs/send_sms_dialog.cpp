@@ -1,0 +1,166 @@
+#include "ui/dialogs/send_sms_dialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <algorithm>
+
+#include "core/colours.h"
+#include "ui/controls/color_label.h"
+#include "ui/dialogs/dialog_layout.h"
+#include "ui/dialogs/gateway_text.h"
+
+namespace qz::ui {
+namespace {
+
+constexpr QSize kDialogSize(355, 111);
+constexpr QSize kCounterSize(69, 15);
+
+// Characters as the gateway counts them: a surrogate pair is one.
+qsizetype CharacterCount(const QString& text) {
+  qsizetype n = text.size();
+  for (qsizetype i = 1; i < text.size(); ++i)
+    if (text[i].isLowSurrogate() && text[i - 1].isHighSurrogate()) --n;
+  return n;
+}
+
+}  // namespace
+
+CSendSmsDialog::CSendSmsDialog(SettingsFile& settings_file, QWidget* parent)
+    : QDialog(parent), history_(settings_file) {
+  setWindowTitle(QStringLiteral("Send SMS"));
+
+  auto* number_label = new QLabel(QStringLiteral("Phone Number :"), this);
+  phone_number_ = new QComboBox(this);
+  phone_number_->setObjectName(QStringLiteral("phoneNumber"));
+  phone_number_->setEditable(true);
+  // What is typed is what is sent: no inline completion from the history (a prefix of a
+  // stored number would silently become that number) and no entry added on Enter.
+  phone_number_->setCompleter(nullptr);
+  phone_number_->setInsertPolicy(QComboBox::NoInsert);
+  phone_number_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  number_label->setBuddy(phone_number_);
+
+  auto* message_label = new QLabel(QStringLiteral("Message :"), this);
+  message_ = new QPlainTextEdit(this);
+  message_->setObjectName(QStringLiteral("message"));
+  message_->setTabChangesFocus(true);
+  message_label->setBuddy(message_);
+  AlignWithFirstLine(*message_label, *message_);
+
+  counter_ = new CColorLabel(this);
+  counter_->setObjectName(QStringLiteral("counter"));
+  counter_->SetFontName(QStringLiteral("LcdD")).SetFontSize(18);
+  counter_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  counter_->setIndent(QFontMetrics(counter_->font()).horizontalAdvance(QLatin1Char('0')) / 2);
+  // Room for the longest count in whatever face stands in for LcdD.
+  counter_->SetText(QStringLiteral("%1 / %2").arg(kMaxMessageLength).arg(kPlainLimit));
+  counter_->setFixedSize(
+      DialogUnitsToPixels(*this, kCounterSize).expandedTo(counter_->minimumSizeHint()));
+  counter_->SetText(QStringLiteral("0 / %1").arg(kPlainLimit));
+
+  flash_ = new QCheckBox(QStringLiteral("Flash"), this);
+  flash_->setObjectName(QStringLiteral("flash"));
+
+  auto* send = new QPushButton(QStringLiteral("Send"), this);
+  send->setObjectName(QStringLiteral("send"));
+  send->setDefault(true);
+  auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+  cancel->setObjectName(QStringLiteral("cancel"));
+  connect(send, &QPushButton::clicked, this, &QDialog::accept);
+  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+  auto* below_message = new QHBoxLayout;
+  below_message->addWidget(flash_);
+  below_message->addStretch(1);
+  below_message->addWidget(counter_);
+
+  auto* buttons = new QVBoxLayout;
+  buttons->addWidget(send);
+  buttons->addWidget(cancel);
+  buttons->addStretch(1);
+
+  auto* grid = new QGridLayout(this);
+  grid->addWidget(number_label, 0, 0);
+  grid->addWidget(phone_number_, 0, 1);
+  grid->addWidget(message_label, 1, 0, Qt::AlignLeft | Qt::AlignTop);
+  grid->addWidget(message_, 1, 1);
+  grid->addLayout(below_message, 2, 1);
+  grid->addLayout(buttons, 0, 2, 3, 1);
+  grid->setColumnStretch(1, 1);
+  grid->setRowStretch(1, 1);
+  // The buttons stand apart from the fields, as on every dialog of the window.
+  buttons->setContentsMargins(grid->horizontalSpacing(), 0, 0, 0);
+
+  history_.Fill(*phone_number_);
+  phone_number_->setCurrentIndex(-1);
+  phone_number_->clearEditText();
+
+  connect(message_->document(), &QTextDocument::contentsChange, this,
+          &CSendSmsDialog::RefuseBeyondLimit);
+  connect(message_, &QPlainTextEdit::textChanged, this, &CSendSmsDialog::UpdateCounter);
+
+  setTabOrder(phone_number_, message_);
+  setTabOrder(message_, flash_);
+  setTabOrder(flash_, send);
+  setTabOrder(send, cancel);
+  phone_number_->setFocus();
+  ResizeInDialogUnits(*this, kDialogSize);
+}
+
+std::string CSendSmsDialog::PhoneNumber() const {
+  return ToGatewayText(phone_number_->currentText());
+}
+
+std::string CSendSmsDialog::Message() const { return ToGatewayText(message_->toPlainText()); }
+
+int CSendSmsDialog::Flash() const { return flash_->isChecked() ? 1 : 0; }
+
+void CSendSmsDialog::accept() {
+  // Nothing here can be refused: the edit already keeps the text within its limit.
+  QDialog::accept();
+  history_.RememberFrom(*phone_number_);
+}
+
+void CSendSmsDialog::RefuseBeyondLimit(int position, int /*removed*/, int added) {
+  // Like a full edit control: of what was just typed or pasted, the part beyond the limit
+  // is refused; the text around it stays. Document positions are indexes into the plain
+  // text (a paragraph break is one position, as its '\n' is).
+  const QString text = message_->toPlainText();
+  qsizetype excess = CharacterCount(text) - kMaxMessageLength;
+  if (excess <= 0) return;
+  const qsizetype end = std::min<qsizetype>(position + added, text.size());
+  qsizetype start = end;
+  while (excess > 0 && start > 0) {
+    --start;
+    if (start > 0 && text[start].isLowSurrogate() && text[start - 1].isHighSurrogate()) --start;
+    --excess;
+  }
+  QTextCursor cut(message_->document());
+  cut.setPosition(static_cast<int>(start));
+  cut.setPosition(static_cast<int>(end), QTextCursor::KeepAnchor);
+  cut.removeSelectedText();
+}
+
+void CSendSmsDialog::UpdateCounter() {
+  const std::string bytes = Message();
+  const bool eight_bit = std::any_of(bytes.begin(), bytes.end(),
+                                     [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+  const int limit = eight_bit ? kEightBitLimit : kPlainLimit;
+  const int length = static_cast<int>(bytes.size());
+  counter_->SetText(QStringLiteral("%1 / %2").arg(length).arg(limit));
+  // It only informs: a longer text is still sent, in parts.
+  if (length > limit)
+    counter_->SetTextColour(kRed);
+  else
+    counter_->SetSystemTextColour();
+}
+
+}  // namespace qz::ui

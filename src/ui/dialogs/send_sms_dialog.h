@@ -1,0 +1,56 @@
+// Send SMS: one text to one number, typed by the operator. The dialog only collects what
+// to send; after it closes with Send, the window hands the values to send_sms.
+#pragma once
+
+#include <QDialog>
+#include <string>
+
+#include "ui/dialogs/phone_number_history.h"
+
+class QCheckBox;
+class QComboBox;
+class QPlainTextEdit;
+
+namespace qz {
+class SettingsFile;
+}
+
+namespace qz::ui {
+
+class CColorLabel;
+
+class CSendSmsDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  // The message edit takes no more than this many characters.
+  static constexpr int kMaxMessageLength = 2000;
+  // One SMS holds this many bytes of 7-bit text, or this many when a byte needs 8 bits.
+  static constexpr int kPlainLimit = 160;
+  static constexpr int kEightBitLimit = 140;
+
+  // The phone-number history is read from, and after Send written to, `settings_file`.
+  explicit CSendSmsDialog(SettingsFile& settings_file, QWidget* parent = nullptr);
+
+  // The values as they stand (after Send: as sent). The number is passed on as entered,
+  // unchecked; both texts are the gateway's 8-bit text.
+  std::string PhoneNumber() const;
+  std::string Message() const;
+  int Flash() const;
+
+ public slots:
+  // Send: closes the dialog as confirmed, then records the number in the history.
+  void accept() override;
+
+ private:
+  void RefuseBeyondLimit(int position, int removed, int added);
+  void UpdateCounter();
+
+  PhoneNumberHistory history_;
+  QComboBox* phone_number_ = nullptr;
+  QPlainTextEdit* message_ = nullptr;
+  CColorLabel* counter_ = nullptr;
+  QCheckBox* flash_ = nullptr;
+};
+
+}  // namespace qz::ui

@@ -1,0 +1,28 @@
+// Runs one of the built programs as a process of its own and collects what it printed and
+// how it ended, for the tests of the command line and of what the programs say.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace qz::test {
+
+struct ProgramRun {
+  int exit_code = -1;  // 128 + the signal for a process ended by one; -1 when not started
+  std::string out;     // standard output
+  std::string err;     // standard error
+};
+
+struct ProgramSetup {
+  std::filesystem::path folder;  // its current folder; the test's own when empty
+  // Run as the user nobody (through setpriv), when the tests run as root: permissions are
+  // then what they are for the gateway's own user.
+  bool unprivileged = false;
+  std::chrono::milliseconds timeout = std::chrono::seconds(60);  // then SIGKILL
+};
+
+ProgramRun run_program(const std::vector<std::string>& argv, const ProgramSetup& setup = {});
+
+}  // namespace qz::test

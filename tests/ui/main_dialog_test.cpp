@@ -1,0 +1,186 @@
+// The operator window: what worker threads report reaches the controls on the window's
+// thread, and the real window runs the alarm path against the simulated modem.
+#include "ui/main_dialog.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QScrollBar>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <thread>
+
+#include "core/colours.h"
+#include "core/profile_file.h"
+#include "gateway/gateway.h"
+#include "modemsim/modem_simulator.h"
+#include "support/temp_folder.h"
+#include "support/test_clock.h"
+#include "ui/controls/bitmap_gauge.h"
+#include "ui/controls/color_list_box.h"
+
+namespace qz::ui {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Runs the window's event loop until `done` holds (real time).
+bool process_until(const std::function<bool()>& done, std::chrono::milliseconds timeout = 20s) {
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    QApplication::processEvents(QEventLoop::AllEvents, 10);
+    std::this_thread::sleep_for(2ms);
+  }
+  return true;
+}
+
+void settle() { process_until([] { return false; }, 100ms); }
+
+bool answer_no(QWidget*, const QString&, const QString&) { return false; }
+
+class MainDialogTest : public ::testing::Test {
+ protected:
+  MainDialogTest() : gateway(folder.path()) { std::filesystem::create_directory(folder / "log"); }
+  // A window that never starts the gateway: the test plays the worker threads.
+  CMainDialog& window() {
+    if (!window_) {
+      window_ = std::make_unique<CMainDialog>(gateway, nullptr, answer_no, CMainDialog::Start::kNever);
+      gateway.log.register_window(window_.get());
+    }
+    return *window_;
+  }
+  QString line(int row) { return window().LogList()->item(row)->text(); }
+
+  test::TempFolder folder;
+  Gateway gateway;
+  std::unique_ptr<CMainDialog> window_;
+};
+
+TEST_F(MainDialogTest, AFloodOfLinesShowsEveryWaitingLineOnceAndDropsTheRest) {
+  CMainDialog& w = window();
+  // Posted faster than the window drains them: 32 wait, the rest are dropped by the poster.
+  for (int i = 0; i < 40; ++i) gateway.log.PostWindowLine(nullptr, "line " + std::to_string(i), i % 2 ? kRed : kGreen);
+  settle();
+  ASSERT_EQ(w.LogList()->count(), 32);
+  for (int i = 0; i < 32; ++i) {
+    EXPECT_TRUE(line(i).endsWith(QString("line %1").arg(i))) << line(i).toStdString();
+    EXPECT_EQ(w.LogList()->LineColour(i), i % 2 ? kRed : kGreen);
+  }
+  // The list keeps 1000 lines before an append, 1001 after it.
+  for (int i = 0; i < 1000; ++i) w.LogList()->AddLine("old", kBlack);
+  gateway.log.PostWindowLine(nullptr, "newest", kBlue);
+  settle();
+  EXPECT_EQ(w.LogList()->count(), 1001);
+  EXPECT_TRUE(line(1000).endsWith("newest"));
+  EXPECT_EQ(w.LogList()->verticalScrollBar()->value(), w.LogList()->verticalScrollBar()->maximum())
+      << "the newest line is in view";
+}
+
+TEST_F(MainDialogTest, JobCellsChangeOnTheWindowThreadWhateverThreadPostsThem) {
+  CMainDialog& w = window();
+  std::thread worker([this] {
+    gateway.jobs.show_job_cell(0, 2, "sending alarm 17 to Ann");
+    gateway.jobs.show_job_cell(29, 2, "sending 'the longest label that wraps far beyond its cell' to Bob");
+    gateway.jobs.show_job_cell(40, 2, "no such cell");
+  });
+  worker.join();
+  EXPECT_EQ(w.CellImageIndex(0), 0) << "nothing changes before the window's own thread runs";
+  settle();
+  EXPECT_EQ(w.CellImageIndex(0), 2);
+  EXPECT_EQ(w.CellLabel(0)->text().replace('\n', ' '), "sending alarm 17 to Ann") << "two lines hold it";
+  EXPECT_EQ(w.CellImageIndex(29), 2);
+  // Too long for two lines: the second ends in an ellipsis, and the whole text is the tool tip.
+  EXPECT_EQ(w.CellLabel(29)->text().count('\n'), 1);
+  EXPECT_TRUE(w.CellLabel(29)->text().endsWith(QChar(0x2026)));
+  EXPECT_TRUE(w.CellLabel(29)->toolTip().endsWith("to Bob"));
+  gateway.jobs.free_alarm(0);  // an empty slot: nothing happens
+  gateway.jobs.show_job_cell(0, 0, "");
+  settle();
+  EXPECT_EQ(w.CellImageIndex(0), 0);
+  EXPECT_TRUE(w.CellLabel(0)->text().isEmpty());
+}
+
+TEST_F(MainDialogTest, SignalBelowTwelveWarnsOnTheStatusLine) {
+  CMainDialog& w = window();
+  EXPECT_EQ(w.Gauge()->Position(), 29) << "before the first signal";
+  EXPECT_TRUE(w.StatusLine()->text().isEmpty());
+  gateway.link.SignalLevel = 11;
+  w.notify(kNotifySignal);
+  settle();
+  EXPECT_EQ(w.Gauge()->Position(), 11);
+  EXPECT_EQ(w.StatusLine()->text(),
+            "WARNING : Low signal quality, SMS submissions are impaired or even not operational.");
+  gateway.link.SignalLevel = 12;
+  w.notify(kNotifySignal);
+  settle();
+  EXPECT_EQ(w.Gauge()->Position(), 12);
+  EXPECT_TRUE(w.StatusLine()->text().isEmpty());
+}
+
+TEST_F(MainDialogTest, TheAlarmApplicationIsAskedUntilTheOperatorSaysYes) {
+  int asked = 0;
+  auto ask = [&asked](bool answer) {
+    return [&asked, answer](QWidget*, const QString& title, const QString&) {
+      ++asked;
+      EXPECT_EQ(title, "Please confirm..");
+      return answer;
+    };
+  };
+  ProfileFile flags(folder.path(), "qzalarm.ini");
+  CMainDialog(gateway, nullptr, ask(false), CMainDialog::Start::kNever);
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(flags.read_text("qzasms", "SendWithQzgsms", "<none>", 8), "<none>") << "No writes nothing";
+  CMainDialog(gateway, nullptr, ask(true), CMainDialog::Start::kNever);
+  EXPECT_EQ(asked, 2);
+  EXPECT_EQ(flags.read_int("qzasms", "SendWithQzgsms", 0), 1);
+  CMainDialog(gateway, nullptr, ask(true), CMainDialog::Start::kNever);
+  EXPECT_EQ(asked, 2) << "the flag is set: no question";
+}
+
+// The whole program's window on the simulated modem: a job file dropped into the watch
+// folder shows in its cell while it is sent, then the cell goes idle and the log is green.
+TEST(MainDialogAlarmPath, DroppedJobShowsInItsCellWhileSentThenTheCellGoesIdle) {
+  test::TempFolder folder;
+  test::FastClock fast_clock(50.0);
+  sim::ModemSimulator modem;
+  modem.configure([](sim::ModemConfig& c) { c.sms.submit_delay = 400ms; });
+  std::filesystem::create_directory(folder / "log");
+  test::write_file(folder / "qzalarm.ini", "[qzasms]\nSendWithQzgsms=1\n");
+  test::write_file(folder / "QZGSMS.INI", "[Config]\nPort=" + modem.slave_path() +
+                                              "\nWatchPath=jobs\nDonePath=done\nErrorPath=error\n"
+                                              "WatchLogPath=tables\nIncomingEnable=0\n");
+  Gateway gateway(folder.path());
+  auto window = std::make_unique<CMainDialog>(gateway);
+  window->show();
+  ASSERT_TRUE(process_until([&] {
+    for (int i = 0; i < window->LogList()->count(); ++i) {
+      if (window->LogList()->item(i)->text().endsWith("SignalThread started")) return true;
+    }
+    return false;
+  }));
+
+  test::write_file(folder / "jobs/a.part", "[Alarm]\r\nPhoneNumber=0791234567\r\nName=Ann\r\nMessage=Boiler\r\n");
+  std::filesystem::rename(folder / "jobs/a.part", folder / "jobs/a.sms");
+  ASSERT_TRUE(process_until([&] { return window->CellImageIndex(0) == 2; }));
+  EXPECT_EQ(window->CellLabel(0)->toolTip(), "sending 'Boiler' to Ann");
+  ASSERT_TRUE(process_until([&] { return window->CellImageIndex(0) == 0; }));
+  EXPECT_TRUE(window->CellLabel(0)->text().isEmpty());
+  bool green = false;
+  for (int i = 0; i < window->LogList()->count(); ++i) {
+    green = green || (window->LogList()->item(i)->text().endsWith("Message sent to 0791234567") &&
+                      window->LogList()->LineColour(i) == kGreen);
+  }
+  EXPECT_TRUE(green);
+
+  // Exit stops the gateway in order before the window closes.
+  bool stopped = false;
+  QObject::connect(window.get(), &CMainDialog::Stopped, [&stopped] { stopped = true; });
+  window->close();
+  ASSERT_TRUE(process_until([&] { return stopped; }));
+  EXPECT_FALSE(window->isVisible());
+}
+
+}  // namespace
+}  // namespace qz::ui
