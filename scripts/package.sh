@@ -30,7 +30,7 @@ fail() {
 
 if [ "$build_only" = 0 ]; then
   [ "$(id -u)" -eq 0 ] || fail "run as root: the check installs and removes the package"
-  if dpkg-query -W -f='${Status}' qzgsms 2>/dev/null | grep -q "installed"; then
+  if dpkg-query -W -f='${Status}' qzgsms 2>/dev/null | grep -q "ok installed"; then
     fail "qzgsms is installed on this machine and the check would purge it: remove it first" \
          "(dpkg -P qzgsms), or build the package alone with --build-only"
   fi

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "gateway/gateway.h"
+#include "gateway/orderly_stop.h"
 #include "gateway/processor_rule.h"
 #include "gateway/program_options.h"
 #include "ui/main_dialog.h"
@@ -54,15 +55,8 @@ int main(int argc, char** argv) {
   toolkit.push_back(nullptr);
 
   // SIGTERM and SIGINT close the window, which stops the gateway in an orderly way. They
-  // are blocked before any thread starts, so only the descriptor below sees them.
-  sigset_t stop_signals;
-  sigemptyset(&stop_signals);
-  sigaddset(&stop_signals, SIGINT);
-  sigaddset(&stop_signals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
-  int signal_fd = signalfd(-1, &stop_signals, SFD_CLOEXEC | SFD_NONBLOCK);
-  // A command that ends early must not take the gateway with it.
-  signal(SIGPIPE, SIG_IGN);
+  // are taken before any thread starts, so only the descriptor sees them.
+  const int signal_fd = qz::take_stop_signals(SFD_CLOEXEC | SFD_NONBLOCK);
   QApplication app(toolkit_argc, toolkit.data());
   if (toolkit_argc > 1) {
     // What the toolkit did not take is neither its option nor ours.

@@ -15,18 +15,13 @@
 #include "core/error_box.h"
 #include "gateway/front_end_view.h"
 #include "gateway/gateway.h"
+#include "gateway/orderly_stop.h"
 #include "gateway/processor_rule.h"
 #include "gateway/program_options.h"
 #include "gateway/startup_report.h"
 #include "core/window_sink.h"
 
 namespace {
-
-// The longest a stop waits for the send in progress: an SMS or a voice call with a short
-// hold time fits, and it stays well under the 90 s after which systemd kills a service. An
-// attempt that takes longer (an MMS waiting for its network report, a long hold) is cut
-// short by the exit and may be repeated at the next start.
-constexpr int64_t kStopLimitMs = 60000;
 
 // Worker threads only write a byte into a pipe; the main thread, which plays the part
 // of the window, reads the shared tables.
@@ -111,15 +106,8 @@ int run_settings_check() {
 }
 
 int run_headless_gateway() {
-  sigset_t stop_signals;
-  sigemptyset(&stop_signals);
-  sigaddset(&stop_signals, SIGINT);
-  sigaddset(&stop_signals, SIGTERM);
-  // Blocked before any thread starts, so only the signalfd below sees them.
-  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
-  int signal_fd = signalfd(-1, &stop_signals, SFD_CLOEXEC);
-  // A command that ends early must not take the gateway with it.
-  signal(SIGPIPE, SIG_IGN);
+  // Before any thread starts, so only the descriptor sees them.
+  const int signal_fd = qz::take_stop_signals(SFD_CLOEXEC);
 
   static qz::Gateway gateway(std::filesystem::current_path());
   qz::apply_processor_rule(gateway.log);
@@ -151,12 +139,8 @@ int run_headless_gateway() {
       // A second signal while stopping means: now.
       if (stop_asked) break;
       stop_asked = true;
-      gateway.log.Log("Stopping: no new job is started; the send in progress ends and is reported",
-                      qz::kBlue);
       std::thread([stopped_fd] {
-        if (!gateway.stop_workers(kStopLimitMs)) {
-          gateway.log.Log("Stopping: the send in progress did not end in time", qz::kRed);
-        }
+        qz::stop_in_order(gateway);
         uint64_t one = 1;
         [[maybe_unused]] ssize_t w = write(stopped_fd, &one, sizeof one);
       }).detach();

@@ -14,8 +14,11 @@ std::filesystem::path folder_from_setting(const std::filesystem::path& instance_
     text.erase(0, 2);
   }
   std::filesystem::path folder(text);
-  if (folder.is_absolute()) return folder.lexically_normal();
-  return (instance_folder / folder).lexically_normal();
+  folder = folder.is_absolute() ? folder.lexically_normal() : (instance_folder / folder).lexically_normal();
+  // "jobs\" and "jobs" are one folder; the path keeps no empty last element, so its
+  // parent is the folder above.
+  if (!folder.has_filename() && folder.has_relative_path()) folder = folder.parent_path();
+  return folder;
 }
 
 std::filesystem::path join_folder_and_name(const std::filesystem::path& instance_folder,

@@ -42,16 +42,6 @@ unsigned char fold_name_byte(unsigned char c) {
   return c;
 }
 
-bool same_name(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (fold_name_byte(static_cast<unsigned char>(a[i])) !=
-        fold_name_byte(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
 
 // File names fold ASCII letters only: other bytes of a Linux name carry no known encoding.
 bool same_file_name(std::string_view a, std::string_view b) {
@@ -167,12 +157,12 @@ std::optional<std::string_view> find_value(std::string_view text, std::string_vi
     std::string_view current = line_text(text, line);
     if (auto name = header_name(current)) {
       if (inside) return std::nullopt;
-      inside = same_name(*name, section);
+      inside = same_profile_name(*name, section);
       continue;
     }
     if (!inside) continue;
     auto found = key_line(current);
-    if (found && same_name(found->name, key)) return unquote(current.substr(found->value_begin));
+    if (found && same_profile_name(found->name, key)) return unquote(current.substr(found->value_begin));
   }
   return std::nullopt;
 }
@@ -382,7 +372,7 @@ Splice plan_write(std::string_view text, std::string_view section, std::string_v
     std::string_view current = line_text(text, line);
     if (auto name = header_name(current)) {
       if (inside) break;
-      if (same_name(*name, section)) {
+      if (same_profile_name(*name, section)) {
         inside = true;
         insert_at = line.next;
       }
@@ -391,7 +381,7 @@ Splice plan_write(std::string_view text, std::string_view section, std::string_v
     if (!inside) continue;
     auto found = key_line(current);
     if (!found) continue;
-    if (same_name(found->name, key)) {
+    if (same_profile_name(found->name, key)) {
       // Keep the key's spelling and everything up to the value; only the value changes.
       std::size_t pos = line.begin + found->value_begin;
       // A value with blanks of its own in front takes the place of those after '=' too,
@@ -531,7 +521,7 @@ std::optional<std::vector<std::string>> ProfileText::section_keys(std::string_vi
     std::string_view current = line_text(text_, line);
     if (auto name = header_name(current)) {
       if (keys) break;  // only the first section of the name is ever read
-      if (same_name(*name, section)) keys.emplace();
+      if (same_profile_name(*name, section)) keys.emplace();
       continue;
     }
     if (!keys) continue;
@@ -617,6 +607,17 @@ fs::path resolve_name_in_folder(const fs::path& folder, std::string_view name) {
     if (same_file_name(entry, name) && (best.empty() || entry < best)) best = std::move(entry);
   }
   return best.empty() ? exact : folder / best;
+}
+
+bool same_profile_name(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (fold_name_byte(static_cast<unsigned char>(a[i])) !=
+        fold_name_byte(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace qz

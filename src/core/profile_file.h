@@ -91,6 +91,10 @@ class ProfileFile {
   bool in_folder_ = false;
 };
 
+// True when two section or key names are one name to a profile file: case folds as the
+// platform's Western code page does it (ASCII and the accented capitals of ISO 8859-1).
+bool same_profile_name(std::string_view a, std::string_view b);
+
 // The existing entry of `folder` whose name equals `name` without regard to (ASCII)
 // case, or folder / name when there is none. An entry spelt exactly as `name` comes
 // first; among other spellings, the first in byte order, so the choice is stable.

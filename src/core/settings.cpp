@@ -200,6 +200,9 @@ void read_config(ConfigReader& r, Settings& s, const std::filesystem::path& inst
     if (log != nullptr) log->Log(line, kRed);
   };
   if (s.MaxMsgLength > 2000) {
+    char line[160];
+    std::snprintf(line, sizeof line, "MaxMsgLength %d is more than a message can hold: 2000 used", s.MaxMsgLength);
+    adjusted(line);
     r.store("MaxMsgLength", "2000");
     s.MaxMsgLength = 2000;
   }

@@ -16,12 +16,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Suggestions compare letters without regard to case.
 char fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-
-bool same_name(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                             [](char x, char y) { return fold(x) == fold(y); });
-}
 
 std::string reason(int error) { return std::generic_category().message(error); }
 
@@ -84,18 +80,22 @@ void check_keys(const Settings& settings, const SettingsReadOutcome& read, std::
     for (const std::string& key : *read.keys_found) {
       // A line commented out with its '=' reads as a key that nothing asks for: harmless.
       if (key.empty() || key.front() == ';' || key.front() == '#') continue;
-      auto is_key = [&](std::string_view k) { return same_name(k, key); };
+      auto is_key = [&](std::string_view k) { return same_profile_name(k, key); };
       if (std::any_of(known.begin(), known.end(), is_key)) continue;
       if (std::any_of(said.begin(), said.end(), is_key)) continue;
       said.push_back(key);
       std::string nearest = nearest_name(key, known);
+      const std::string shown_key = quoted_value(key);
       out.push_back({SettingsFinding::kUnknownKey,
-                     nearest.empty() ? "unknown key '" + key + "' in [Config]: ignored"
-                                     : "unknown key '" + key + "' \u2014 did you mean '" + nearest + "'?"});
+                     nearest.empty() ? "unknown key '" + shown_key + "' in [Config]: ignored"
+                                     : "unknown key '" + shown_key + "' \u2014 did you mean '" + nearest + "'?"});
     }
   }
 
-  for (const auto& [name, value] : read.numbers_found) {
+  for (const auto& found : read.numbers_found) {
+    // Plain references: clang 14 cannot capture a structured binding in a lambda.
+    const std::string& name = found.first;
+    const std::string& value = found.second;
     auto known_key = std::find_if(config_keys().begin(), config_keys().end(),
                                   [&](const ConfigKey& k) { return name == k.name; });
     if (known_key == config_keys().end()) continue;
@@ -132,16 +132,20 @@ struct FolderUse {
   bool written;              // the gateway writes into it (else it only reads and updates tables)
 };
 
+// `made` lists the job folders the start will have created before this one (it creates
+// them in the order they are checked), so a folder inside another counts as creatable.
 void check_folder(const FolderUse& use, const fs::path& instance_folder, const SettingsReadOutcome& read,
-                  std::vector<SettingsFinding>& out) {
+                  std::vector<fs::path>& made, std::vector<SettingsFinding>& out) {
   const fs::path folder = folder_from_setting(instance_folder, use.value);
   const std::string head = std::string(use.key) + " " + shown(folder);
   std::error_code ec;
   fs::file_status status = fs::status(folder, ec);
   if (!fs::exists(status)) {
     const fs::path parent = folder.parent_path();
-    if (use.made_at_start && read.read_only && fs::is_directory(parent, ec) &&
-        access_error(parent, W_OK | X_OK) == 0) {
+    const bool parent_made = std::find(made.begin(), made.end(), parent) != made.end();
+    if (use.made_at_start && read.read_only &&
+        (parent_made || (fs::is_directory(parent, ec) && access_error(parent, W_OK | X_OK) == 0))) {
+      made.push_back(folder);
       out.push_back({SettingsFinding::kFolderCreatedAtStart,
                      head + " does not exist yet: the gateway creates it at start", false});
       return;
@@ -164,19 +168,20 @@ void check_folder(const FolderUse& use, const fs::path& instance_folder, const S
 void check_folders(const Settings& s, const fs::path& instance_folder, const SettingsReadOutcome& read,
                    std::vector<SettingsFinding>& out) {
   const bool moved = s.MoveJobToDoneOrErrorPath != 0;
+  std::vector<fs::path> made;
   check_folder({"WatchPath", s.WatchPath, "no job is ever picked up", "job files cannot be taken out of it", true,
                 true},
-               instance_folder, read, out);
+               instance_folder, read, made, out);
   if (moved) {
     const char* done_lost = "sent jobs cannot be filed";
     const char* error_lost = "failed jobs and bad requests cannot be filed";
-    check_folder({"DonePath", s.DonePath, done_lost, done_lost, true, true}, instance_folder, read, out);
-    check_folder({"ErrorPath", s.ErrorPath, error_lost, error_lost, true, true}, instance_folder, read, out);
+    check_folder({"DonePath", s.DonePath, done_lost, done_lost, true, true}, instance_folder, read, made, out);
+    check_folder({"ErrorPath", s.ErrorPath, error_lost, error_lost, true, true}, instance_folder, read, made, out);
   }
   // The report tables are updated in place; the folder itself is written only when the
   // job files are filed there as well.
   const char* report_lost = moved ? "no report table can be updated" : "no report table can be updated and no job filed";
-  check_folder({"WatchLogPath", s.WatchLogPath, report_lost, report_lost, false, !moved}, instance_folder, read, out);
+  check_folder({"WatchLogPath", s.WatchLogPath, report_lost, report_lost, false, !moved}, instance_folder, read, made, out);
 }
 
 }  // namespace
@@ -218,6 +223,10 @@ std::string nearest_name(std::string_view name, std::span<const std::string_view
   std::string_view best;
   std::size_t best_distance = room + 1;
   for (std::string_view candidate : known) {
+    // The distance is at least the difference in length: a key of a megabyte is never
+    // compared at full cost.
+    const std::size_t shorter = std::min(name.size(), candidate.size());
+    if (std::max(name.size(), candidate.size()) - shorter > room) continue;
     std::size_t distance = edit_distance(name, candidate);
     if (distance < best_distance) {
       best = candidate;

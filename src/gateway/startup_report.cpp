@@ -42,11 +42,11 @@ void check_port(const Settings& s, const fs::path& instance_folder, std::vector<
   const std::string head = "Port " + port_text(s, instance_folder);
   struct stat st {};
   if (::stat(device.c_str(), &st) != 0) {
-    out.push_back({SettingsFinding::kPortUnusable, head + ": " + std::generic_category().message(errno)});
+    out.push_back({SettingsFinding::kPortUnusable, head + ": " + open_failure_reason(errno)});
   } else if (!S_ISCHR(st.st_mode)) {
     out.push_back({SettingsFinding::kPortUnusable, head + " is not a serial device"});
   } else if (::access(device.c_str(), R_OK | W_OK) != 0) {
-    out.push_back({SettingsFinding::kPortUnusable, head + ": " + std::generic_category().message(errno)});
+    out.push_back({SettingsFinding::kPortUnusable, head + ": " + open_failure_reason(errno)});
   }
 }
 

@@ -44,17 +44,6 @@ bool is_digits(const std::string& value) {
 
 ModemStart failed(ModemStart::Outcome outcome, std::string text) { return {outcome, std::move(text)}; }
 
-// What the system says about `error`, and what it most likely means for a modem's port.
-std::string open_failure_reason(int error) {
-  std::string text = std::generic_category().message(error);
-  switch (error) {
-    case EBUSY: return text + ": in use by another program or gateway instance";
-    case EACCES: return text + ": the gateway's user may not use it (is it in the group dialout?)";
-    case ENOTTY: return text + ": not a serial device";
-    default: return text;
-  }
-}
-
 // A Mode the parser takes may still be refused by the device (a rate it cannot run at);
 // either way the port keeps the settings it had.
 void report_refused_mode(ModemLink& link, const std::string& device) {
@@ -120,6 +109,17 @@ ModemStart configure_mms(ModemLink& link) {
 }
 
 }  // namespace
+
+// What the system says about `error`, and what it most likely means for a modem's port.
+std::string open_failure_reason(int error) {
+  std::string text = std::generic_category().message(error);
+  switch (error) {
+    case EBUSY: return text + ": in use by another program or gateway instance";
+    case EACCES: return text + ": the gateway's user may not use it (is it in the group dialout?)";
+    case ENOTTY: return text + ": not a serial device";
+    default: return text;
+  }
+}
 
 std::string unreadable_mode_text(std::string_view mode) {
   return "Mode '" + std::string(mode) + "' cannot be read: the port keeps its line settings";

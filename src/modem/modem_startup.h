@@ -30,4 +30,8 @@ ModemStart start_modem(ModemLink& link);
 // The red line about a Mode the parser refuses, as the start and qzgsmsd --check say it.
 std::string unreadable_mode_text(std::string_view mode);
 
+// What the system says about `error` (an errno) when a port cannot be opened, and what it
+// most likely means for a modem's port: "Device or resource busy: in use by another …".
+std::string open_failure_reason(int error);
+
 }  // namespace qz

@@ -28,6 +28,13 @@ int timed_out(ModemLink& link, int step) {
 
 }  // namespace
 
+std::size_t sms_part_length(std::string_view text) {
+  for (unsigned char c : text) {
+    if (c >= 0x80) return 140;
+  }
+  return 160;
+}
+
 int send_sms(ModemLink& link, std::string_view number, std::string_view text, int flash) {
   ModemChannel& m = link.modem;
   std::lock_guard modem_lock(m.ModemLock);
@@ -47,13 +54,7 @@ int send_sms(ModemLink& link, std::string_view number, std::string_view text, in
   std::size_t limit = link.settings.MaxMsgLength > 0 ? static_cast<std::size_t>(link.settings.MaxMsgLength) : 0;
   if (body.size() > limit) body.resize(limit);
 
-  std::size_t part_length = 160;
-  for (unsigned char c : body) {
-    if (c >= 0x80) {
-      part_length = 140;
-      break;
-    }
-  }
+  const std::size_t part_length = sms_part_length(body);
 
   for (std::size_t offset = 0; offset < body.size(); offset += part_length) {
     m.SendCommand("at+cmgs", "=\"" + dial + "\"\r");

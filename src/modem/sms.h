@@ -1,11 +1,16 @@
 // SMS submission in text mode and the SMS service centre.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 namespace qz {
 
 class ModemLink;
+
+// The length of one SMS part for `text`: 160 characters, or 140 when any byte is 0x80 or
+// above (the modem then takes the text as 8-bit data).
+std::size_t sms_part_length(std::string_view text);
 
 // Sends `text` (ISO 8859-1) to `number` as one or more SMS; `flash` > 0 asks for a flash
 // SMS. 0 when every part was accepted (an empty text counts), -1 at the first failure.

@@ -13,6 +13,7 @@
 #include "core/colours.h"
 #include "core/profile_file.h"
 #include "gateway/gateway.h"
+#include "gateway/orderly_stop.h"
 #include "ui/about_dialog.h"
 #include "ui/controls/bitmap_gauge.h"
 #include "ui/controls/color_list_box.h"
@@ -41,14 +42,11 @@ constexpr int kButtonRow = 351;
 constexpr QSize kButtonSize{65, 14};
 
 constexpr int kStartupTickMs = 500;
-// A stop waits this long for the send in progress, as the headless gateway does.
-constexpr int64_t kStopLimitMs = 60000;
 // Below this level SMS submissions become unreliable.
 constexpr int kLowSignal = 12;
 
 const char* const kLowSignalText =
     "WARNING : Low signal quality, SMS submissions are impaired or even not operational.";
-const char* const kStoppingText = "Stopping: no new job is started; the send in progress ends and is reported";
 
 // The text in at most two lines of `width` pixels, broken between words where it can be;
 // what does not fit ends in "…".
@@ -88,13 +86,13 @@ CMainDialog::CMainDialog(Gateway& gateway, QWidget* parent, AskYesNo ask, Start 
 
 CMainDialog::~CMainDialog() {
   // Tests end here; the program ends without destroying its window. Nothing may call
-  // notify once the window is gone.
+  // notify once the window is gone, so the window leaves the log before anything waits.
+  gateway_.log.register_window(nullptr);
   if (startup_thread_.joinable()) startup_thread_.join();
   if (operator_thread_.joinable()) operator_thread_.join();
   gateway_.stop_workers(kStopLimitMs);
   if (stop_thread_.joinable()) stop_thread_.join();
   gateway_.link.modem.stop_input_thread();
-  gateway_.log.register_window(nullptr);
 }
 
 void CMainDialog::BuildControls() {
@@ -134,6 +132,10 @@ void CMainDialog::BuildControls() {
     buttons_[static_cast<std::size_t>(i)] = button;
   }
   buttons_[0]->setDefault(true);
+  // Nothing may talk to the modem before the gateway has brought it up: a send would mix
+  // its commands into the start-up dialogue. The settings stay open, to mend a start that
+  // fails.
+  EnableSendButtons(false);
   connect(buttons_[0], &QPushButton::clicked, this, &CMainDialog::OpenAbout);
   connect(buttons_[1], &QPushButton::clicked, this, [this] { MainDialogCommands(*this).OpenSettings(); });
   connect(buttons_[2], &QPushButton::clicked, this, [this] { MainDialogCommands(*this).SendSms(); });
@@ -157,7 +159,16 @@ void CMainDialog::FirstTick() {
   first_tick_ = false;
   startup_timer_.stop();
   if (stopping_) return;
-  startup_thread_ = std::thread([this] { init_gsms(gateway_, this); });
+  startup_thread_ = std::thread([this] {
+    if (!init_gsms(gateway_, this)) return;
+    QMetaObject::invokeMethod(this, [this] {
+      if (!stopping_ && !operator_busy_) EnableSendButtons(true);
+    }, Qt::QueuedConnection);
+  });
+}
+
+void CMainDialog::EnableSendButtons(bool enable) {
+  for (std::size_t i = kFirstSendButton; i <= kLastSendButton; ++i) buttons_[i]->setEnabled(enable);
 }
 
 void CMainDialog::notify(int number) {
@@ -227,15 +238,9 @@ void CMainDialog::BeginStop() {
   startup_timer_.stop();
   for (QPushButton* button : buttons_) button->setEnabled(false);
   status_line_->setText(QString::fromLatin1(kStoppingText));
-  gateway_.log.Log(kStoppingText, kBlue);
   stop_thread_ = std::thread([this] {
-    bool ended = gateway_.stop_workers(kStopLimitMs);
     // A send the operator started ends too, within the same limit.
-    int64_t waited = 0;
-    for (; operator_busy_ && waited < kStopLimitMs; waited += 50) clock().sleep_ms(50);
-    if (!ended || operator_busy_) {
-      gateway_.log.Log("Stopping: the send in progress did not end in time", kRed);
-    }
+    stop_in_order(gateway_, [this] { return operator_busy_.load(); });
     QMetaObject::invokeMethod(this, [this] {
       stopped_ = true;
       emit Stopped();

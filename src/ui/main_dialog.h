@@ -60,6 +60,8 @@ class CMainDialog : public QDialog, public WindowSink {
   QLabel* CellLabel(int cell) const { return cell_labels_.at(static_cast<std::size_t>(cell)); }
   int CellImageIndex(int cell) const { return cell_image_index_.at(static_cast<std::size_t>(cell)); }
   QLabel* StatusLine() const { return status_line_; }
+  // 0 About, 1 Settings, 2 Send SMS, 3 Send MMS, 4 Change SMSC, 5 Exit.
+  QPushButton* Button(int index) const { return buttons_.at(static_cast<std::size_t>(index)); }
   bool GatewayStarted() const { return startup_thread_.joinable(); }
 
  signals:
@@ -82,6 +84,10 @@ class CMainDialog : public QDialog, public WindowSink {
   void ShowCell(int cell);
   void ShowSignal();
   void BeginStop();
+  // Send SMS, Send MMS and Change SMSC: they talk to the modem.
+  void EnableSendButtons(bool enable);
+  static constexpr std::size_t kFirstSendButton = 2;
+  static constexpr std::size_t kLastSendButton = 4;
 
   Gateway& gateway_;
   FrontEndView view_;

@@ -30,17 +30,16 @@ void post_send_result(GatewayLog& log, int result, const std::string& number) {
 
 void MainDialogCommands::RunOffTheWindowThread(std::function<void()> work) {
   CMainDialog& w = window_;
-  if (w.operator_busy_.exchange(true)) return;
-  for (int i = 1; i <= 4; ++i) w.buttons_[static_cast<std::size_t>(i)]->setEnabled(false);
+  // A stop may have begun while the operator's dialog was open: nothing new starts then.
+  if (w.stopping_ || w.operator_busy_.exchange(true)) return;
+  w.EnableSendButtons(false);
   QApplication::setOverrideCursor(Qt::WaitCursor);
   if (w.operator_thread_.joinable()) w.operator_thread_.join();
   w.operator_thread_ = std::thread([&w, work = std::move(work)] {
     work();
     QMetaObject::invokeMethod(&w, [&w] {
       QApplication::restoreOverrideCursor();
-      if (!w.stopping_) {
-        for (int i = 1; i <= 4; ++i) w.buttons_[static_cast<std::size_t>(i)]->setEnabled(true);
-      }
+      if (!w.stopping_) w.EnableSendButtons(true);
       w.operator_busy_ = false;
     }, Qt::QueuedConnection);
   });
@@ -70,7 +69,7 @@ void MainDialogCommands::SendMms() {
 
 void MainDialogCommands::ChangeSmsc() {
   Gateway& g = window_.gateway_;
-  CSmscDialog dialog(g.link.service_centre_number(), g.link.service_centre_type(), &window_);
+  CSmscDialog dialog(window_.view_.service_centre_number(), window_.view_.service_centre_type(), &window_);
   if (dialog.exec() != QDialog::Accepted) return;
   std::string number = dialog.Number().substr(0, kServiceCentreCapacity - 1);
   int32_t plan = dialog.NumberingPlan();
@@ -82,10 +81,12 @@ void MainDialogCommands::ChangeSmsc() {
 
 void MainDialogCommands::OpenSettings() {
   Gateway& g = window_.gateway_;
-  // The sheet edits a copy: the worker threads read the running record without a lock,
-  // and a text field rewritten under them could be read half-changed. The file gets the
-  // new values now; the gateway takes them at the restart the sheet asks for.
-  Settings edited = g.settings;
+  // The sheet edits what the file holds, not the running record: the worker threads read
+  // that without a lock (a text rewritten under them could be read half-changed), and
+  // before the start has read the file it holds no settings at all. The gateway takes the
+  // new values at the restart the sheet asks for.
+  Settings edited;
+  LoadSettings(g.settings_file, edited);
   CSettingsSheet sheet(edited, g.settings_file, g.log, &window_);
   sheet.exec();
 }

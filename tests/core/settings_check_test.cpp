@@ -93,6 +93,20 @@ TEST_F(SettingsCheckTest, FoldersInUseThatAreMissingAreProblemsAndThoseTheStartM
   EXPECT_TRUE(std::filesystem::is_directory(folder / "jobs"));
 }
 
+TEST_F(SettingsCheckTest, JobFoldersInsideEachOtherAreMadeInTurnAndATrailingSeparatorChangesNothing) {
+  std::filesystem::create_directory(folder / "tables");
+  write_file(folder / "QZGSMS.INI",
+             "[Config]\nWatchPath=jobs\\\nDonePath=jobs\\done\nErrorPath=jobs\\error/\nWatchLogPath=tables\\\n");
+  check(false);
+  EXPECT_EQ(said(Kind::kFolderMissing), std::vector<std::string>{});
+  EXPECT_EQ(said(Kind::kFolderCreatedAtStart).size(), 3u);
+  // And the start does make them all.
+  check();
+  EXPECT_EQ(said(Kind::kFolderMissing), std::vector<std::string>{});
+  EXPECT_EQ(said(Kind::kFolderCreatedAtStart), std::vector<std::string>{});
+  EXPECT_TRUE(std::filesystem::is_directory(folder / "jobs" / "error"));
+}
+
 TEST_F(SettingsCheckTest, SettingsThatCannotBeReadOrWrittenAreSaidAndTheDefaultsStillHold) {
   check(false);
   EXPECT_EQ(said(Kind::kNoSettingsFile),

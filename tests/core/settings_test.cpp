@@ -162,7 +162,8 @@ TEST_F(SettingsTest, LoadGivesWhatTheStartWouldAndWritesAndCreatesNothing) {
   const std::string before = read_file(folder / "QZGSMS.INI");
   Settings loaded;
   SettingsReadOutcome outcome = LoadSettings(file, loaded);
-  EXPECT_EQ(outcome.adjusted, (std::vector<std::string>{"FloodProtection 9000 ms is too long: 5000 ms used instead"}));
+  EXPECT_EQ(outcome.adjusted, (std::vector<std::string>{"MaxMsgLength 5000 is more than a message can hold: 2000 used",
+                                                        "FloodProtection 9000 ms is too long: 5000 ms used instead"}));
   EXPECT_EQ(read_file(folder / "QZGSMS.INI"), before);
   EXPECT_FALSE(std::filesystem::exists(folder / "done"));
 

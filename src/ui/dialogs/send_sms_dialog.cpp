@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include "core/colours.h"
+#include "modem/sms.h"
 #include "ui/controls/color_label.h"
 #include "ui/dialogs/dialog_layout.h"
 #include "ui/dialogs/gateway_text.h"
@@ -61,10 +62,10 @@ CSendSmsDialog::CSendSmsDialog(SettingsFile& settings_file, QWidget* parent)
   counter_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   counter_->setIndent(QFontMetrics(counter_->font()).horizontalAdvance(QLatin1Char('0')) / 2);
   // Room for the longest count in whatever face stands in for LcdD.
-  counter_->SetText(QStringLiteral("%1 / %2").arg(kMaxMessageLength).arg(kPlainLimit));
+  counter_->SetText(QStringLiteral("%1 / %2").arg(kMaxMessageLength).arg(sms_part_length("")));
   counter_->setFixedSize(
       DialogUnitsToPixels(*this, kCounterSize).expandedTo(counter_->minimumSizeHint()));
-  counter_->SetText(QStringLiteral("0 / %1").arg(kPlainLimit));
+  counter_->SetText(QStringLiteral("0 / %1").arg(sms_part_length("")));
 
   flash_ = new QCheckBox(QStringLiteral("Flash"), this);
   flash_->setObjectName(QStringLiteral("flash"));
@@ -150,10 +151,9 @@ void CSendSmsDialog::RefuseBeyondLimit(int position, int /*removed*/, int added)
 }
 
 void CSendSmsDialog::UpdateCounter() {
+  // The part length the send will use, so the counter says what the modem will get.
   const std::string bytes = Message();
-  const bool eight_bit = std::any_of(bytes.begin(), bytes.end(),
-                                     [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-  const int limit = eight_bit ? kEightBitLimit : kPlainLimit;
+  const int limit = static_cast<int>(sms_part_length(bytes));
   const int length = static_cast<int>(bytes.size());
   counter_->SetText(QStringLiteral("%1 / %2").arg(length).arg(limit));
   // It only informs: a longer text is still sent, in parts.

@@ -25,10 +25,6 @@ class CSendSmsDialog : public QDialog {
  public:
   // The message edit takes no more than this many characters.
   static constexpr int kMaxMessageLength = 2000;
-  // One SMS holds this many bytes of 7-bit text, or this many when a byte needs 8 bits.
-  static constexpr int kPlainLimit = 160;
-  static constexpr int kEightBitLimit = 140;
-
   // The phone-number history is read from, and after Send written to, `settings_file`.
   explicit CSendSmsDialog(SettingsFile& settings_file, QWidget* parent = nullptr);
 

@@ -1,0 +1,34 @@
+#include "gateway/orderly_stop.h"
+
+#include <signal.h>
+#include <sys/signalfd.h>
+
+#include "core/clock.h"
+#include "core/colours.h"
+#include "gateway/gateway.h"
+
+namespace qz {
+
+int take_stop_signals(int flags) {
+  sigset_t stop_signals;
+  sigemptyset(&stop_signals);
+  sigaddset(&stop_signals, SIGINT);
+  sigaddset(&stop_signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+  return signalfd(-1, &stop_signals, flags);
+}
+
+bool stop_in_order(Gateway& gateway, const std::function<bool()>& still_busy) {
+  gateway.log.Log(kStoppingText, kBlue);
+  const int64_t deadline = clock().steady_ms() + kStopLimitMs;
+  bool ended = gateway.stop_workers(kStopLimitMs);
+  if (still_busy) {
+    while (still_busy() && clock().steady_ms() < deadline) clock().sleep_ms(50);
+    ended = ended && !still_busy();
+  }
+  if (!ended) gateway.log.Log("Stopping: the send in progress did not end in time", kRed);
+  return ended;
+}
+
+}  // namespace qz

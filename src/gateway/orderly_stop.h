@@ -1,0 +1,32 @@
+// How a gateway program stops: on SIGINT or SIGTERM (or the window's Exit) no new job
+// starts, the send in progress ends and what is done is reported, so nothing is sent twice
+// after a restart. qzgsmsd and the window program stop the same way.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+namespace qz {
+
+class Gateway;
+
+// The longest a stop waits for the send in progress: an SMS or a voice call with a short
+// hold time fits, and it stays well under the 90 s after which systemd kills a service. An
+// attempt that takes longer (an MMS waiting for its network report, a long hold) is cut
+// short by the exit and may be repeated at the next start.
+inline constexpr int64_t kStopLimitMs = 60000;
+
+inline constexpr const char* kStoppingText =
+    "Stopping: no new job is started; the send in progress ends and is reported";
+
+// Blocks SIGINT and SIGTERM for the calling thread and every thread started after it, and
+// returns a signalfd (with `flags`) that reports them instead. Also ignores SIGPIPE: a
+// command that ends early must not take the gateway with it. Call before any thread starts.
+int take_stop_signals(int flags);
+
+// Logs the stop, stops the gateway's workers within kStopLimitMs and says in red when the
+// send in progress did not end in time. `still_busy`, when given, is a send started by the
+// operator, waited for within the same limit. True when everything ended in time.
+bool stop_in_order(Gateway& gateway, const std::function<bool()>& still_busy = {});
+
+}  // namespace qz
