@@ -74,6 +74,7 @@ int main(int argc, char** argv) {
   fs::path folder = mkdtemp(pattern);
   fs::create_directories(folder / "log");
   fs::create_directories(folder / "jobs");
+  fs::create_directories(folder / "tables");
 
   // A modem with a middling signal that takes its time over each SMS, so jobs are in
   // progress when the picture is taken.
