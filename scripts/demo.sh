@@ -108,7 +108,8 @@ fi
 wait $gateway_pid || true
 gateway_pid=
 
-echo; echo "=== the gateway's window log ==="; cat gateway.out
+# The window program showed its log in the window; the daily log below has it too.
+if [ $window = 0 ]; then echo; echo "=== the gateway's window log ==="; cat gateway.out; fi
 echo; echo "=== what the modem received ==="; cat modem-record.txt
 echo; echo "=== report table tables/plant.dbf ==="; "$bin/qzgsms-dbftool" dump tables/plant.dbf
 echo; echo "=== done/ ==="
