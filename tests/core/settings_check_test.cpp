@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "core/gateway_log.h"
+
 #include "support/temp_folder.h"
 
 namespace qz {
@@ -105,6 +107,20 @@ TEST_F(SettingsCheckTest, JobFoldersInsideEachOtherAreMadeInTurnAndATrailingSepa
   EXPECT_EQ(said(Kind::kFolderMissing), std::vector<std::string>{});
   EXPECT_EQ(said(Kind::kFolderCreatedAtStart), std::vector<std::string>{});
   EXPECT_TRUE(std::filesystem::is_directory(folder / "jobs" / "error"));
+}
+
+// The reader, the writers and the check each name the keys; a key one of them spells
+// differently would be warned of at every start.
+TEST_F(SettingsCheckTest, EveryKeyTheGatewayWritesIsOneTheCheckKnows) {
+  write_file(folder / "QZGSMS.INI", "[Config]\nWatchLogPath=.\n");
+  check();  // the start writes the defaults of the missing keys
+  s.Port = "/dev/ttyUSB0";
+  s.PIN = "1234";
+  s.Number = "+41790000000";
+  GatewayLog log(folder.path());
+  ASSERT_EQ(SaveSettings(file, s, log), 0);  // the settings sheet writes what it edits
+  check(false);
+  EXPECT_EQ(said(Kind::kUnknownKey), std::vector<std::string>{});
 }
 
 TEST_F(SettingsCheckTest, SettingsThatCannotBeReadOrWrittenAreSaidAndTheDefaultsStillHold) {
