@@ -200,25 +200,19 @@ void read_config(ConfigReader& r, Settings& s, const std::filesystem::path& inst
     if (log != nullptr) log->Log(line, kRed);
   };
   if (s.MaxMsgLength > 2000) {
-    char line[160];
-    std::snprintf(line, sizeof line, "MaxMsgLength %d is more than a message can hold: 2000 used", s.MaxMsgLength);
-    adjusted(line);
+    adjusted("MaxMsgLength " + std::to_string(s.MaxMsgLength) + " is more than a message can hold: 2000 used");
     r.store("MaxMsgLength", "2000");
     s.MaxMsgLength = 2000;
   }
   if (s.MaxMsgLength <= 0) {
     // Every text would be cut to nothing and still be reported as sent.
-    char line[160];
-    std::snprintf(line, sizeof line, "MaxMsgLength %d would send empty messages: %d used instead",
-                  s.MaxMsgLength, kDefaultMaxMsgLength);
-    adjusted(line);
+    adjusted("MaxMsgLength " + std::to_string(s.MaxMsgLength) + " would send empty messages: " +
+             std::to_string(kDefaultMaxMsgLength) + " used instead");
     s.MaxMsgLength = kDefaultMaxMsgLength;
   }
   if (s.FloodProtection > kMaxFloodProtection) {
-    char line[160];
-    std::snprintf(line, sizeof line, "FloodProtection %d ms is too long: %d ms used instead",
-                  s.FloodProtection, kMaxFloodProtection);
-    adjusted(line);
+    adjusted("FloodProtection " + std::to_string(s.FloodProtection) + " ms is too long: " +
+             std::to_string(kMaxFloodProtection) + " ms used instead");
     s.FloodProtection = kMaxFloodProtection;
   }
   // Stored in seconds, used in milliseconds. Wraps like the 32-bit original would.

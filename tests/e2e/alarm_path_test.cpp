@@ -10,8 +10,8 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::eventually;
+using test::GatewayTest;
 using test::files_in;
-using test::GatewayInstance;
 using test::sms_job;
 
 struct Row {
@@ -32,13 +32,7 @@ Row read_row(const std::filesystem::path& table, int record, int pair) {
   return row;
 }
 
-class AlarmPathTest : public ::testing::Test {
- protected:
-  void TearDown() override {
-    if (HasFailure()) std::cout << "---- daily log ----\n" << gw.daily_log();
-  }
-  GatewayInstance gw;
-};
+class AlarmPathTest : public GatewayTest {};
 
 TEST_F(AlarmPathTest, SmsJobIsSentReportedMovedAndNoted) {
   gw.write_settings();

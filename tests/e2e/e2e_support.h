@@ -8,6 +8,10 @@
 #include <memory>
 #include <string>
 
+#include <gtest/gtest.h>
+
+#include <iostream>
+
 #include "modem/child_process.h"
 #include "modemsim/modem_simulator.h"
 #include "support/eventually.h"
@@ -53,5 +57,14 @@ std::vector<std::string> files_in(const std::filesystem::path& folder);
 // A simple SMS alarm job.
 std::string sms_job(const std::string& phone, const std::string& message, int dbentry,
                     const std::string& szenario = "plant", const std::string& type = "SMS");
+
+// A test with a gateway instance of its own; a failed test shows the gateway's daily log.
+class GatewayTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    if (HasFailure()) std::cout << "---- daily log ----\n" << gw.daily_log();
+  }
+  GatewayInstance gw;
+};
 
 }  // namespace qz::test

@@ -21,8 +21,8 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using test::eventually;
+using test::GatewayTest;
 using test::files_in;
-using test::GatewayInstance;
 using test::read_file;
 using test::sms_job;
 using test::write_file;
@@ -57,15 +57,11 @@ void rewrite_in_place(const fs::path& path, const std::string& bytes) {
   ::close(fd);
 }
 
-class ExactlyOnceTest : public ::testing::Test {
+class ExactlyOnceTest : public GatewayTest {
  protected:
-  void TearDown() override {
-    if (HasFailure()) std::cout << "---- daily log ----\n" << gw.daily_log();
-  }
   bool started() {
     return eventually([&] { return gw.daily_log().find("SignalThread started") != std::string::npos; });
   }
-  GatewayInstance gw;
 };
 
 TEST_F(ExactlyOnceTest, AlarmKeyJobsAreSentOnceHoweverOftenTheFolderIsScanned) {

@@ -14,6 +14,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::eventually;
+using test::GatewayTest;
 using test::files_in;
 using test::GatewayInstance;
 using test::sms_job;
@@ -43,13 +44,7 @@ std::vector<std::string> received(const GatewayInstance& gw) {
   return texts;
 }
 
-class JobEncodingTest : public ::testing::Test {
- protected:
-  void TearDown() override {
-    if (HasFailure()) std::cout << "---- daily log ----\n" << gw.daily_log();
-  }
-  GatewayInstance gw;
-};
+class JobEncodingTest : public GatewayTest {};
 
 TEST_F(JobEncodingTest, MarkedUtf16AndCrOnlyJobFilesAreSent) {
   gw.write_settings();
