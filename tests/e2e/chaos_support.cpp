@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "jobs/database.h"
+#include "support/run_program.h"
 #include "support/temp_folder.h"
 
 namespace qz::test::chaos {
@@ -276,6 +277,10 @@ void GatewayRun::kill() {
 
 std::optional<std::uint32_t> GatewayRun::terminate(std::chrono::milliseconds limit) {
   if (!running()) return std::nullopt;
+  // A stop goes to a gateway that can take it: one sent while the program is still being
+  // loaded ends it by the signal's default action (exit code 143) before it has done
+  // anything at all, which tells nothing about its stop.
+  takes_stop_signals(static_cast<int>(process_->process_id()), std::chrono::seconds(10));
   ::kill(static_cast<pid_t>(process_->process_id()), SIGTERM);
   if (!wait_gone(limit)) return std::nullopt;
   return exit_code_;

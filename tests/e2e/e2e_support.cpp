@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "modem/command_line.h"
+#include "support/run_program.h"
 
 namespace qz::test {
 
@@ -49,6 +50,8 @@ void GatewayInstance::start() {
 
 int GatewayInstance::stop() {
   if (!process_) return -1;
+  // As a supervisor's stop would find it: past loading, taking its stop signals.
+  takes_stop_signals(static_cast<int>(process_->process_id()), std::chrono::seconds(10));
   ::kill(static_cast<pid_t>(process_->process_id()), SIGTERM);
   eventually([this] { return !process_->is_running(); }, std::chrono::seconds(10));
   int code = static_cast<int>(process_->exit_code());

@@ -1,5 +1,7 @@
 #include "support/run_program.h"
 
+#include "support/eventually.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -7,7 +9,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <stdexcept>
+#include <string>
 
 extern char** environ;
 
@@ -84,6 +88,16 @@ ProgramRun run_program(const std::vector<std::string>& argv_in, const ProgramSet
   }
   run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return run;
+}
+
+bool takes_stop_signals(int pid, std::chrono::milliseconds limit) {
+  return eventually([pid] {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+      if (line.rfind("SigBlk:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1) & 1) != 0;
+    }
+    return false;
+  }, limit);
 }
 
 }  // namespace qz::test

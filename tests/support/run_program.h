@@ -25,4 +25,10 @@ struct ProgramSetup {
 
 ProgramRun run_program(const std::vector<std::string>& argv, const ProgramSetup& setup = {});
 
+// True once process `pid` blocks SIGTERM, as the gateway's programs do before anything
+// else: from then on a stop signal is handled, never the default end. A signal sent
+// earlier, while the process is still being loaded, would kill it outright. False when
+// `limit` passes first or the process is gone.
+bool takes_stop_signals(int pid, std::chrono::milliseconds limit = std::chrono::seconds(30));
+
 }  // namespace qz::test

@@ -29,8 +29,6 @@ using test::eventually;
 using test::run_program;
 using test::TempFolder;
 
-constexpr int kStopSignalBit = SIGTERM - 1;
-
 // The window program started in `folder`, on Qt's offscreen platform (the test's own
 // environment). Killed if a test leaves it running.
 class WindowProcess {
@@ -52,17 +50,6 @@ class WindowProcess {
       ::kill(pid_, SIGKILL);
       ::waitpid(pid_, nullptr, 0);
     }
-  }
-
-  // True once the program listens for stop signals: from then on none is lost.
-  bool wait_until_listening() const {
-    return eventually([&] {
-      std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
-      for (std::string line; std::getline(status, line);) {
-        if (line.rfind("SigBlk:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) >> kStopSignalBit & 1) != 0;
-      }
-      return false;
-    }, 30s);
   }
 
   // The exit code once it has ended by itself, within `limit_ms`; -1 when it did not.
@@ -117,7 +104,7 @@ TEST(WindowProgram, StopSignalWhileTheFirstQuestionIsOpenEndsTheProgram) {
   TempFolder instance;
   WindowProcess window(instance.path());
   ASSERT_GT(window.pid(), 0);
-  ASSERT_TRUE(window.wait_until_listening());
+  ASSERT_TRUE(test::takes_stop_signals(window.pid()));
   std::this_thread::sleep_for(300ms);  // into the question, most likely; the outcome must not depend on it
   EXPECT_EQ(window.stop_and_wait(30000), 0);
   EXPECT_FALSE(fs::exists(instance / "qzalarm.ini")) << "nobody answered the question";
@@ -131,7 +118,7 @@ TEST(WindowProgram, StopSignalStopsTheRunningGatewayInOrder) {
   test::write_file(instance / "QZGSMS.INI", "[Config]\r\nPort=" + modem.slave_path() + "\r\nWatchPath=jobs\r\n");
   WindowProcess window(instance.path());
   ASSERT_GT(window.pid(), 0);
-  ASSERT_TRUE(window.wait_until_listening());
+  ASSERT_TRUE(test::takes_stop_signals(window.pid()));
   // The gateway is up once it has written its settings out with the missing keys.
   ASSERT_TRUE(eventually([&] {
     return test::read_file(instance / "QZGSMS.INI").find("RetryCount") != std::string::npos;
