@@ -1,5 +1,8 @@
 #include "gateway/startup.h"
 
+#include <set>
+#include <string>
+
 #include "core/colours.h"
 #include "core/paths.h"
 #include "gateway/gateway.h"
@@ -10,10 +13,34 @@
 
 namespace qz {
 
+namespace {
+
+// Every folder a temporary of the gateway can be left in: the instance folder (the
+// journal's) and each folder job files are filed into.
+std::set<std::filesystem::path> folders_with_temporaries(const Gateway& g) {
+  const Settings& s = g.settings;
+  std::set<std::filesystem::path> folders{g.folder};
+  for (const std::string* setting : {&s.WatchPath, &s.DonePath, &s.ErrorPath, &s.WatchLogPath}) {
+    if (!setting->empty()) folders.insert(folder_from_setting(g.folder, *setting));
+  }
+  return folders;
+}
+
+}  // namespace
+
 void start_worker_threads(Gateway& g) {
-  // What an earlier run left half done is settled before any job file is read.
-  restore_taken_aside(folder_from_setting(g.folder, g.settings.WatchPath));
+  // What an earlier run left half done is settled before any job file is read. The
+  // journal goes first: it finds the job files of its entries by identity, under their
+  // names or taken aside, and removes those whose filed copy is complete. Whatever else
+  // is taken aside is then put back, to be read again.
   g.journal.recover();
+  restore_taken_aside(folder_from_setting(g.folder, g.settings.WatchPath));
+  for (const std::filesystem::path& folder : folders_with_temporaries(g)) {
+    if (int removed = remove_leftover_temporaries(folder); removed > 0) {
+      g.log.WriteDailyLog("Removed " + std::to_string(removed) + " temporary file(s) left in " +
+                          folder.string() + " by an earlier run");
+    }
+  }
 
   auto start = [&g](auto body, auto& context, const char* started) {
     bool running = g.workers.start([body, &context] { body(context); });

@@ -136,4 +136,20 @@ FileVersion read_file_version(const std::filesystem::path& path) {
   return version;
 }
 
+bool begins_with_version(const std::filesystem::path& path, const FileIdentity& identity) {
+  Descriptor fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  struct stat st {};
+  if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  if (identity.size < 0 || identity.size > kMaxJobFileSize || st.st_size < identity.size) return false;
+  std::string bytes(static_cast<std::size_t>(identity.size), '\0');
+  std::size_t used = 0;
+  while (used < bytes.size()) {
+    ssize_t n = ::read(fd.get(), bytes.data() + used, bytes.size() - used);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    used += static_cast<std::size_t>(n);
+  }
+  return content_hash(bytes) == identity.content_hash;
+}
+
 }  // namespace qz

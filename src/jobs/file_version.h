@@ -56,6 +56,11 @@ inline constexpr int64_t kMaxJobFileSize = int64_t{1} << 20;
 // descriptor after the read, so bytes and identity belong together.
 FileVersion read_file_version(const std::filesystem::path& path);
 
+// Whether the regular file `path` (never followed through a link) begins with the bytes of
+// the version `identity`, by their size and hash: a job's filed copy holds them, followed
+// by its note, wherever it was filed and whatever the job file holds now.
+bool begins_with_version(const std::filesystem::path& path, const FileIdentity& identity);
+
 // 64-bit FNV-1a: cheap and good enough to tell two versions of a small file apart.
 uint64_t content_hash(std::string_view bytes);
 

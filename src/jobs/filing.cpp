@@ -5,8 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cinttypes>
+#include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <random>
 #include <vector>
 
 namespace qz {
@@ -17,6 +22,34 @@ namespace {
 
 // Far more than a folder ever holds under one name; past it, filing gives up.
 constexpr int kMaxNumberedNames = 10000;
+// Room for the longest number ("-9999") a numbered name adds.
+constexpr std::size_t kLongestNumber = 5;
+
+constexpr std::string_view kTemporaryPrefix = ".qzgsms-";
+constexpr std::string_view kTemporarySuffix = ".part";
+constexpr std::size_t kTemporaryDigits = 16;
+constexpr std::string_view kTakenAsidePrefix = ".qzgsms-aside-";
+
+// An extension longer than this is no extension a job file has: it is cut like the stem.
+constexpr std::size_t kLongestExtension = 32;
+
+std::string random_digits() {
+  static std::mutex mutex;
+  static std::mt19937_64 engine = [] {
+    std::random_device device;
+    std::seed_seq seed{device(), device(), device(), device()};
+    return std::mt19937_64(seed);
+  }();
+  std::lock_guard lock(mutex);
+  char digits[kTemporaryDigits + 1];
+  std::snprintf(digits, sizeof digits, "%016" PRIx64, static_cast<uint64_t>(engine()));
+  return digits;
+}
+
+// The name a file is filed under: it fits with any number numbered_name() adds to it.
+std::string fileable_name(const std::string& name) {
+  return shortened_name(name, kLongestFileName - kLongestNumber);
+}
 
 bool write_all(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
@@ -60,14 +93,40 @@ std::string numbered_name(const std::string& name, int n) {
   return name.substr(0, dot) + "-" + std::to_string(n) + name.substr(dot);
 }
 
-constexpr std::string_view kTemporarySuffix = ".part";
+std::string shortened_name(const std::string& name, std::size_t longest) {
+  if (name.size() <= longest) return name;
+  char hash[16];
+  std::snprintf(hash, sizeof hash, "~%08" PRIx32, static_cast<uint32_t>(content_hash(name)));
+  std::size_t dot = name.rfind('.');
+  std::string extension = dot == std::string::npos || dot == 0 ? "" : name.substr(dot);
+  if (extension.size() > kLongestExtension) extension.clear();
+  std::size_t keep = longest - std::strlen(hash) - extension.size();
+  // Never half a UTF-8 character: back up over continuation bytes.
+  while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
+  return name.substr(0, keep) + hash + extension;
+}
 
 fs::path temporary_name_for(const fs::path& destination) {
-  return destination.parent_path() / ("." + destination.filename().string() + std::string(kTemporarySuffix));
+  return destination.parent_path() /
+         (std::string(kTemporaryPrefix) + random_digits() + std::string(kTemporarySuffix));
 }
 
 bool is_temporary_name(const std::string& name) {
-  return name.size() > 1 + kTemporarySuffix.size() && name[0] == '.' && name.ends_with(kTemporarySuffix);
+  if (name.size() != kTemporaryPrefix.size() + kTemporaryDigits + kTemporarySuffix.size()) return false;
+  if (!name.starts_with(kTemporaryPrefix) || !name.ends_with(kTemporarySuffix)) return false;
+  std::string_view digits = std::string_view(name).substr(kTemporaryPrefix.size(), kTemporaryDigits);
+  return std::all_of(digits.begin(), digits.end(),
+                     [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
+fs::path taken_aside_name_for(const fs::path& job_file) {
+  std::string name = job_file.filename().string();
+  return job_file.parent_path() /
+         (std::string(kTakenAsidePrefix) + shortened_name(name, kLongestFileName - kTakenAsidePrefix.size()));
+}
+
+bool is_taken_aside_name(const std::string& name) {
+  return name.size() > kTakenAsidePrefix.size() && name.starts_with(kTakenAsidePrefix);
 }
 
 void sync_folder(const fs::path& folder) {
@@ -80,14 +139,16 @@ void sync_folder(const fs::path& folder) {
 FilingResult publish_file(const fs::path& folder, const std::string& name, std::string_view bytes,
                           mode_t mode, const std::function<void(const fs::path&)>& before_rename) {
   FilingResult result;
+  std::string fitting = fileable_name(name);
+  result.shortened = fitting != name;
+  int vanished = 0;
   for (int n = 0; n < kMaxNumberedNames; ++n) {
-    fs::path destination = folder / numbered_name(name, n);
+    fs::path destination = folder / numbered_name(fitting, n);
     result.path = destination;
     if (exists_entry(destination)) continue;
 
     if (before_rename) before_rename(destination);
     fs::path temp = temporary_name_for(destination);
-    ::unlink(temp.c_str());  // left over from a run that ended before its rename
     int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {
       result.error = std::strerror(errno);
@@ -108,6 +169,12 @@ FilingResult publish_file(const fs::path& folder, const std::string& name, std::
     }
     saved = errno;
     ::unlink(temp.c_str());
+    // Removed under us by the start of another gateway filing into the same folder:
+    // written again.
+    if (saved == ENOENT && ++vanished < 3) {
+      --n;
+      continue;
+    }
     if (saved != EEXIST) {
       result.error = std::strerror(saved);
       return result;
@@ -120,8 +187,10 @@ FilingResult publish_file(const fs::path& folder, const std::string& name, std::
 
 FilingResult move_entry(const fs::path& from, const fs::path& folder, const std::string& name) {
   FilingResult result;
+  std::string fitting = fileable_name(name);
+  result.shortened = fitting != name;
   for (int n = 0; n < kMaxNumberedNames; ++n) {
-    result.path = folder / numbered_name(name, n);
+    result.path = folder / numbered_name(fitting, n);
     if (rename_no_replace(from, result.path)) {
       sync_folder(folder);
       result.ok = true;
@@ -137,14 +206,11 @@ FilingResult move_entry(const fs::path& from, const fs::path& folder, const std:
 }
 
 Removal remove_if_unchanged(const fs::path& path, const FileIdentity& identity) {
-  fs::path aside = temporary_name_for(path);
+  fs::path aside = taken_aside_name_for(path);
   if (!rename_no_replace(path, aside)) return errno == ENOENT ? Removal::kGone : Removal::kFailed;
   FileVersion taken = read_file_version(aside);
   if (taken.state == FileState::kRead && taken.identity == identity) {
-    if (::unlink(aside.c_str()) == 0) {
-      sync_folder(path.parent_path());
-      return Removal::kRemoved;
-    }
+    if (remove_taken_aside(aside) == Removal::kRemoved) return Removal::kRemoved;
     move_entry(aside, path.parent_path(), path.filename().string());
     return Removal::kFailed;
   }
@@ -152,18 +218,50 @@ Removal remove_if_unchanged(const fs::path& path, const FileIdentity& identity) 
   return Removal::kChanged;
 }
 
+Removal remove_taken_aside(const fs::path& aside) {
+  if (::unlink(aside.c_str()) == 0) {
+    sync_folder(aside.parent_path());
+    return Removal::kRemoved;
+  }
+  return errno == ENOENT ? Removal::kGone : Removal::kFailed;
+}
+
 void restore_taken_aside(const fs::path& folder) {
   std::error_code ec;
   std::vector<fs::path> aside;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     std::string name = it->path().filename().string();
-    if (is_temporary_name(name)) aside.push_back(it->path());
+    if (is_taken_aside_name(name)) aside.push_back(it->path());
   }
   for (const fs::path& path : aside) {
-    std::string name = path.filename().string();
-    std::string original = name.substr(1, name.size() - 1 - kTemporarySuffix.size());
-    move_entry(path, folder, original);
+    move_entry(path, folder, path.filename().string().substr(kTakenAsidePrefix.size()));
   }
+}
+
+int remove_leftover_temporaries(const fs::path& folder) {
+  std::error_code ec;
+  std::vector<fs::path> leftovers;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    if (is_temporary_name(it->path().filename().string())) leftovers.push_back(it->path());
+  }
+  int removed = 0;
+  for (const fs::path& path : leftovers) {
+    if (::unlink(path.c_str()) == 0) ++removed;
+  }
+  if (removed > 0) sync_folder(folder);
+  return removed;
+}
+
+std::string could_not_move_line(const fs::path& from, const FilingResult& filed) {
+  std::string line = "could not move " + from.string() + " to " + filed.path.string();
+  return filed.error.empty() ? line : line + " (" + filed.error + ")";
+}
+
+std::string filed_name_note(const std::string& wanted, const FilingResult& filed) {
+  if (!filed.ok) return "";
+  if (filed.shortened) return wanted + " is too long for a file name: filed as " + filed.path.string();
+  if (filed.path.filename() != wanted) return wanted + " existed already: filed as " + filed.path.string();
+  return "";
 }
 
 }  // namespace qz

