@@ -144,7 +144,7 @@ TEST_F(RestartRecoveryTest, WhatAnEarlierRunLeftHiddenIsRemovedOrPutBackAndNoJob
   for (const auto& [path, bytes] : not_ours) write_file(path, bytes);
 
   gw.start();
-  ASSERT_TRUE(eventually([&] { return files_in(gw.done()).size() == 2; }));
+  ASSERT_TRUE(eventually([&] { return files_in(gw.done()).size() == 2 && files_in(gw.watch()).empty(); }));
   std::this_thread::sleep_for(300ms);
 
   EXPECT_EQ(accepted_texts(gw.modem),
