@@ -34,7 +34,9 @@ void start_worker_threads(Gateway& g) {
   // names or taken aside, and removes those whose filed copy is complete. Whatever else
   // is taken aside is then put back, to be read again.
   g.journal.recover();
-  restore_taken_aside(folder_from_setting(g.folder, g.settings.WatchPath));
+  for (const auto& job_file : restore_taken_aside(folder_from_setting(g.folder, g.settings.WatchPath))) {
+    g.log.WriteDailyLog(job_file.string() + " was taken aside when an earlier run ended: put back");
+  }
   for (const std::filesystem::path& folder : folders_with_temporaries(g)) {
     if (int removed = remove_leftover_temporaries(folder); removed > 0) {
       g.log.WriteDailyLog("Removed " + std::to_string(removed) + " temporary file(s) left in " +

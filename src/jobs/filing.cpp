@@ -226,16 +226,19 @@ Removal remove_taken_aside(const fs::path& aside) {
   return errno == ENOENT ? Removal::kGone : Removal::kFailed;
 }
 
-void restore_taken_aside(const fs::path& folder) {
+std::vector<fs::path> restore_taken_aside(const fs::path& folder) {
   std::error_code ec;
   std::vector<fs::path> aside;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     std::string name = it->path().filename().string();
     if (is_taken_aside_name(name)) aside.push_back(it->path());
   }
+  std::vector<fs::path> put_back;
   for (const fs::path& path : aside) {
-    move_entry(path, folder, path.filename().string().substr(kTakenAsidePrefix.size()));
+    FilingResult moved = move_entry(path, folder, path.filename().string().substr(kTakenAsidePrefix.size()));
+    if (moved.ok) put_back.push_back(moved.path);
   }
+  return put_back;
 }
 
 int remove_leftover_temporaries(const fs::path& folder) {

@@ -12,6 +12,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "jobs/file_version.h"
 
@@ -75,8 +76,8 @@ Removal remove_taken_aside(const std::filesystem::path& aside);
 // Puts back every file an end of the gateway left taken aside in `folder`, under its own
 // name (or a free numbered one): whatever it holds is read again like any job file, and a
 // job the journal holds is matched to it by identity, not by name. Start-up calls it after
-// the journal has removed those whose filing was complete.
-void restore_taken_aside(const std::filesystem::path& folder);
+// the journal has removed those whose filing was complete. Returns where they are now.
+std::vector<std::filesystem::path> restore_taken_aside(const std::filesystem::path& folder);
 
 // Removes the temporaries an end of the gateway left in `folder` (a filed copy cut short,
 // a journal rewrite cut short); returns how many. None of them is ever a job's only copy:

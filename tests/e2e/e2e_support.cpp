@@ -85,6 +85,14 @@ std::vector<std::string> files_in(const std::filesystem::path& folder) {
   return names;
 }
 
+std::map<std::string, int> accepted_texts(const sim::ModemSimulator& modem) {
+  std::map<std::string, int> texts;
+  for (const auto& sms : modem.sms()) {
+    if (sms.accepted) ++texts[sms.text];
+  }
+  return texts;
+}
+
 std::string sms_job(const std::string& phone, const std::string& message, int dbentry,
                     const std::string& szenario, const std::string& type) {
   return "[Alarm]\r\nSzenario=" + szenario + "\r\nPhoneNumber=" + phone + "\r\nName=Ann\r\nMessage=" +

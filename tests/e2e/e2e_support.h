@@ -5,6 +5,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -53,6 +54,9 @@ class GatewayInstance {
 // Names of the files in `folder`, without hidden ones: a filed copy is written under a
 // hidden name first and shows only when it is whole.
 std::vector<std::string> files_in(const std::filesystem::path& folder);
+
+// How often each text was accepted by the modem.
+std::map<std::string, int> accepted_texts(const sim::ModemSimulator& modem);
 
 // A simple SMS alarm job.
 std::string sms_job(const std::string& phone, const std::string& message, int dbentry,

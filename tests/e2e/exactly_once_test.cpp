@@ -20,6 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using test::accepted_texts;
 using test::eventually;
 using test::GatewayTest;
 using test::files_in;
@@ -28,15 +29,6 @@ using test::sms_job;
 using test::write_file;
 
 constexpr const char* kNote = " ALARM successfully sent";
-
-// How often each text was accepted by the modem.
-std::map<std::string, int> accepted_texts(const sim::ModemSimulator& modem) {
-  std::map<std::string, int> texts;
-  for (const auto& sms : modem.sms()) {
-    if (sms.accepted) ++texts[sms.text];
-  }
-  return texts;
-}
 
 int status_of(const fs::path& table, int record) {
   CDatabase db;

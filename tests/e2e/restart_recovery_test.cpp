@@ -6,6 +6,7 @@
 
 #include <map>
 
+#include "e2e/chaos_support.h"
 #include "e2e/e2e_support.h"
 #include "jobs/file_version.h"
 #include "jobs/filing.h"
@@ -16,6 +17,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using test::accepted_texts;
+using test::chaos::entries_in;
 using test::eventually;
 using test::files_in;
 using test::GatewayTest;
@@ -25,27 +28,10 @@ using test::write_file;
 
 constexpr const char* kNote = "2023.11.14 22:13 ALARM successfully sent";
 
-std::map<std::string, int> accepted_texts(const sim::ModemSimulator& modem) {
-  std::map<std::string, int> texts;
-  for (const auto& sms : modem.sms()) {
-    if (sms.accepted) ++texts[sms.text];
-  }
-  return texts;
-}
-
-// Every entry of `folder`, hidden ones too.
-std::vector<std::string> all_entries(const fs::path& folder) {
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (auto& e : fs::directory_iterator(folder, ec)) names.push_back(e.path().filename());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 // How many filed files hold `bytes` as their beginning.
 int copies_of(const fs::path& folder, const std::string& bytes) {
   int n = 0;
-  for (const auto& name : all_entries(folder)) n += read_file(folder / name).starts_with(bytes);
+  for (const auto& name : entries_in(folder)) n += read_file(folder / name).starts_with(bytes);
   return n;
 }
 
@@ -103,7 +89,7 @@ TEST_F(RestartRecoveryTest, AStartAfterAnEndAtAnyStepOfFilingSendsEachJobOnceAnd
 
   gw.start();
   std::size_t all_jobs = old_jobs.size() + new_jobs.size();
-  ASSERT_TRUE(eventually([&] { return files_in(gw.done()).size() >= all_jobs && all_entries(gw.watch()).empty(); }));
+  ASSERT_TRUE(eventually([&] { return files_in(gw.done()).size() >= all_jobs && entries_in(gw.watch()).empty(); }));
   std::this_thread::sleep_for(300ms);  // many more scans at the fast clock
 
   std::map<std::string, int> expected_sends;
@@ -113,8 +99,8 @@ TEST_F(RestartRecoveryTest, AStartAfterAnEndAtAnyStepOfFilingSendsEachJobOnceAnd
   EXPECT_EQ(accepted_texts(gw.modem), expected_sends) << "no old alarm again, each new one once";
   for (const auto& job : old_jobs) EXPECT_EQ(copies_of(gw.done(), job), 1) << job;
   for (const auto& job : new_jobs) EXPECT_EQ(copies_of(gw.done(), job), 1) << job;
-  EXPECT_EQ(all_entries(gw.done()).size(), all_jobs) << "no temporary left";
-  EXPECT_TRUE(all_entries(gw.watch()).empty());
+  EXPECT_EQ(entries_in(gw.done()).size(), all_jobs) << "no temporary left";
+  EXPECT_TRUE(entries_in(gw.watch()).empty());
   EXPECT_EQ(fs::file_size(gw.folder / JobJournal::kFileName), 0u);
   EXPECT_NE(gw.daily_log().find("Job journal: " + (gw.watch() / "d.sms").string() + " was filed as " +
                                 (gw.done() / "65540000-d.sms").string()),
@@ -151,10 +137,12 @@ TEST_F(RestartRecoveryTest, WhatAnEarlierRunLeftHiddenIsRemovedOrPutBackAndNoJob
             (std::map<std::string, int>{{"dropped since", 1}, {"taken aside, never journalled", 1}}));
   EXPECT_EQ(copies_of(gw.done(), unjournalled), 1);
   EXPECT_EQ(copies_of(gw.done(), dropped_since), 1);
-  EXPECT_TRUE(all_entries(gw.error()).empty());
-  EXPECT_EQ(all_entries(gw.watch()), std::vector<std::string>{".k2.sms.part"});
-  EXPECT_EQ(all_entries(gw.done()).size(), 4u);
+  EXPECT_TRUE(entries_in(gw.error()).empty());
+  EXPECT_EQ(entries_in(gw.watch()), std::vector<std::string>{".k2.sms.part"});
+  EXPECT_EQ(entries_in(gw.done()).size(), 4u);
   for (const auto& [path, bytes] : not_ours) EXPECT_EQ(read_file(path), bytes) << path;
+  EXPECT_NE(gw.daily_log().find((gw.watch() / "k-1.sms").string() + " was taken aside when an earlier run ended: put back"),
+            std::string::npos);
 }
 
 }  // namespace
