@@ -18,6 +18,7 @@ packages+=(systemd)     # systemd-analyze verifies the unit and rates its exposu
 packages+=(man-db)      # man renders each installed page and reports groff warnings
 packages+=(file)        # tells lintian what the files in the package are
 packages+=(adduser)     # the package's maintainer scripts make and remove the user qzgsms
+packages+=(mount)       # mounts the throw-away root the package is installed into for its check
 
 missing=()
 for p in "${packages[@]}"; do

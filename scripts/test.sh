@@ -2,7 +2,8 @@
 # Builds qzgsms and runs every test three times: a plain build, one with AddressSanitizer
 # and UndefinedBehaviorSanitizer, one with ThreadSanitizer. Then a short run of every
 # fuzzer (scripts/fuzz.sh; QZGSMS_FUZZ_SECONDS each, 15 by default). Last, the Debian
-# package is built and checked: installed, verified and removed again (scripts/package.sh).
+# package is built and checked (scripts/package.sh): installed, verified and removed again in
+# a throw-away root, never on this machine's own system.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

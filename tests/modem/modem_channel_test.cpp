@@ -1,18 +1,19 @@
 #include "modem/modem_channel.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <pty.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "core/clock.h"
 #include "core/gateway_log.h"
 #include "core/settings.h"
 #include "modem/serial_port.h"
+#include "support/line_reader.h"
 #include "support/temp_folder.h"
 #include "support/test_clock.h"
 
@@ -30,6 +31,7 @@ class ModemChannelTest : public ::testing::Test {
     tcgetattr(master_, &raw);
     cfmakeraw(&raw);
     tcsetattr(master_, TCSANOW, &raw);
+    modem_reader_.emplace(master_);
     port_ = std::make_unique<SerialPort>(ttyname(slave_));
     ASSERT_EQ(port_->Open(), 1);
     port_->Configure("96,N,8,1");
@@ -47,19 +49,8 @@ class ModemChannelTest : public ::testing::Test {
   void modem_sends(const std::string& bytes) {
     ASSERT_EQ(write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
   }
-  // What the gateway wrote, gathered until `expected` bytes came or a second passed.
-  std::string modem_receives(std::size_t expected) {
-    std::string got;
-    while (got.size() < expected) {
-      pollfd p{master_, POLLIN, 0};
-      if (poll(&p, 1, 1000) <= 0) break;
-      char buf[256];
-      ssize_t n = read(master_, buf, sizeof buf);
-      if (n <= 0) break;
-      got.append(buf, static_cast<std::size_t>(n));
-    }
-    return got;
-  }
+  // What the gateway wrote, up to and including `end`.
+  std::string modem_receives(std::string_view end) { return modem_reader_->read_until(end); }
   std::string daily_log() {
     std::string all;
     for (auto& e : std::filesystem::directory_iterator(folder / "log")) all += test::read_file(e.path());
@@ -77,6 +68,7 @@ class ModemChannelTest : public ::testing::Test {
   Settings settings_;
   ModemChannel channel_{log_, settings_};
   int master_ = -1, slave_ = -1;
+  std::optional<test::LineReader> modem_reader_;
   std::unique_ptr<SerialPort> port_;
 };
 
@@ -183,10 +175,10 @@ TEST_F(ModemChannelTest, StaleOkSatisfiesTheNextWaitUnlessCleared) {
 TEST_F(ModemChannelTest, CommandWordIsCapitalisedButNeverTheArgument) {
   settings_.CapitalizeCommands = 1;
   EXPECT_EQ(channel_.SendCommand("at+KPSD=", "abc\r"), 0);
-  EXPECT_EQ(modem_receives(12), "AT+KPSD=abc\r");
+  EXPECT_EQ(modem_receives("\r"), "AT+KPSD=abc\r");
   settings_.CapitalizeCommands = 0;
   channel_.SendCommand("at+cmgs", "=\"+41 79\"\r");
-  EXPECT_EQ(modem_receives(17), "at+cmgs=\"+41 79\"\r");
+  EXPECT_EQ(modem_receives("\r"), "at+cmgs=\"+41 79\"\r");
 }
 
 TEST_F(ModemChannelTest, FloodProtectionSpacesCommands) {

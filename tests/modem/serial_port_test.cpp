@@ -1,7 +1,6 @@
 #include "modem/serial_port.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <pty.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -13,6 +12,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,6 +20,7 @@
 #include "modem/port_name.h"
 #include "platform/linux/serial_rate_linux.h"
 #include "platform/linux/serial_termios_linux.h"
+#include "support/line_reader.h"
 #include "support/test_clock.h"
 
 namespace qz {
@@ -37,6 +38,7 @@ class SerialPortTest : public ::testing::Test {
     ASSERT_EQ(openpty(&master_, &slave_, nullptr, nullptr, nullptr), 0);
     path_ = ttyname(slave_);
     fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
+    modem_reader_.emplace(master_);
   }
   void TearDown() override {
     if (master_ >= 0) close(master_);
@@ -58,19 +60,8 @@ class SerialPortTest : public ::testing::Test {
     ASSERT_EQ(write(master_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
   }
 
-  // Whatever the gateway wrote, collected until `size` bytes are there or a second passed.
-  std::string modem_receives(std::size_t size) const {
-    std::string got;
-    auto until = Steady::now() + 1s;
-    while (got.size() < size && Steady::now() < until) {
-      pollfd p{master_, POLLIN, 0};
-      if (poll(&p, 1, 20) <= 0) continue;
-      char buf[256];
-      ssize_t n = read(master_, buf, sizeof buf);
-      if (n > 0) got.append(buf, static_cast<std::size_t>(n));
-    }
-    return got;
-  }
+  // What the gateway wrote, up to and including `end`.
+  std::string modem_receives(std::string_view end) { return modem_reader_->read_until(end); }
 
   // Bytes from the master reach the slave's input queue a moment later.
   void wait_for_input(int bytes) const {
@@ -97,6 +88,7 @@ class SerialPortTest : public ::testing::Test {
   int master_ = -1;
   int slave_ = -1;
   std::string path_;
+  std::optional<test::LineReader> modem_reader_;
 };
 
 TEST(SerialPortClosedTest, OpenFailsWithTheSystemErrorAndTheClosedPortRefusesEverything) {
@@ -173,7 +165,7 @@ TEST_F(SerialPortTest, OpenMakesTheLineRawSoBytesPassUnchangedBothWays) {
   const std::string to_modem = "at+cmgs=\"123\"\r\n\x1a"s;
   ASSERT_EQ(port.Write(to_modem.data(), static_cast<int>(to_modem.size())),
             static_cast<int>(to_modem.size()));
-  EXPECT_EQ(modem_receives(to_modem.size()), to_modem);
+  EXPECT_EQ(modem_receives("\x1a"), to_modem);
 }
 
 TEST_F(SerialPortTest, ConfigurePutsRateStopBitsParityKindAndHandshakeOnTheLine) {
@@ -352,7 +344,7 @@ TEST_F(SerialPortTest, WriteGoesOutWhileAnotherThreadWaitsInRead) {
   EXPECT_EQ(port.Write("AT\r", 3), 3);
   EXPECT_LT(Steady::now() - start, 1s);
   EXPECT_FALSE(reader_done.load());
-  EXPECT_EQ(modem_receives(3), "AT\r");
+  EXPECT_EQ(modem_receives("\r"), "AT\r");
 
   modem_sends("0");
   reader.join();

@@ -1,7 +1,8 @@
 #include "modemsim/modem_simulator.h"
 
+#include "support/line_reader.h"
+
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -22,14 +23,7 @@ const std::string kOk = "\r\nOK\r\n";
 // The gateway's side of the line: the pty slave in raw mode.
 class Port {
  public:
-  explicit Port(const std::string& path) {
-    fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (fd_ < 0) return;
-    termios tio{};
-    ::tcgetattr(fd_, &tio);
-    ::cfmakeraw(&tio);
-    ::tcsetattr(fd_, TCSANOW, &tio);
-  }
+  explicit Port(const std::string& path) : fd_(open_raw(path)), reader_(fd_) {}
   ~Port() { close(); }
   Port(const Port&) = delete;
   Port& operator=(const Port&) = delete;
@@ -49,33 +43,10 @@ class Port {
     }
   }
 
-  // Everything up to and including `needle`, or all that came when time ran out.
-  std::string read_until(std::string_view needle, Millis timeout = 2000ms) {
-    auto deadline = SimClock::now() + timeout;
-    for (;;) {
-      std::size_t at = buffer_.find(needle);
-      if (at != std::string::npos) {
-        std::string out = buffer_.substr(0, at + needle.size());
-        buffer_.erase(0, at + needle.size());
-        return out;
-      }
-      if (!fill(deadline)) {
-        std::string out;
-        out.swap(buffer_);
-        return out;
-      }
-    }
-  }
-
-  // Everything that arrives within `span`.
-  std::string read_for(Millis span) {
-    auto deadline = SimClock::now() + span;
-    while (fill(deadline)) {
-    }
-    std::string out;
-    out.swap(buffer_);
-    return out;
-  }
+  // Everything up to and including `end`, once it has come whole.
+  std::string read_until(std::string_view end) { return reader_.read_until(end); }
+  // The whole lines that come within `span`.
+  std::string read_for(Millis span) { return reader_.read_lines_for(span); }
 
   std::string command(std::string_view line, std::string_view until = kOk) {
     send(line);
@@ -83,20 +54,18 @@ class Port {
   }
 
  private:
-  bool fill(SimClock::time_point deadline) {
-    auto left = std::chrono::ceil<Millis>(deadline - SimClock::now()).count();
-    if (left <= 0) return false;
-    pollfd pfd{fd_, POLLIN, 0};
-    if (::poll(&pfd, 1, static_cast<int>(left)) <= 0) return false;
-    char chunk[1024];
-    ssize_t n = ::read(fd_, chunk, sizeof chunk);
-    if (n <= 0) return false;
-    buffer_.append(chunk, static_cast<std::size_t>(n));
-    return true;
+  static int open_raw(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return fd;
+    termios tio{};
+    ::tcgetattr(fd, &tio);
+    ::cfmakeraw(&tio);
+    ::tcsetattr(fd, TCSANOW, &tio);
+    return fd;
   }
 
-  int fd_ = -1;
-  std::string buffer_;
+  int fd_;
+  test::LineReader reader_;
 };
 
 class ModemSimTest : public ::testing::Test {
@@ -120,7 +89,8 @@ TEST_F(ModemSimTest, EchoesUntilAte0AndFramesEveryAnswer) {
   EXPECT_EQ(port.command("AT+CMGF?\r"), "AT+CMGF?\r\n\r\n+CMGF: 1\r\n" + kOk);
   // The LF of a CR LF is no second command, and a line that is not a command gets nothing.
   port.send("hello\r");
-  EXPECT_EQ(port.read_for(200ms), "hello\r\n");
+  EXPECT_EQ(port.read_until("\r\n"), "hello\r\n");
+  EXPECT_EQ(port.command("at\r"), "at\r\n" + kOk);
 }
 
 TEST_F(ModemSimTest, SimWantsPinBeforeNetworkAndTakesItSplitOverTwoWrites) {
@@ -216,7 +186,7 @@ TEST_F(ModemSimTest, RulesDelayDropAndPrecedeAnswersWithNoise) {
 
   // A dropped answer: the command still takes effect.
   port.send("ATE0\r");
-  EXPECT_EQ(port.read_for(200ms), "ATE0\r\n");
+  EXPECT_EQ(port.read_until("\r\n"), "ATE0\r\n");
   EXPECT_FALSE(modem.state().echo);
 
   auto sent = SimClock::now();
@@ -338,7 +308,7 @@ TEST_F(ModemSimTest, MmsFailureModes) {
   // A transfer that stalls ends with ERROR and the modem takes commands again.
   port.command("at+KPSW=\"MMS\",5\r", "CONNECT\r\n");
   port.send("abc");
-  EXPECT_EQ(port.read_until("ERROR\r\n", 1000ms), "\r\nERROR\r\n");
+  EXPECT_EQ(port.read_until("ERROR\r\n"), "\r\nERROR\r\n");
   EXPECT_EQ(port.command("at\r"), kOk);
 
   modem.configure([](ModemConfig& c) { c.mms.supported = false; });
@@ -422,10 +392,11 @@ TEST_F(ModemSimTest, InjectsUnsolicitedOutputAndSurvivesOverlongLines) {
     c.periodic_bytes = "\r\n+CREG: 1\r\n";
     c.periodic_interval = 100ms;
   });
-  std::string noise = port.read_for(450ms);
-  EXPECT_GE(noise.size(), 2 * std::string("\r\n+CREG: 1\r\n").size()) << noise;
+  const std::string registered = "\r\n+CREG: 1\r\n";
+  EXPECT_EQ(port.read_until(registered), registered);
+  EXPECT_EQ(port.read_until(registered), registered);
   modem.configure([](ModemConfig& c) { c.periodic_interval = Millis{0}; });
-  port.read_for(150ms);
+  port.command("AT\r");  // takes any noise that came before its answer
 
   port.send("AT" + std::string(5000, 'X') + "\r");
   EXPECT_EQ(port.read_until("ERROR\r\n"), "\r\nERROR\r\n");

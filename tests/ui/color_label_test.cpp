@@ -85,7 +85,9 @@ TEST_F(ColorLabelTest, AMissingFaceFallsBackToFixedPitchDigits) {
   label_->SetFontName(QStringLiteral("LcdD")).SetFontSize(18);
   EXPECT_TRUE(QFontInfo(label_->font()).fixedPitch()) << QFontInfo(label_->font()).family().toStdString();
   const QFontMetrics metrics(label_->font());
-  EXPECT_EQ(metrics.horizontalAdvance(QLatin1Char('1')), metrics.horizontalAdvance(QLatin1Char('8')));
+  for (const QChar c : QStringLiteral("0123456789 /")) {
+    EXPECT_EQ(metrics.horizontalAdvance(c), metrics.horizontalAdvance(QLatin1Char('0'))) << "'" << c.toLatin1() << "'";
+  }
   // The height is the character height, whatever face stands in.
   EXPECT_EQ(QFontInfo(label_->font()).pixelSize(), 18);
 }

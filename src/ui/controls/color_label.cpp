@@ -2,10 +2,49 @@
 
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QFontMetrics>
+#include <QStringList>
 
 #include "ui/colour_ref.h"
 
 namespace qz::ui {
+namespace {
+
+// What a counter shows ("0 / 160"): a face standing in for the LCD face must give all of
+// these one width, or the text jitters as the count changes.
+const QString kCounterCharacters = QStringLiteral("0123456789 /");
+
+bool GivesOneWidth(const QString& family) {
+  QFont font(family);
+  font.setPixelSize(18);
+  // A family the matcher replaces by another says nothing about itself.
+  if (QFontInfo(font).family().compare(family, Qt::CaseInsensitive) != 0) return false;
+  const QFontMetrics metrics(font);
+  const int width = metrics.horizontalAdvance(kCounterCharacters.front());
+  for (const QChar c : kCounterCharacters) {
+    if (metrics.horizontalAdvance(c) != width) return false;
+  }
+  return width > 0;
+}
+
+// A face that is fixed-pitch, as the font database says and the glyphs measure: the
+// system's fixed-pitch face where it is one (the alias "monospace" may resolve to a face
+// that is not), else the first installed face that is. Failing that, any face that measures
+// fixed; failing that, the system's choice, as good as any.
+QString FixedPitchFace() {
+  const QString system = QFontInfo(QFontDatabase::systemFont(QFontDatabase::FixedFont)).family();
+  QStringList candidates{system};
+  candidates << QFontDatabase::families();
+  for (const QString& family : candidates) {
+    if (QFontDatabase::isFixedPitch(family) && GivesOneWidth(family)) return family;
+  }
+  for (const QString& family : candidates) {
+    if (GivesOneWidth(family)) return family;
+  }
+  return system;
+}
+
+}  // namespace
 
 CColorLabel::CColorLabel(QWidget* parent)
     : QLabel(parent),
@@ -45,10 +84,11 @@ CColorLabel& CColorLabel::SetBackgroundColour(Colour colour) {
 
 CColorLabel& CColorLabel::SetFontName(const QString& face) {
   QFont description = font();
-  // The fixed-pitch system font names an alias ("monospace"); the face it resolves to is
-  // what the font matcher needs as a second choice.
-  const QString fixed = QFontInfo(QFontDatabase::systemFont(QFontDatabase::FixedFont)).family();
-  description.setFamilies({face, fixed});
+  if (QFontDatabase::hasFamily(face)) {
+    description.setFamilies({face});
+  } else {
+    description.setFamilies({face, FixedPitchFace()});
+  }
   setFont(description);
   RedrawNow();
   return *this;

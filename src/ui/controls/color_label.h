@@ -24,8 +24,8 @@ class CColorLabel : public QLabel {
   // Back to the window-text colour it started with.
   CColorLabel& SetSystemTextColour();
   CColorLabel& SetBackgroundColour(Colour colour);
-  // A face missing on this system falls back to the system's fixed-pitch face, whose
-  // digits are all of one width, rather than to a proportional one.
+  // A face missing on this system falls back to a face that really is fixed-pitch (the
+  // font database says so and its digits measure one width), never to a proportional one.
   CColorLabel& SetFontName(const QString& face);
   // The character height in pixels (the em height, without the line's extra leading).
   CColorLabel& SetFontSize(int height);

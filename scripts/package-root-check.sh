@@ -1,0 +1,147 @@
+#!/usr/bin/env bash
+# Installs the Debian package in a throw-away root and checks it there: dpkg -i (system user,
+# group, /var/lib/qzgsms); systemd-analyze verifies the unit as an instance and rates its
+# exposure; the installed gateway delivers the example SMS job on the installed modem
+# simulator and stops in order; dpkg -r and dpkg -P remove it again. Called by
+# scripts/package.sh, as root.
+#
+#   scripts/package-root-check.sh DEB
+#
+# The throw-away root is this machine's own root file system under an overlay whose writable
+# layer lives in memory, in a mount namespace of its own: everything dpkg, the maintainer
+# scripts and the gateway write lands in that layer and is gone when the check ends. The
+# machine's files, its package database, its users and an installed qzgsms stay as they are.
+# Its /run is empty, so the maintainer scripts find no running systemd and leave the
+# machine's services alone (their systemctl calls are not exercised).
+set -euo pipefail
+
+marker=/.qzgsms-throwaway-root
+exposure_limit=25  # the unit's exposure as systemd-analyze rates it, times ten
+
+fail() {
+  echo "package-root-check: $*" >&2
+  exit 1
+}
+
+# --- On the machine: a mount namespace of our own -------------------------------------
+if [ "${1-}" != --setup ] && [ "${1-}" != --inside ]; then
+  [ $# -eq 1 ] && [ -f "$1" ] || fail "usage: scripts/package-root-check.sh DEB"
+  exec unshare --mount --propagation private -- "$(realpath "$0")" --setup "$(realpath "$1")"
+fi
+
+# --- In the namespace: the overlay root, then the check inside it ----------------------
+if [ "$1" = --setup ]; then
+  deb=$2
+  base=$(mktemp -d)
+  trap 'umount -R "$base" 2>/dev/null; rmdir "$base"' EXIT
+  mount -t tmpfs -o mode=0755 qzgsms-check "$base"
+  mkdir "$base/upper" "$base/work" "$base/root"
+  root=$base/root
+  mount -t overlay qzgsms-check -o "lowerdir=/,upperdir=$base/upper,workdir=$base/work" "$root"
+  mount --rbind /proc "$root/proc"
+  mount --rbind /sys "$root/sys"
+  mount --rbind /dev "$root/dev"
+  # An empty /run: no systemd, no nscd and no locks of the machine's reach the root.
+  mount -t tmpfs -o mode=0755 qzgsms-run "$root/run"
+  mount -t tmpfs -o mode=1777 qzgsms-tmp "$root/tmp"
+  touch "$root$marker"
+  mkdir "$root/tmp/check"
+  cp "$deb" "$(realpath "$0")" "$root/tmp/check/"
+  status=0
+  chroot "$root" /bin/bash "/tmp/check/$(basename "$0")" --inside "/tmp/check/$(basename "$deb")" || status=$?
+  exit "$status"
+fi
+
+# --- Inside the throw-away root -------------------------------------------------------
+deb=$2
+# Never run the steps below on a real system.
+[ -e "$marker" ] || fail "not inside the throw-away root"
+cd /
+
+if version=$(dpkg-query -W -f='${Status} ${Version}' qzgsms 2>/dev/null) &&
+   [[ $version == *"ok installed"* ]]; then
+  echo "qzgsms ${version##* } is installed on this machine: the throw-away root purges its" \
+       "view of it first; the machine's copy stays as it is"
+  dpkg -P qzgsms >/dev/null 2>&1 || fail "could not purge the machine's copy in the throw-away root"
+  # The instance folders the machine keeps there would make this no first installation.
+  rm -rf /var/lib/qzgsms
+fi
+
+sim_pid=
+gateway_pid=
+cleanup() {
+  [ -z "$sim_pid" ] || kill "$sim_pid" 2>/dev/null || true
+  [ -z "$gateway_pid" ] || kill -KILL "$gateway_pid" 2>/dev/null || true
+}
+trap cleanup EXIT
+
+echo "=== dpkg -i (throw-away root) ==="
+dpkg -i "$deb"
+getent passwd qzgsms >/dev/null || fail "the user qzgsms was not created"
+getent group qzgsms >/dev/null || fail "the group qzgsms was not created"
+id -nG qzgsms | tr ' ' '\n' | grep -qx dialout || fail "qzgsms is not in the group dialout"
+[ "$(stat -c '%U:%G %a' /var/lib/qzgsms)" = "qzgsms:qzgsms 750" ] ||
+  fail "/var/lib/qzgsms is $(stat -c '%U:%G %a' /var/lib/qzgsms), not qzgsms:qzgsms 750"
+
+echo "=== systemd-analyze (throw-away root) ==="
+systemd-analyze verify qzgsmsd@ttyUSB0.service || fail "systemd-analyze verify qzgsmsd@ttyUSB0.service"
+systemd-analyze security --offline=true --threshold="$exposure_limit" \
+  /usr/lib/systemd/system/qzgsmsd@.service | tail -n 1 ||
+  fail "the unit's exposure is above $exposure_limit (systemd-analyze security)"
+
+echo "=== the installed gateway on the installed simulator (throw-away root) ==="
+# A machine whose dpkg leaves out documentation (path-exclude) gets the package's copies.
+unpacked=$(mktemp -d)
+dpkg-deb -x "$deb" "$unpacked"
+docs=/usr/share/doc/qzgsms/examples
+[ -e "$docs/QZGSMS.INI" ] || docs=$unpacked$docs
+# An instance folder made from the examples, run as the user qzgsms as the unit would
+# (setpriv runs the program itself, so a signal reaches it and its status comes back).
+as_qzgsms=(setpriv --reuid=qzgsms --regid=qzgsms --init-groups --)
+smoke=$(mktemp -d /var/lib/qzgsms/package-check.XXXXXX)
+install -d "$smoke/log" "$smoke/tables" "$smoke/jobs" "$smoke/done" "$smoke/error"
+cp "$docs/QZGSMS.INI" "$docs/QZAMSG.INI" "$docs/qzarun.cmd" "$docs/incoming_sms.bat" "$smoke/"
+chmod +x "$smoke/qzarun.cmd" "$smoke/incoming_sms.bat"
+sed -i "s|^Port=.*|Port=$smoke/modem|" "$smoke/QZGSMS.INI"
+qzgsms-dbftool create "$smoke/tables/plant.dbf" 3 >/dev/null
+chown -R qzgsms:qzgsms "$smoke"
+cd "$smoke"
+"${as_qzgsms[@]}" qzgsms-modemsim --link "$smoke/modem" --record modem.txt >/dev/null &
+sim_pid=$!
+for _ in $(seq 50); do [ -e modem ] && break; sleep 0.1; done
+[ -e modem ] || fail "the modem simulator did not start"
+"${as_qzgsms[@]}" qzgsmsd >gateway.out 2>&1 &
+gateway_pid=$!
+# Dropped as the alarm application does: written aside, then renamed in.
+"${as_qzgsms[@]}" cp "$docs/jobs/sms-alarm.sms" jobs/sms-alarm.tmp
+"${as_qzgsms[@]}" mv jobs/sms-alarm.tmp jobs/sms-alarm.sms
+for _ in $(seq 120); do
+  compgen -G "done/*-sms-alarm.sms" >/dev/null && break
+  sleep 0.5
+done
+kill -TERM "$gateway_pid"
+status=0
+wait "$gateway_pid" || status=$?
+gateway_pid=
+kill "$sim_pid" 2>/dev/null || true
+wait "$sim_pid" 2>/dev/null || true
+sim_pid=
+cat gateway.out
+compgen -G "done/*-sms-alarm.sms" >/dev/null || fail "the example job was not filed into done/"
+tail -c 40 done/*-sms-alarm.sms | grep -q "ALARM successfully sent$" || fail "the filed job has no success note"
+[ "$status" -eq 0 ] || fail "qzgsmsd ended with status $status after SIGTERM"
+cd /
+rm -rf "$smoke"
+
+echo "=== dpkg -r (throw-away root) ==="
+dpkg -r qzgsms
+[ ! -e /usr/sbin/qzgsmsd ] || fail "/usr/sbin/qzgsmsd is still there after dpkg -r"
+[ ! -e /usr/lib/systemd/system/qzgsmsd@.service ] || fail "the unit is still there after dpkg -r"
+getent passwd qzgsms >/dev/null || fail "dpkg -r removed the user qzgsms"
+
+echo "=== dpkg -P (throw-away root) ==="
+dpkg -P qzgsms
+! getent passwd qzgsms >/dev/null || fail "the user qzgsms is still there after dpkg -P"
+! getent group qzgsms >/dev/null || fail "the group qzgsms is still there after dpkg -P"
+[ ! -e /var/lib/qzgsms ] || fail "the empty /var/lib/qzgsms is still there after dpkg -P"
+echo "install, run and removal checked in the throw-away root; the machine is unchanged"
