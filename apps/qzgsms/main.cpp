@@ -54,8 +54,9 @@ int main(int argc, char** argv) {
   int toolkit_argc = static_cast<int>(toolkit.size());
   toolkit.push_back(nullptr);
 
-  // SIGTERM and SIGINT close the window, which stops the gateway in an orderly way. They
-  // are taken before any thread starts, so only the descriptor sees them.
+  // The stop signals (SIGTERM, SIGINT, SIGHUP, SIGQUIT) close the window, which stops the
+  // gateway in an orderly way. They are taken before any thread starts, so only the
+  // descriptor sees them.
   const int signal_fd = qz::take_stop_signals(SFD_CLOEXEC | SFD_NONBLOCK);
   QApplication app(toolkit_argc, toolkit.data());
   if (toolkit_argc > 1) {
@@ -79,7 +80,7 @@ int main(int argc, char** argv) {
     while (read(signal_fd, &info, sizeof info) > 0) ++signals_seen;
     // Before the window stands the gateway has not started: nothing to stop. A second
     // signal while stopping means: now.
-    if (window == nullptr || signals_seen > 1) _exit(0);
+    if (window == nullptr || signals_seen > 1) qz::end_gateway_process(gateway, 0);
     window->close();
   });
 
@@ -90,7 +91,6 @@ int main(int argc, char** argv) {
   QObject::connect(window, &qz::ui::CMainDialog::Stopped, &app, &QApplication::quit);
 
   int code = app.exec();
-  std::fflush(stdout);
-  // The threads are not joined: the process ends here, as the headless gateway's does.
-  _exit(code);
+  // Also after the stop limit ran out: a call still up is hung up first.
+  qz::end_gateway_process(gateway, code);
 }

@@ -148,7 +148,6 @@ int run_headless_gateway() {
   }
   gateway.log.WriteDailyLog("Stopped");
   print_pending_lines(view, colour);
-  // Threads are not joined: the process ends here, as closing the window ends it.
-  std::fflush(stdout);
-  _exit(0);
+  // Also after the stop limit or a second signal: a call still up is hung up first.
+  qz::end_gateway_process(gateway, 0);
 }

@@ -215,6 +215,16 @@ void read_config(ConfigReader& r, Settings& s, const std::filesystem::path& inst
              std::to_string(kMaxFloodProtection) + " ms used instead");
     s.FloodProtection = kMaxFloodProtection;
   }
+  if (s.VoiceCallDuration > kMaxVoiceCallDuration) {
+    adjusted("VoiceCallDuration " + std::to_string(s.VoiceCallDuration) + " s is too long: " +
+             std::to_string(kMaxVoiceCallDuration) + " s used instead");
+    s.VoiceCallDuration = kMaxVoiceCallDuration;
+  }
+  if (s.VoiceCallDuration < 0) {
+    adjusted("VoiceCallDuration " + std::to_string(s.VoiceCallDuration) +
+             " s is negative: 0 s used, an answered call is hung up at once");
+    s.VoiceCallDuration = 0;
+  }
   // Stored in seconds, used in milliseconds. Wraps like the 32-bit original would.
   s.QualityPollEverySecs = static_cast<int32_t>(static_cast<uint32_t>(s.QualityPollEverySecs) * 1000u);
 }

@@ -105,6 +105,9 @@ struct SettingsReadOutcome {
 // The longest pause between two modem commands that FloodProtection may ask for. A
 // modem that needs more is broken, and a huge value would stall the start for weeks.
 inline constexpr int32_t kMaxFloodProtection = 5000;
+// The longest hold of an answered voice alarm call, in seconds. The call itself is the
+// alarm (nothing is played), and the hold keeps the modem from every other alarm.
+inline constexpr int32_t kMaxVoiceCallDuration = 600;
 inline constexpr int32_t kDefaultMaxMsgLength = 800;
 
 // Loads every key, writes the defaults of missing keys back so the file lists the full

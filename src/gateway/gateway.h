@@ -39,11 +39,14 @@ class Gateway {
   // the start.
   void set_error_box(ErrorBox* box) { job_context.error_box = box; }
 
-  // The orderly stop (SIGTERM, SIGINT, the end of a test): no job is admitted or started
-  // any more, the send attempt and the modem exchange in progress end, and every job that
-  // has its outcome is reported. True when all worker threads ended within `limit_ms`
-  // gateway milliseconds.
-  bool stop_workers(int64_t limit_ms) { return workers.stop(limit_ms); }
+  // The orderly stop (a stop signal, the window's Exit, the end of a test): no job is
+  // admitted or started any more, the send attempt and the modem exchange in progress end
+  // (a call's hold is cut short), and every job that has its outcome is reported. True
+  // when all worker threads ended within `limit_ms` gateway milliseconds.
+  bool stop_workers(int64_t limit_ms) {
+    link.modem.events.stop_waiting();
+    return workers.stop(limit_ms);
+  }
 
   // Declared last, so it is destroyed first: its threads stop before what they use goes.
   Workers workers;

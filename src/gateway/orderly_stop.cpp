@@ -3,9 +3,13 @@
 #include <signal.h>
 #include <sys/signalfd.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "core/clock.h"
 #include "core/colours.h"
 #include "gateway/gateway.h"
+#include "modem/voice_call.h"
 
 namespace qz {
 
@@ -14,6 +18,8 @@ int take_stop_signals(int flags) {
   sigemptyset(&stop_signals);
   sigaddset(&stop_signals, SIGINT);
   sigaddset(&stop_signals, SIGTERM);
+  sigaddset(&stop_signals, SIGHUP);
+  sigaddset(&stop_signals, SIGQUIT);
   pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
   signal(SIGPIPE, SIG_IGN);
   return signalfd(-1, &stop_signals, flags);
@@ -29,6 +35,13 @@ bool stop_in_order(Gateway& gateway, const std::function<bool()>& still_busy) {
   }
   if (!ended) gateway.log.Log("Stopping: the send in progress did not end in time", kRed);
   return ended;
+}
+
+void end_gateway_process(Gateway& gateway, int code) {
+  hang_up_before_exit(gateway.link);
+  std::fflush(stdout);
+  // Threads are not joined and nothing else is closed: the process ends here.
+  std::_Exit(code);
 }
 
 }  // namespace qz

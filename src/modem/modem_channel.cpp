@@ -52,11 +52,7 @@ int ModemChannel::SendCommand(std::string_view command, std::string_view argumen
   }
   if (port_.load(std::memory_order_acquire) == nullptr) return -1;
 
-  std::string text(command.substr(0, kCommandMax));
-  if (settings_.CapitalizeCommands != 0) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  }
-  text.append(argument.substr(0, kCommandMax - text.size()));
+  std::string text = command_text(command, argument);
   WriteRaw(text.data(), static_cast<int>(text.size()));
 
   if (settings_.FloodProtection > 0) {
@@ -64,6 +60,24 @@ int ModemChannel::SendCommand(std::string_view command, std::string_view argumen
     sent_before_ = true;
   }
   return 0;
+}
+
+void ModemChannel::SendCommandBeforeExit(std::string_view command, std::string_view argument) {
+  SerialPort* port = port_.load(std::memory_order_acquire);
+  if (port == nullptr) return;
+  // 100 ms a byte at most: a line held by flow control must not keep the process alive.
+  port->SetTimeouts(10);
+  std::string text = command_text(command, argument);
+  WriteRaw(text.data(), static_cast<int>(text.size()));
+}
+
+std::string ModemChannel::command_text(std::string_view command, std::string_view argument) const {
+  std::string text(command.substr(0, kCommandMax));
+  if (settings_.CapitalizeCommands != 0) {
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  }
+  text.append(argument.substr(0, kCommandMax - text.size()));
+  return text;
 }
 
 int ModemChannel::WriteRaw(const void* bytes, int length) {

@@ -46,6 +46,10 @@ class ModemChannel {
   int SendCommand(std::string_view command) { return SendCommand(command, {}); }
   // Writes bytes as they are; a short write is logged. Returns the port's result.
   int WriteRaw(const void* bytes, int length);
+  // For a process about to end: writes command + argument as SendCommand would, but at
+  // once, without pacing or waiting for another writer, and gives the port about a second
+  // to take it. The port's reads and writes are short-timed from then on.
+  void SendCommandBeforeExit(std::string_view command, std::string_view argument);
 
   int WaitOk(int64_t ms) { return events.wait(OkEvent, ms) ? 0 : -1; }
   int WaitOkOrError(int64_t ms) { return events.wait_either(OkEvent, ErrorEvent, ms); }
@@ -90,6 +94,8 @@ class ModemChannel {
   bool append_to_line(char byte);
   void clear_line();
   void capture(std::string_view line);
+  // The command word (in capitals under CapitalizeCommands) and the argument, as written.
+  std::string command_text(std::string_view command, std::string_view argument) const;
 
   GatewayLog& log_;
   const Settings& settings_;

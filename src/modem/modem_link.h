@@ -40,6 +40,10 @@ class ModemLink {
   // Last signal quality, 0 to 31, for the signal meter.
   std::atomic<int32_t> SignalLevel{0};
 
+  // Set from the dial until the voice call is known to be over: a process that ends
+  // without waiting for voice_call hangs up while it is set (hang_up_before_exit).
+  std::atomic<bool> call_may_be_up{false};
+
   // The SMS service centre read from the SIM (and changed by the operator).
   std::string service_centre_number() const;
   int32_t service_centre_type() const;

@@ -35,4 +35,20 @@ int ResponseEvents::wait_either(ResponseEvent first, ResponseEvent second, int64
   return -1;
 }
 
+void ResponseEvents::stop_waiting() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  changed_.notify_all();
+}
+
+int ResponseEvents::wait_unless_stopping(ResponseEvent e, int64_t ms) {
+  std::unique_lock lock(mutex_);
+  changed_.wait_for(lock, clock().real_duration(ms), [&] { return set_[e] || stopping_; });
+  if (set_[e]) return 0;
+  if (stopping_) return 1;
+  return -1;
+}
+
 }  // namespace qz

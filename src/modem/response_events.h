@@ -36,10 +36,17 @@ class ResponseEvents {
   // 0 when `first` is set (also when both are), 1 when only `second` is, -1 on time-out.
   int wait_either(ResponseEvent first, ResponseEvent second, int64_t ms);
 
+  // The gateway is stopping: every wait_unless_stopping returns at once, now and later.
+  void stop_waiting();
+  // 0 when `e` is or becomes set within `ms` (also when a stop came too), 1 when a stop
+  // came first, -1 on time-out. For a wait that a stop may cut short, like a call's hold.
+  int wait_unless_stopping(ResponseEvent e, int64_t ms);
+
  private:
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::array<bool, kResponseEventCount> set_{};
+  bool stopping_ = false;
 };
 
 }  // namespace qz

@@ -1,5 +1,7 @@
 #include "modem/voice_call.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <mutex>
 #include <string>
 
@@ -10,7 +12,9 @@
 namespace qz {
 
 int voice_call(ModemLink& link, std::string_view number_text) {
-  const int hold_seconds = link.settings.VoiceCallDuration;
+  // The settings sheet takes any number; the hold keeps to the range the start allows.
+  const int64_t hold_ms =
+      int64_t{std::clamp(link.settings.VoiceCallDuration, 0, kMaxVoiceCallDuration)} * 1000;
   ModemChannel& m = link.modem;
   std::string number(number_text);
   std::lock_guard modem_lock(m.ModemLock);
@@ -31,29 +35,44 @@ int voice_call(ModemLink& link, std::string_view number_text) {
 
   // With connected-line identification on, OK to the dial means the call was answered.
   // NO CARRIER is cleared here, once, and not again during the hold: a hang-up that
-  // arrives between answer and hold, or between two seconds of the hold, still counts.
+  // arrives between answer and hold still counts.
   m.events.clear(OkEvent);
   m.events.clear(NoCarrierEvent);
+  link.call_may_be_up = true;
   m.SendCommand("atd", number + ";\r");
   if (m.WaitOk(30000) != 0) {
+    link.call_may_be_up = false;
     link.log.WriteDailyLog("Unable to call number " + number + " (\"ATD" + number + ";\" no response)");
     return -1;
   }
 
-  for (int second = 0; second < hold_seconds; ++second) {
-    if (m.events.wait(NoCarrierEvent, 1000)) {
+  if (hold_ms > 0) {
+    int hold_end = m.events.wait_unless_stopping(NoCarrierEvent, hold_ms);
+    if (hold_end == 0) {
+      link.call_may_be_up = false;
       link.log.WriteDailyLog("Connection broken with number " + number);
       return -1;
     }
+    if (hold_end == 1) link.log.WriteDailyLog("Stopping: the call to " + number + " is ended early");
   }
 
   for (int attempt = 0; attempt < 2; ++attempt) {
     m.events.clear(OkEvent);
     m.SendCommand("at+chup", "\r");
-    if (m.WaitOk(5000) == 0) return 0;
+    if (m.WaitOk(5000) == 0) {
+      link.call_may_be_up = false;
+      return 0;
+    }
   }
+  // The call may still be up: a process that ends at once tries once more.
   link.log.WriteDailyLog("Unable to hang up (called number " + number + ")");
   return -1;
+}
+
+void hang_up_before_exit(ModemLink& link) {
+  if (!link.call_may_be_up) return;
+  link.log.WriteDailyLog("Hanging up the call in progress before the end");
+  link.modem.SendCommandBeforeExit("at+chup", "\r");
 }
 
 }  // namespace qz

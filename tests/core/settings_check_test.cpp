@@ -69,7 +69,7 @@ TEST_F(SettingsCheckTest, MisspeltKeysAndNumbersThatAreNotNumbersAreSaidWithWhat
             (std::vector<std::string>{"RetryDelay=12x is not a number: 12 is used",
                                       "TechAlarmNbr=-9x is not a number: 8999 is used",
                                       "MaxMsgLength=abc is not a number: 800 is used",
-                                      "VoiceCallDuration=99999999999 is out of range: 1215752191 is used"}));
+                                      "VoiceCallDuration=99999999999 is out of range: 600 is used"}));
 }
 
 TEST_F(SettingsCheckTest, FoldersInUseThatAreMissingAreProblemsAndThoseTheStartMakesAreNotes) {

@@ -98,14 +98,16 @@ TEST_F(SettingsTest, ValuesInTheFileWinAndOnlyTheMarkerAndTheLengthLimitAreCheck
 TEST_F(SettingsTest, ValuesThatWouldBreakSendingAreBroughtIntoRangeWithARedLine) {
   std::filesystem::create_directory(folder / "log");
   GatewayLog log(folder.path());
-  write_ini("MaxMsgLength=0\nFloodProtection=2147483647\n");
+  write_ini("MaxMsgLength=0\nFloodProtection=2147483647\nVoiceCallDuration=2147483647\n");
   ReadSettings(file, s, folder.path(), &log);
   EXPECT_EQ(s.MaxMsgLength, 800) << "0 would send every alarm empty and call it sent";
   EXPECT_EQ(s.FloodProtection, kMaxFloodProtection);
+  EXPECT_EQ(s.VoiceCallDuration, kMaxVoiceCallDuration) << "a call held for 68 years blocks the modem";
   std::string logged;
   for (auto& e : std::filesystem::directory_iterator(folder / "log")) logged += read_file(e.path());
   EXPECT_NE(logged.find("MaxMsgLength 0 would send empty messages: 800 used instead"), std::string::npos);
   EXPECT_NE(logged.find("FloodProtection 2147483647 ms is too long: 5000 ms used instead"), std::string::npos);
+  EXPECT_NE(logged.find("VoiceCallDuration 2147483647 s is too long: 600 s used instead"), std::string::npos);
   EXPECT_EQ(stored("MaxMsgLength"), "0") << "the file is the operator's";
 }
 
@@ -158,12 +160,13 @@ TEST_F(SettingsTest, SaveWritesEditableKeysKeepsStoredPinAndMasksSecretsInTheEch
 }
 
 TEST_F(SettingsTest, LoadGivesWhatTheStartWouldAndWritesAndCreatesNothing) {
-  write_ini("WatchPath=\nDonePath=done\nMaxMsgLength=5000\nRetryCount=-9\nFloodProtection=9000\n");
+  write_ini("WatchPath=\nDonePath=done\nMaxMsgLength=5000\nRetryCount=-9\nFloodProtection=9000\nVoiceCallDuration=-10\n");
   const std::string before = read_file(folder / "QZGSMS.INI");
   Settings loaded;
   SettingsReadOutcome outcome = LoadSettings(file, loaded);
   EXPECT_EQ(outcome.adjusted, (std::vector<std::string>{"MaxMsgLength 5000 is more than a message can hold: 2000 used",
-                                                        "FloodProtection 9000 ms is too long: 5000 ms used instead"}));
+                                                        "FloodProtection 9000 ms is too long: 5000 ms used instead",
+                                                        "VoiceCallDuration -10 s is negative: 0 s used, an answered call is hung up at once"}));
   EXPECT_EQ(read_file(folder / "QZGSMS.INI"), before);
   EXPECT_FALSE(std::filesystem::exists(folder / "done"));
 

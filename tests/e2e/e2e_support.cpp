@@ -43,18 +43,21 @@ void GatewayInstance::drop_job(const std::string& name, const std::string& body)
   std::filesystem::rename(watch() / "dropping.tmp", watch() / name);
 }
 
-void GatewayInstance::start() {
+void GatewayInstance::start(double speedup) {
   process_ = std::make_unique<ChildProcess>(
-      std::vector<std::string>{QZGSMS_FAST_GATEWAY, "50"}, folder.path());
+      std::vector<std::string>{QZGSMS_FAST_GATEWAY, std::to_string(speedup)}, folder.path());
   if (!process_->start()) throw std::runtime_error("cannot start the gateway: " + process_->error());
 }
 
-int GatewayInstance::stop() {
+int GatewayInstance::stop(std::vector<int> signals, std::chrono::milliseconds limit) {
   if (!process_) return -1;
   // As a supervisor's stop would find it: past loading, taking its stop signals.
   takes_stop_signals(static_cast<int>(process_->process_id()), std::chrono::seconds(10));
-  ::kill(static_cast<pid_t>(process_->process_id()), SIGTERM);
-  eventually([this] { return !process_->is_running(); }, std::chrono::seconds(10));
+  for (int signal : signals) ::kill(static_cast<pid_t>(process_->process_id()), signal);
+  if (!eventually([this] { return !process_->is_running(); }, limit)) {
+    kill();
+    return -1;
+  }
   int code = static_cast<int>(process_->exit_code());
   process_.reset();
   return code;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -36,9 +37,12 @@ class GatewayInstance {
   // Drops a job file the way the alarm application does (written, then renamed in).
   void drop_job(const std::string& name, const std::string& body);
 
-  void start();
-  // SIGTERM; returns the exit code.
-  int stop();
+  // `speedup`: how many times faster than the world the gateway's clock runs.
+  void start(double speedup = 50.0);
+  // Sends `signals` one after the other and waits up to `limit` for the end; the exit
+  // code, or -1 when the gateway did not end in time (it is killed then).
+  int stop(std::vector<int> signals = {SIGTERM},
+           std::chrono::milliseconds limit = std::chrono::seconds(10));
   // Ends the gateway at once, wherever it is.
   void kill();
 

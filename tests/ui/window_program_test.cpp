@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -53,8 +54,8 @@ class WindowProcess {
   }
 
   // The exit code once it has ended by itself, within `limit_ms`; -1 when it did not.
-  int stop_and_wait(int limit_ms) {
-    ::kill(pid_, SIGTERM);
+  int stop_and_wait(int limit_ms, int signal = SIGTERM) {
+    ::kill(pid_, signal);
     for (int waited = 0; waited < limit_ms; waited += 50) {
       int status = 0;
       if (::waitpid(pid_, &status, WNOHANG) == pid_) {
@@ -99,15 +100,19 @@ TEST(WindowProgram, HelpAndVersionAnswerWithoutADisplayAndWrongArgumentsAreRefus
 }
 
 TEST(WindowProgram, StopSignalWhileTheFirstQuestionIsOpenEndsTheProgram) {
-  // No qzalarm.ini: the window asks whether to take over the alarm application's SMS
-  // before it even shows, and no gateway thread runs yet.
-  TempFolder instance;
-  WindowProcess window(instance.path());
-  ASSERT_GT(window.pid(), 0);
-  ASSERT_TRUE(test::takes_stop_signals(window.pid()));
-  std::this_thread::sleep_for(300ms);  // into the question, most likely; the outcome must not depend on it
-  EXPECT_EQ(window.stop_and_wait(30000), 0);
-  EXPECT_FALSE(fs::exists(instance / "qzalarm.ini")) << "nobody answered the question";
+  // A hang-up of the terminal or Ctrl-\ is a stop like any other, not the default end.
+  for (int signal : {SIGTERM, SIGHUP, SIGQUIT}) {
+    SCOPED_TRACE(strsignal(signal));
+    // No qzalarm.ini: the window asks whether to take over the alarm application's SMS
+    // before it even shows, and no gateway thread runs yet.
+    TempFolder instance;
+    WindowProcess window(instance.path());
+    ASSERT_GT(window.pid(), 0);
+    ASSERT_TRUE(test::takes_stop_signals(window.pid()));
+    std::this_thread::sleep_for(300ms);  // into the question, most likely; the outcome must not depend on it
+    EXPECT_EQ(window.stop_and_wait(30000, signal), 0);
+    EXPECT_FALSE(fs::exists(instance / "qzalarm.ini")) << "nobody answered the question";
+  }
 }
 
 TEST(WindowProgram, StopSignalStopsTheRunningGatewayInOrder) {
