@@ -189,6 +189,12 @@ TEST_F(ModemChannelTest, FloodProtectionSpacesCommands) {
   channel_.SendCommand("at", "\r");
   EXPECT_GE(clock().steady_ms() - first, 450);  // the first was sent at or after `first` - a tick
 
+}
+
+TEST_F(ModemChannelTest, NoFloodProtectionSendsWithoutPause) {
+  // A clock a thousand times slower than the world: a pause of even one FloodProtection
+  // tick would take far longer than any load makes two writes take.
+  test::FastClock slow(0.001);
   settings_.FloodProtection = 0;
   int64_t before = clock().steady_ms();
   channel_.SendCommand("at", "\r");
