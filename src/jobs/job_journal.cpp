@@ -73,20 +73,26 @@ constexpr int kExamplesShown = 3;
 class PresentFiles {
  public:
   bool holds(const fs::path& job_file, const FileIdentity& identity) {
-    auto [it, added] = folders_.try_emplace(job_file.parent_path());
-    if (added) it->second = list(it->first);
+    fs::path folder = job_file.parent_path();
+    if (folder.empty()) folder = ".";
+    auto it = folders_.find(folder);
+    if (it == folders_.end()) {
+      std::error_code ec;
+      fs::directory_iterator listing(folder, ec);
+      // A folder that is gone holds nothing; only folders that exist are remembered, so
+      // records naming a million made-up folders cost no memory.
+      if (ec == std::errc::no_such_file_or_directory) return false;
+      it = folders_.emplace(folder, list(listing, ec)).first;
+    }
     return !it->second || it->second->count({identity.device, identity.inode}) > 0;
   }
 
  private:
   using Inodes = std::set<std::pair<uint64_t, uint64_t>>;
   // Nothing when the folder cannot be listed: then every entry is kept.
-  static std::optional<Inodes> list(const fs::path& folder) {
+  static std::optional<Inodes> list(fs::directory_iterator it, std::error_code ec) {
     Inodes inodes;
-    std::error_code ec;
-    fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, ec);
-    if (ec) return std::nullopt;
-    for (; it != fs::directory_iterator(); it.increment(ec)) {
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
       struct stat st {};
       if (::lstat(it->path().c_str(), &st) == 0) inodes.insert({st.st_dev, st.st_ino});
     }
