@@ -52,7 +52,8 @@ class JobJournal {
   // before the job threads start.
   void recover();
 
-  // The outcome of `job` is final. False (and a red line) when it could not be made durable.
+  // The outcome of `job` is final. False when it could not be made durable; the first
+  // such failure is said in red, the next ones only once a write has succeeded again.
   bool record_outcome(const AlarmJob& job);
   void record_table_written(const FileIdentity& file);
   void record_destination(const FileIdentity& file, const std::filesystem::path& destination);
