@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
@@ -30,21 +31,6 @@ bool write_all(int fd, std::string_view bytes) {
     bytes.remove_prefix(static_cast<std::size_t>(n));
   }
   return true;
-}
-
-std::string read_whole(const fs::path& path) {
-  std::string text;
-  int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return text;
-  char buffer[8192];
-  for (;;) {
-    ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    text.append(buffer, static_cast<std::size_t>(n));
-  }
-  ::close(fd);
-  return text;
 }
 
 // Splits off the next blank-separated word of `line`.
@@ -96,6 +82,199 @@ std::map<std::string, fs::path> taken_aside_files(const std::map<std::string, Jo
   return found;
 }
 
+// No record comes near this: two escaped paths and a few numbers. A longer line is
+// damage, skipped without being held in memory.
+constexpr std::size_t kMaxRecordBytes = 64 * 1024;
+// Lines about one kind of finding are counted; only the first few are shown as examples.
+constexpr int kExamplesShown = 3;
+
+// Which files are in a folder now, by device and inode, listed once per folder: an
+// entry whose job file is not among them (under any name) can never match a job again.
+class PresentFiles {
+ public:
+  bool holds(const fs::path& job_file, const FileIdentity& identity) {
+    fs::path folder = job_file.parent_path();
+    if (folder.empty()) folder = ".";
+    auto it = folders_.find(folder);
+    if (it == folders_.end()) {
+      std::error_code ec;
+      fs::directory_iterator listing(folder, ec);
+      // A folder that is gone holds nothing; only folders that exist are remembered, so
+      // records naming a million made-up folders cost no memory.
+      if (ec == std::errc::no_such_file_or_directory) return false;
+      it = folders_.emplace(folder, list(listing, ec)).first;
+    }
+    return !it->second || it->second->count({identity.device, identity.inode}) > 0;
+  }
+
+ private:
+  using Inodes = std::set<std::pair<uint64_t, uint64_t>>;
+  // Nothing when the folder cannot be listed: then every entry is kept.
+  static std::optional<Inodes> list(fs::directory_iterator it, std::error_code ec) {
+    Inodes inodes;
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+      struct stat st {};
+      if (::lstat(it->path().c_str(), &st) == 0) inodes.insert({st.st_dev, st.st_ino});
+    }
+    if (ec) return std::nullopt;
+    return inodes;
+  }
+  std::map<fs::path, std::optional<Inodes>> folders_;
+};
+
+// Counts one kind of finding and keeps its first few examples.
+struct Tally {
+  int count = 0;
+  std::vector<std::string> examples;
+  void add(std::string example) {
+    if (count++ < kExamplesShown) examples.push_back(std::move(example));
+  }
+};
+
+// What reading the journal at start found. The journal is read a buffer at a time and
+// only live entries are kept, so a journal of any length costs no more memory than the
+// jobs it can still match.
+struct JournalContents {
+  std::map<std::string, JobJournal::Entry> entries;  // live, by identity key
+  bool had_bytes = false;     // it was not empty
+  std::string unusable;       // why it could not be read at all ("is a directory")
+  std::string read_error;     // why reading stopped before its end
+  Tally damaged;              // lines that are no record
+  Tally skipped;              // outcomes whose job file is gone: they can match no job
+  std::string cut_short;      // the kind of the last record when a crash cut it short
+};
+
+std::string printable_example(std::string_view line) {
+  std::string shown = escape_journal_text(line.substr(0, 60));
+  return line.size() > 60 ? shown + "..." : shown;
+}
+
+void apply_record(std::string_view line, int64_t line_number, PresentFiles& present,
+                  JournalContents& out) {
+  std::string_view rest = line;
+  std::string_view kind = next_word(rest);
+  std::string key(next_word(rest));
+  std::optional<FileIdentity> id = FileIdentity::from_key(key);
+  auto damaged = [&] {
+    out.damaged.add("line " + std::to_string(line_number) + ": " + printable_example(line));
+  };
+  if (!id) return damaged();
+  if (kind == "O") {
+    JobJournal::Entry e;
+    e.identity = *id;
+    int64_t status = 0;
+    if (!parse_int64(next_word(rest), status) || !parse_int64(next_word(rest), e.sent_time)) {
+      return damaged();
+    }
+    e.status = static_cast<int32_t>(status);
+    e.job_file = unescape_journal_text(rest);
+    if (!present.holds(e.job_file, e.identity)) {
+      out.skipped.add(e.job_file);
+      out.entries.erase(key);
+      return;
+    }
+    out.entries[key] = std::move(e);
+  } else if (kind == "R" || kind == "M") {
+    auto it = out.entries.find(key);
+    if (it == out.entries.end()) return;
+    if (kind == "R") it->second.table_written = true;
+    else it->second.destination = unescape_journal_text(rest);
+  } else if (kind == "F") {
+    out.entries.erase(key);
+  } else {
+    damaged();
+  }
+}
+
+// Reads the journal without following a symbolic link, a line at a time.
+JournalContents read_journal(const fs::path& path) {
+  JournalContents out;
+  int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) return out;
+    out.unusable = errno == ELOOP ? "is a symbolic link, which is never followed"
+                                  : std::string("cannot be read (") + std::strerror(errno) + ")";
+    return out;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    out.unusable = S_ISDIR(st.st_mode) ? "is a directory" : "is not a regular file";
+    ::close(fd);
+    return out;
+  }
+  PresentFiles present;
+  std::string line;
+  bool overlong = false;
+  int64_t line_number = 0;
+  std::vector<char> buffer(64 * 1024);  // not on the stack: threads get small ones
+  for (;;) {
+    ssize_t n = ::read(fd, buffer.data(), buffer.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) out.read_error = std::strerror(errno);
+    if (n <= 0) break;
+    out.had_bytes = true;
+    std::string_view chunk(buffer.data(), static_cast<std::size_t>(n));
+    while (!chunk.empty()) {
+      std::size_t end = chunk.find('\n');
+      std::string_view piece = chunk.substr(0, end);
+      if (!overlong && line.size() + piece.size() <= kMaxRecordBytes) {
+        line.append(piece);
+      } else if (!overlong) {
+        overlong = true;
+        line.resize(std::min(line.size(), std::size_t{60}));
+      }
+      if (end == std::string_view::npos) break;
+      chunk.remove_prefix(end + 1);
+      ++line_number;
+      if (overlong) out.damaged.add("line " + std::to_string(line_number) + ": " + printable_example(line));
+      else apply_record(line, line_number, present, out);
+      line.clear();
+      overlong = false;
+    }
+  }
+  ::close(fd);
+  // A record is written whole with its line end; a crash in the middle of one leaves it
+  // without: its step never happened.
+  if (out.read_error.empty() && (!line.empty() || overlong)) out.cut_short = line.substr(0, 1);
+  return out;
+}
+
+// One line per problem, in red, saying what follows from it; examples go to the daily log.
+void report_reading(GatewayLog& log, const JournalContents& read) {
+  const std::string journal = "Job journal " + std::string(JobJournal::kFileName);
+  const std::string may_repeat = ": jobs in progress may be sent again";
+  if (!read.unusable.empty()) {
+    log.Log(journal + " " + read.unusable + may_repeat +
+                "; exactly-once delivery across a crash is off until it is mended",
+            kRed);
+    return;
+  }
+  if (!read.read_error.empty()) {
+    log.Log(journal + " could not be read to its end (" + read.read_error + ")" + may_repeat, kRed);
+  }
+  if (read.damaged.count > 0) {
+    log.Log(journal + ": " + std::to_string(read.damaged.count) +
+                (read.damaged.count == 1 ? " damaged line" : " damaged lines") + " skipped" + may_repeat,
+            kRed);
+    for (const std::string& example : read.damaged.examples) log.WriteDailyLog(journal + ": damaged " + example);
+  }
+  // An outcome cut short was written after its send: that job goes out again. Any other
+  // record cut short announced a step that is simply done again.
+  if (read.cut_short == "O") {
+    log.Log(journal + ": its last record was cut short by a crash: the job it was written for may be sent again",
+            kRed);
+  } else if (!read.cut_short.empty()) {
+    log.WriteDailyLog(journal + ": its last record was cut short by a crash; its step is done again");
+  }
+  if (read.skipped.count > 0) {
+    std::string examples;
+    for (const std::string& file : read.skipped.examples) examples += (examples.empty() ? "" : ", ") + file;
+    log.WriteDailyLog(journal + ": " + std::to_string(read.skipped.count) +
+                      " outcomes skipped, their job files are no longer there (" + examples +
+                      (read.skipped.count > kExamplesShown ? ", ..." : "") + ")");
+  }
+}
+
 }  // namespace
 
 std::string escape_journal_text(std::string_view text) {
@@ -138,22 +317,46 @@ JobJournal::~JobJournal() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-bool JobJournal::open_for_append() {
+bool JobJournal::open_for_append(std::string& why) {
   if (fd_ >= 0) return true;
-  fd_ = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-  return fd_ >= 0;
+  // Never through a symbolic link, and never blocked by a FIFO put in its place.
+  int fd = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    why = errno == ELOOP ? "it is a symbolic link, which is never followed" : std::strerror(errno);
+    return false;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    why = "it is not a regular file";
+    return false;
+  }
+  fd_ = fd;
+  return true;
 }
 
 bool JobJournal::append(const std::string& record) {
   // Called with mutex_ held.
-  if (open_for_append() && write_all(fd_, record) && ::fdatasync(fd_) == 0) return true;
-  char line[512];
-  std::snprintf(line, sizeof line,
-                "ERROR : cannot write the job journal %s (%s): after a crash this job could be "
-                "sent again",
-                path_.c_str(), std::strerror(errno));
-  log_.Log(line, kRed);
+  std::string why;
+  if (open_for_append(why)) {
+    if (write_all(fd_, record) && ::fdatasync(fd_) == 0) {
+      if (std::exchange(writes_failing_, false)) {
+        log_.Log("Job journal " + std::string(kFileName) + " is written again", kBlack);
+      }
+      return true;
+    }
+    why = std::strerror(errno);
+  }
+  report_write_failure(why);
   return false;
+}
+
+void JobJournal::report_write_failure(const std::string& why) {
+  // Once until a write succeeds again: a red line per job would bury everything else.
+  if (std::exchange(writes_failing_, true)) return;
+  log_.Log("ERROR : cannot write the job journal " + std::string(kFileName) + " (" + why +
+               "): exactly-once delivery across a crash is off until it is mended",
+           kRed);
 }
 
 void JobJournal::rewrite(const std::vector<std::string>& records) {
@@ -175,54 +378,15 @@ void JobJournal::rewrite(const std::vector<std::string>& records) {
   sync_folder(path_.parent_path());
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
-  open_for_append();
 }
 
 void JobJournal::recover() {
   std::lock_guard lock(mutex_);
-  std::string text = read_whole(path_);
-  std::map<std::string, Entry> entries;
-  int damaged = 0;
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    std::size_t end = text.find('\n', pos);
-    if (end == std::string::npos) {
-      ++damaged;  // a record cut short by a crash: its step never happened
-      break;
-    }
-    std::string_view line(text.data() + pos, end - pos);
-    pos = end + 1;
-    std::string_view kind = next_word(line);
-    std::string key(next_word(line));
-    std::optional<FileIdentity> id = FileIdentity::from_key(key);
-    if (!id) {
-      ++damaged;
-      continue;
-    }
-    if (kind == "O") {
-      Entry e;
-      e.identity = *id;
-      int64_t status = 0;
-      if (!parse_int64(next_word(line), status) || !parse_int64(next_word(line), e.sent_time)) {
-        ++damaged;
-        continue;
-      }
-      e.status = static_cast<int32_t>(status);
-      e.job_file = unescape_journal_text(line);
-      entries[key] = std::move(e);
-    } else if (kind == "R" && entries.count(key)) {
-      entries[key].table_written = true;
-    } else if (kind == "M" && entries.count(key)) {
-      entries[key].destination = unescape_journal_text(line);
-    } else if (kind == "F") {
-      entries.erase(key);
-    } else if (kind != "R" && kind != "M") {
-      ++damaged;
-    }
-  }
-  if (damaged > 0) {
-    log_.WriteDailyLog("Job journal: " + std::to_string(damaged) + " damaged line(s) ignored");
-  }
+  JournalContents read = read_journal(path_);
+  report_reading(log_, read);
+  // Said at start already: the first write that fails says nothing more.
+  if (!read.unusable.empty()) writes_failing_ = true;
+  std::map<std::string, Entry>& entries = read.entries;
 
   live_.clear();
   std::map<std::string, fs::path> taken_aside = taken_aside_files(entries);
@@ -266,7 +430,11 @@ void JobJournal::recover() {
                  " job(s) with a final outcome still to be reported; they are not sent again",
              kBlue);
   }
-  if (!text.empty() || !records.empty()) rewrite(records);
+  if (!read.unusable.empty()) return;  // never replaced: someone made it so
+  if (read.had_bytes || !records.empty()) rewrite(records);
+  // Opened now, so a journal that cannot be written is said at start, not at the first job.
+  std::string why;
+  if (!open_for_append(why)) report_write_failure(why);
 }
 
 bool JobJournal::record_outcome(const AlarmJob& job) {

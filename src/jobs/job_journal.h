@@ -47,10 +47,13 @@ class JobJournal {
 
   // Reads what an earlier run left, completes filings it cut short, forgets entries whose
   // job file is gone or was rewritten, and rewrites the journal with what is left. Logs
-  // what it finds. Called once, before the job threads start.
+  // what it finds; what keeps it from reading the journal whole (a symbolic link, a
+  // directory, damaged lines) is said in red, with what follows from it. Called once,
+  // before the job threads start.
   void recover();
 
-  // The outcome of `job` is final. False (and a red line) when it could not be made durable.
+  // The outcome of `job` is final. False when it could not be made durable; the first
+  // such failure is said in red, the next ones only once a write has succeeded again.
   bool record_outcome(const AlarmJob& job);
   void record_table_written(const FileIdentity& file);
   void record_destination(const FileIdentity& file, const std::filesystem::path& destination);
@@ -63,13 +66,15 @@ class JobJournal {
 
  private:
   bool append(const std::string& record);
-  bool open_for_append();
+  bool open_for_append(std::string& why);
+  void report_write_failure(const std::string& why);
   void rewrite(const std::vector<std::string>& records);
 
   std::filesystem::path path_;
   GatewayLog& log_;
   mutable std::mutex mutex_;
   int fd_ = -1;
+  bool writes_failing_ = false;  // said in red; quiet until a write succeeds again
   std::map<std::string, Entry> live_;  // by identity key
   std::map<std::string, bool> handed_over_;
 };

@@ -44,8 +44,12 @@ void GatewayInstance::drop_job(const std::string& name, const std::string& body)
 }
 
 void GatewayInstance::start(double speedup) {
+  // Through a shell that gives its place to the gateway: the same process, its standard
+  // output appended to a file.
   process_ = std::make_unique<ChildProcess>(
-      std::vector<std::string>{QZGSMS_FAST_GATEWAY, std::to_string(speedup)}, folder.path());
+      std::vector<std::string>{"/bin/sh", "-c", "exec \"$0\" \"$1\" >>\"$2\"", QZGSMS_FAST_GATEWAY,
+                               std::to_string(speedup), (output_ / "stdout.txt").string()},
+      folder.path());
   if (!process_->start()) throw std::runtime_error("cannot start the gateway: " + process_->error());
 }
 
@@ -75,6 +79,16 @@ std::string GatewayInstance::daily_log() const {
   std::error_code ec;
   for (auto& e : std::filesystem::directory_iterator(folder / "log", ec)) all += read_file(e.path());
   return all;
+}
+
+std::vector<std::string> GatewayInstance::window_lines() const {
+  std::string out = read_file(output_ / "stdout.txt");
+  std::vector<std::string> lines;
+  for (std::size_t at = 0, end; (end = out.find('\n', at)) != std::string::npos; at = end + 1) {
+    std::string line = out.substr(at, end - at);
+    lines.push_back(line.size() > 20 ? line.substr(20) : line);  // "dd.mm.yyyy hh:mm:ss "
+  }
+  return lines;
 }
 
 std::vector<std::string> files_in(const std::filesystem::path& folder) {

@@ -50,8 +50,12 @@ class GatewayInstance {
   std::filesystem::path done() const { return folder / "done"; }
   std::filesystem::path error() const { return folder / "error"; }
   std::string daily_log() const;
+  // The whole lines the gateway printed on standard output (its window log) in all its
+  // starts so far, without their date and time.
+  std::vector<std::string> window_lines() const;
 
  private:
+  TempFolder output_;  // standard output, kept outside the instance folder
   std::unique_ptr<ChildProcess> process_;
 };
 

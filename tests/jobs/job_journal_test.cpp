@@ -5,6 +5,7 @@
 #include "core/gateway_log.h"
 #include "jobs/alarm_job.h"
 #include "jobs/filing.h"
+#include "support/instance_harness.h"
 #include "support/temp_folder.h"
 
 namespace qz {
@@ -135,6 +136,71 @@ TEST_F(JobJournalTest, DamagedLinesAreIgnoredAndOddPathsSurvive) {
   EXPECT_EQ(entry->job_file, odd.JobFile);
   EXPECT_EQ(after.live_entries(), 1u);
   EXPECT_EQ(unescape_journal_text(escape_journal_text("a%b\r\n\x7f" "c")), "a%b\r\n\x7f" "c");
+}
+
+// What a start says about the journal it finds, and what then happens to a job that was
+// sent before the crash: remembered (not sent again), or said in red to go out again.
+TEST_F(JobJournalTest, AJournalThatCannotBeReadWhollyIsSaidInRedOnceAndWritesStayQuiet) {
+  enum class Found { kMissing, kFile, kSymlink, kDirectory };
+  struct Case {
+    const char* name;
+    Found found;
+    std::string text;  // of the file, or of the one the link points at; "<a>" is a's outcome record
+    std::string red;   // the one red line, empty for none
+    bool remembered;   // a's outcome survives the restart
+  };
+  const std::string journal = "Job journal qzgsms-jobs.journal";
+  const std::string repeat = ": jobs in progress may be sent again";
+  const std::string off = "; exactly-once delivery across a crash is off until it is mended";
+  const Case cases[] = {
+      {"missing", Found::kMissing, "", "", false},
+      {"empty", Found::kFile, "", "", false},
+      {"symlink", Found::kSymlink, "<a>", journal + " is a symbolic link, which is never followed" + repeat + off, false},
+      {"directory", Found::kDirectory, "", journal + " is a directory" + repeat + off, false},
+      {"damaged", Found::kFile, "garbage\n<a>O zz 8 1 /x\n\n", journal + ": 3 damaged lines skipped" + repeat, true},
+      {"cut outcome", Found::kFile, "<a>O 1:2:3:4:5 8 17", journal + ": its last record was cut short by a crash: the job it was written for may be sent again", true},
+      {"cut filing", Found::kFile, "<a>F 1:2:3", "", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempFolder instance;
+    GatewayLog start_log(instance.path());
+    test::RecordingWindow window;
+    start_log.register_window(&window);
+    AlarmJob a = sent_job(std::string(c.name) + "-a.sms", "[Alarm]\nMessage=a\n");
+    AlarmJob b = sent_job(std::string(c.name) + "-b.sms", "[Alarm]\nMessage=b\n");
+    std::string text = c.text;
+    if (text.find("<a>") != std::string::npos) {
+      text.replace(text.find("<a>"), 3, "O " + a.Identity.key() + " 8 1700000000 " + a.JobFile + "\n");
+    }
+    fs::path journal = instance / JobJournal::kFileName;
+    fs::path target = folder / (std::string(c.name) + ".journal");
+    if (c.found == Found::kFile) write_file(journal, text);
+    if (c.found == Found::kDirectory) fs::create_directory(journal);
+    if (c.found == Found::kSymlink) {
+      write_file(target, text);
+      fs::create_symlink(target, journal);
+    }
+
+    JobJournal restarted(instance.path(), start_log);
+    restarted.recover();
+    EXPECT_EQ(restarted.find(a.Identity).has_value(), c.remembered);
+    // Jobs go on being sent and recorded; a journal that cannot take them says so once.
+    restarted.record_outcome(b);
+    restarted.record_outcome(b);
+    std::vector<std::string> red;
+    while (auto line = start_log.take_pending_line()) {
+      if (line->colour == kRed) red.push_back(line->text.substr(20));
+    }
+    EXPECT_EQ(red, c.red.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.red});
+    if (c.found == Found::kSymlink) {
+      EXPECT_TRUE(fs::is_symlink(journal));
+      EXPECT_EQ(read_file(target), text) << "a link is never written through";
+    }
+    if (c.found == Found::kDirectory) {
+      EXPECT_TRUE(fs::is_directory(journal));
+    }
+  }
 }
 
 TEST_F(JobJournalTest, HandOverIsOncePerRunAndPerVersion) {
