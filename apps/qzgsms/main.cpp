@@ -3,6 +3,7 @@
 // tick starts the gateway, and closing the window stops it in an orderly way and ends the
 // program.
 #include <QApplication>
+#include <QMessageBox>
 #include <QSocketNotifier>
 #include <signal.h>
 #include <sys/signalfd.h>
@@ -13,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "gateway/folder_claims.h"
 #include "gateway/gateway.h"
 #include "gateway/orderly_stop.h"
 #include "gateway/processor_rule.h"
@@ -64,6 +66,17 @@ int main(int argc, char** argv) {
     return qz::kExitUsage;
   }
   QApplication::setWindowIcon(qz::ui::ApplicationIcon());
+
+  // Before anything in the instance folder is read or written: a second gateway on it
+  // would fire false technical alarms and write into the running one's settings.
+  static qz::InstanceClaim claim = qz::claim_instance_folder(std::filesystem::current_path());
+  if (!claim.refusal.empty()) {
+    std::printf("%s\n", claim.refusal.c_str());
+    std::fflush(stdout);
+    QMessageBox::critical(nullptr, QStringLiteral("Quazel GSM/SMS/MMS"), QString::fromStdString(claim.refusal));
+    return 1;
+  }
+  if (!claim.warning.empty()) std::printf("%s\n", claim.warning.c_str());
 
   // Never destroyed: worker threads may still be about when the program ends.
   static qz::Gateway gateway(std::filesystem::current_path());

@@ -27,9 +27,15 @@ struct SettingsFinding {
     kFolderNotWritable,    // a folder in use cannot be written (or read)
     kFolderCreatedAtStart, // a job folder missing now that the start will create
     kValueAdjusted,        // a value the gateway brings into range (see ReadSettings)
+    kPinNotDigits,         // a PIN that is not 4 to 8 digits: the SIM refuses it
+    kNegativeDelay,        // RetryDelay below 0: a failed send is tried again at once
+    kSecretsReadable,      // the PIN or MMS password in a file other users may read
     // Found by the callers that know the modem's side (qzgsmsd --check):
     kModeUnreadable,       // a Mode the parser refuses: the port keeps its line settings
     kPortUnusable,         // the Port's device is missing, not a terminal or not allowed
+    kCommandNotRunnable,   // qzarun.cmd or the incoming command is there but cannot be run
+    kInstanceInUse,        // a gateway runs on this instance folder (a note)
+    kWatchFolderInUse,     // another instance's gateway serves the watch folder
   };
   Kind kind;
   std::string text;      // the line as it is logged or printed
