@@ -56,6 +56,19 @@ int main(int argc, char** argv) {
   int toolkit_argc = static_cast<int>(toolkit.size());
   toolkit.push_back(nullptr);
 
+  // Before anything in the instance folder is read or written: a second gateway on it
+  // would fire false technical alarms and write into the running one's settings. Before
+  // the stop signals are taken, so that a stop ends the box as well.
+  static qz::InstanceClaim claim = qz::claim_instance_folder(std::filesystem::current_path());
+  if (!claim.refusal.empty()) {
+    std::printf("%s\n", claim.refusal.c_str());
+    std::fflush(stdout);
+    QApplication app(toolkit_argc, toolkit.data());
+    QMessageBox::critical(nullptr, QStringLiteral("Quazel GSM/SMS/MMS"), QString::fromStdString(claim.refusal));
+    return 1;
+  }
+  if (!claim.warning.empty()) std::printf("%s\n", claim.warning.c_str());
+
   // SIGTERM and SIGINT close the window, which stops the gateway in an orderly way. They
   // are taken before any thread starts, so only the descriptor sees them.
   const int signal_fd = qz::take_stop_signals(SFD_CLOEXEC | SFD_NONBLOCK);
@@ -66,17 +79,6 @@ int main(int argc, char** argv) {
     return qz::kExitUsage;
   }
   QApplication::setWindowIcon(qz::ui::ApplicationIcon());
-
-  // Before anything in the instance folder is read or written: a second gateway on it
-  // would fire false technical alarms and write into the running one's settings.
-  static qz::InstanceClaim claim = qz::claim_instance_folder(std::filesystem::current_path());
-  if (!claim.refusal.empty()) {
-    std::printf("%s\n", claim.refusal.c_str());
-    std::fflush(stdout);
-    QMessageBox::critical(nullptr, QStringLiteral("Quazel GSM/SMS/MMS"), QString::fromStdString(claim.refusal));
-    return 1;
-  }
-  if (!claim.warning.empty()) std::printf("%s\n", claim.warning.c_str());
 
   // Never destroyed: worker threads may still be about when the program ends.
   static qz::Gateway gateway(std::filesystem::current_path());
