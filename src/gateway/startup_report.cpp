@@ -1,8 +1,8 @@
 #include "gateway/startup_report.h"
 
 #include <algorithm>
-#include <optional>
 #include <cerrno>
+#include <optional>
 #include <system_error>
 
 #include "core/paths.h"
