@@ -1,7 +1,8 @@
 // The checks of an instance's settings that need no modem: what the gateway would otherwise
 // ignore without a word or only get wrong much later. A key misspelt in [Config], a number
 // that is not one, a job or report folder that is missing or cannot be written, a settings
-// file that cannot be written. The gateway logs each finding in red at start; qzgsmsd
+// file that cannot be written or that shows the PIN to every user, a PIN the SIM refuses,
+// a negative RetryDelay. The gateway logs each finding in red at start; qzgsmsd
 // --check prints them and ends with 1 when one of them is a problem.
 #pragma once
 

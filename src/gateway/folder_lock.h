@@ -3,8 +3,8 @@
 // claim writes nothing into the folder and nothing in a watch folder can look like a job.
 // The lock belongs to the folder's identity (device and inode): two spellings of one folder,
 // a symbolic link to it or a bind mount meet the same lock. The kernel drops it when the
-// process ends however it ends (kill -9, power cut aside), so a restart is never refused by
-// a dead gateway; commands the gateway starts do not inherit it.
+// process ends however it ends, kill -9 included, so a restart is never refused by a dead
+// gateway; commands the gateway starts do not inherit it.
 #pragma once
 
 #include <cstdint>

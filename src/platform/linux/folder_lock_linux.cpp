@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <system_error>
