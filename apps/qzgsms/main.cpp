@@ -3,6 +3,7 @@
 // tick starts the gateway, and closing the window stops it in an orderly way and ends the
 // program.
 #include <QApplication>
+#include <QMessageBox>
 #include <QSocketNotifier>
 #include <signal.h>
 #include <sys/signalfd.h>
@@ -13,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "gateway/folder_claims.h"
 #include "gateway/gateway.h"
 #include "gateway/orderly_stop.h"
 #include "gateway/processor_rule.h"
@@ -53,6 +55,19 @@ int main(int argc, char** argv) {
   }
   int toolkit_argc = static_cast<int>(toolkit.size());
   toolkit.push_back(nullptr);
+
+  // Before anything in the instance folder is read or written: a second gateway on it
+  // would fire false technical alarms and write into the running one's settings. Before
+  // the stop signals are taken, so that a stop ends the box as well.
+  static qz::InstanceClaim claim = qz::claim_instance_folder(std::filesystem::current_path());
+  if (!claim.refusal.empty()) {
+    std::printf("%s\n", claim.refusal.c_str());
+    std::fflush(stdout);
+    QApplication app(toolkit_argc, toolkit.data());
+    QMessageBox::critical(nullptr, QStringLiteral("Quazel GSM/SMS/MMS"), QString::fromStdString(claim.refusal));
+    return 1;
+  }
+  if (!claim.warning.empty()) std::printf("%s\n", claim.warning.c_str());
 
   // The stop signals (SIGTERM, SIGINT, SIGHUP, SIGQUIT) close the window, which stops the
   // gateway in an orderly way. They are taken before any thread starts, so only the

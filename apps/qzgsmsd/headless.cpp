@@ -13,6 +13,7 @@
 
 #include "core/colours.h"
 #include "core/error_box.h"
+#include "gateway/folder_claims.h"
 #include "gateway/front_end_view.h"
 #include "gateway/gateway.h"
 #include "gateway/orderly_stop.h"
@@ -106,6 +107,17 @@ int run_settings_check() {
 }
 
 int run_headless_gateway() {
+  bool colour = isatty(STDOUT_FILENO) != 0;
+  // Before anything in the instance folder is read or written: a second gateway on it
+  // would fire false technical alarms and write into the running one's settings.
+  static qz::InstanceClaim claim = qz::claim_instance_folder(std::filesystem::current_path());
+  if (!claim.refusal.empty()) {
+    print_line(claim.refusal, qz::kRed, colour);
+    std::fflush(stdout);
+    return 1;
+  }
+  if (!claim.warning.empty()) print_line(claim.warning, qz::kRed, colour);
+
   // Before any thread starts, so only the descriptor sees them.
   const int signal_fd = qz::take_stop_signals(SFD_CLOEXEC);
 
@@ -116,7 +128,6 @@ int run_headless_gateway() {
   qz::FrontEndView view(gateway);
 
   PipeSink sink;
-  bool colour = isatty(STDOUT_FILENO) != 0;
   std::thread startup([&sink] { qz::init_gsms(gateway, &sink); });
   startup.detach();
 

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
+#include <cstdio>
 #include <system_error>
 
 #include "core/paths.h"
@@ -68,6 +69,36 @@ void check_file(const SettingsFile& file, const Settings& s, const fs::path& ins
                    name + " cannot be written (" + shown(path) + ": " + reason(not_writable) +
                        "): the defaults of missing keys and the time of a technical alarm are "
                        "not stored"});
+  }
+}
+
+// The settings file is the one place the PIN and the MMS password are kept; the alarm
+// application needs it too, through its group, but other users have no business there.
+void check_secrets(const SettingsFile& file, const Settings& s, const SettingsReadOutcome& read,
+                   std::vector<SettingsFinding>& out) {
+  if (!read.file_found || (s.PIN.empty() && s.MMSPWD.empty())) return;
+  std::error_code ec;
+  const fs::perms perms = fs::status(file.path(), ec).permissions();
+  if (ec || (perms & fs::perms::others_read) == fs::perms::none) return;
+  const char* secrets = s.PIN.empty() ? "the MMS password" : s.MMSPWD.empty() ? "the PIN" : "the PIN and the MMS password";
+  char mode[8];
+  std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(perms & fs::perms::mask));
+  out.push_back({SettingsFinding::kSecretsReadable,
+                 file.path().filename().string() + " holds " + secrets + " and every user may read it (mode " + mode +
+                     "): chmod 640 " + shown(file.path())});
+}
+
+// Values the start takes as they are and trips over later.
+void check_values(const Settings& s, std::vector<SettingsFinding>& out) {
+  // The value stays out of the line: the logs are read by many.
+  const bool pin_digits = std::all_of(s.PIN.begin(), s.PIN.end(), [](char c) { return c >= '0' && c <= '9'; });
+  if (!s.PIN.empty() && (!pin_digits || s.PIN.size() < 4 || s.PIN.size() > 8)) {
+    out.push_back({SettingsFinding::kPinNotDigits,
+                   "PIN is not 4 to 8 digits: the SIM refuses it when it asks for its PIN, and the gateway does not start"});
+  }
+  if (s.RetryDelay < 0) {
+    out.push_back({SettingsFinding::kNegativeDelay, "RetryDelay=" + std::to_string(s.RetryDelay) +
+                                                        " is negative: a failed send is tried again at once, without a pause"});
   }
 }
 
@@ -191,7 +222,9 @@ std::vector<SettingsFinding> check_settings(const SettingsFile& file, const Sett
                                             const SettingsReadOutcome& read) {
   std::vector<SettingsFinding> findings;
   check_file(file, settings, instance_folder, read, findings);
+  check_secrets(file, settings, read, findings);
   check_keys(settings, read, findings);
+  check_values(settings, findings);
   check_folders(settings, instance_folder, read, findings);
   return findings;
 }

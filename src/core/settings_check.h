@@ -1,7 +1,8 @@
 // The checks of an instance's settings that need no modem: what the gateway would otherwise
 // ignore without a word or only get wrong much later. A key misspelt in [Config], a number
 // that is not one, a job or report folder that is missing or cannot be written, a settings
-// file that cannot be written. The gateway logs each finding in red at start; qzgsmsd
+// file that cannot be written or that shows the PIN to every user, a PIN the SIM refuses,
+// a negative RetryDelay. The gateway logs each finding in red at start; qzgsmsd
 // --check prints them and ends with 1 when one of them is a problem.
 #pragma once
 
@@ -27,9 +28,15 @@ struct SettingsFinding {
     kFolderNotWritable,    // a folder in use cannot be written (or read)
     kFolderCreatedAtStart, // a job folder missing now that the start will create
     kValueAdjusted,        // a value the gateway brings into range (see ReadSettings)
+    kPinNotDigits,         // a PIN that is not 4 to 8 digits: the SIM refuses it
+    kNegativeDelay,        // RetryDelay below 0: a failed send is tried again at once
+    kSecretsReadable,      // the PIN or MMS password in a file other users may read
     // Found by the callers that know the modem's side (qzgsmsd --check):
     kModeUnreadable,       // a Mode the parser refuses: the port keeps its line settings
     kPortUnusable,         // the Port's device is missing, not a terminal or not allowed
+    kCommandNotRunnable,   // qzarun.cmd or the incoming command is there but cannot be run
+    kInstanceInUse,        // a gateway runs on this instance folder (a note)
+    kWatchFolderInUse,     // another instance's gateway serves the watch folder
   };
   Kind kind;
   std::string text;      // the line as it is logged or printed

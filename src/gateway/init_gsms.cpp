@@ -1,9 +1,12 @@
+#include <filesystem>
 #include <string>
 
 #include "core/clock.h"
 #include "core/colours.h"
+#include "core/paths.h"
 #include "core/process_end.h"
 #include "core/settings_check.h"
+#include "gateway/folder_claims.h"
 #include "gateway/gateway.h"
 #include "gateway/startup.h"
 #include "gateway/startup_report.h"
@@ -36,6 +39,43 @@ bool common_failure(Gateway& g, const std::string& text, bool raise_alarm) {
   return false;
 }
 
+// A gateway that must not run at all: nothing to alarm anyone about, the one that runs
+// on the same folder does the work.
+bool refused(Gateway& g, const std::string& text) {
+  g.log.Log(text, kRed);
+  g.log.Log(process_end_notice(kCommonFailureExitMs, 1), kRed);
+  clock().sleep_ms(kCommonFailureExitMs);
+  end_process(1);
+  return false;
+}
+
+// One gateway per watch folder: a second one would send every job there again. True when
+// this gateway may go on.
+bool claim_watch_folder(Gateway& g) {
+  const std::filesystem::path watch = folder_from_setting(g.folder, g.settings.WatchPath);
+  FolderLock::Claim claim = FolderLock::claim(watch);
+  switch (claim.outcome) {
+    case FolderLock::Claim::kClaimed:
+      g.watch_lock = std::move(claim.lock);
+      return true;
+    case FolderLock::Claim::kOurs:
+      return true;
+    case FolderLock::Claim::kInUse:
+      return refused(g, watch_in_use_text(watch, claim.holder));
+    case FolderLock::Claim::kFailed: {
+      // A missing folder is reported by the settings check already.
+      std::error_code ec;
+      if (std::filesystem::is_directory(watch, ec)) {
+        g.log.Log("watch folder " + watch.string() + " cannot be locked (" + claim.error +
+                      "): a second gateway on it is not kept out",
+                  kRed);
+      }
+      return true;
+    }
+  }
+  return true;
+}
+
 // The block that opens every start: what this instance is and where its folders are, then
 // what is wrong with its settings, before the modem is asked anything.
 void report_instance(Gateway& g, const SettingsReadOutcome& read) {
@@ -43,9 +83,9 @@ void report_instance(Gateway& g, const SettingsReadOutcome& read) {
     g.log.Log(line, kBlack);
   }
   for (const std::string& line : read.adjusted) g.log.Log(line, kRed);
-  for (const SettingsFinding& finding : check_settings(g.settings_file, g.settings, g.folder, read)) {
-    g.log.Log(finding.text, finding.problem ? kRed : kBlack);
-  }
+  std::vector<SettingsFinding> findings = check_settings(g.settings_file, g.settings, g.folder, read);
+  for (SettingsFinding& finding : check_commands(g.settings, g.folder)) findings.push_back(std::move(finding));
+  for (const SettingsFinding& finding : findings) g.log.Log(finding.text, finding.problem ? kRed : kBlack);
 }
 
 }  // namespace
@@ -55,6 +95,7 @@ bool init_gsms(Gateway& g, WindowSink* main_window) {
   SettingsReadOutcome read;
   ReadSettings(g.settings_file, g.settings, g.folder, nullptr, &read);
   report_instance(g, read);
+  if (!claim_watch_folder(g)) return false;
 
   ModemStart started = start_modem(g.link);
   switch (started.outcome) {

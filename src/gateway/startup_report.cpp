@@ -1,14 +1,16 @@
 #include "gateway/startup_report.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 #include <system_error>
 
 #include "core/paths.h"
 #include "core/version.h"
+#include "gateway/folder_claims.h"
+#include "gateway/port_device.h"
+#include "modem/child_process.h"
+#include "modem/command_line.h"
 #include "modem/mode_string.h"
 #include "modem/modem_startup.h"
 #include "modem/port_name.h"
@@ -39,18 +41,51 @@ std::string port_text(const Settings& s, const fs::path& instance_folder) {
 
 void check_port(const Settings& s, const fs::path& instance_folder, std::vector<SettingsFinding>& out) {
   const fs::path device = device_of(s, instance_folder);
-  const std::string head = "Port " + port_text(s, instance_folder);
-  struct stat st {};
-  if (::stat(device.c_str(), &st) != 0) {
-    out.push_back({SettingsFinding::kPortUnusable, head + ": " + open_failure_reason(errno)});
-  } else if (!S_ISCHR(st.st_mode)) {
-    out.push_back({SettingsFinding::kPortUnusable, head + " is not a serial device"});
-  } else if (::access(device.c_str(), R_OK | W_OK) != 0) {
-    out.push_back({SettingsFinding::kPortUnusable, head + ": " + open_failure_reason(errno)});
+  const PortDevice look = look_at_port_device(device);
+  std::string line = "Port " + port_text(s, instance_folder);
+  if (look.error != 0) line += ": " + open_failure_reason(look.error);
+  else if (!look.serial) line += " is not a serial device";
+  else return;
+  // "ttyUSB0" is a file of the instance folder; the device was meant.
+  if (!s.Port.empty() && s.Port.find('/') == std::string::npos && device_path_for_port(s.Port) == s.Port) {
+    line += " \u2014 did you mean /dev/" + s.Port + "?";
+  }
+  out.push_back({SettingsFinding::kPortUnusable, line});
+}
+
+// Whether another gateway runs on this instance or serves its watch folder. A running
+// gateway is no fault of the settings: a check while the service runs is an ordinary
+// thing to do. Another instance serving the same watch folder is: this one would not start.
+void check_running(const Settings& s, const fs::path& instance_folder, std::vector<SettingsFinding>& out) {
+  std::optional<FolderHolder> instance = folder_holder(instance_folder);
+  if (instance) out.push_back({SettingsFinding::kInstanceInUse, instance_in_use_text(instance_folder, *instance), false});
+  const fs::path watch = folder_from_setting(instance_folder, s.WatchPath);
+  std::optional<FolderHolder> watcher = folder_holder(watch);
+  if (watcher && (!instance || watcher->pid != instance->pid)) {
+    out.push_back({SettingsFinding::kWatchFolderInUse,
+                   watch_in_use_text(watch, *watcher) + ": this instance would not start"});
   }
 }
 
 }  // namespace
+
+std::vector<SettingsFinding> check_commands(const Settings& s, const fs::path& instance_folder) {
+  std::vector<SettingsFinding> out;
+  auto check = [&](const std::string& name, const char* lost) {
+    std::string found;
+    int error = find_command(name, instance_folder, &found);
+    // A missing command is said when it is needed: an instance may do without either.
+    if (error == 0 || error == ENOENT || error == ENOTDIR) return;
+    out.push_back({SettingsFinding::kCommandNotRunnable,
+                   name + " (" + found + ") cannot be run (" + std::generic_category().message(error) + "): " + lost});
+  };
+  check("qzarun.cmd", "no technical alarm can go out");
+  if (s.IncomingEnable != 0) {
+    std::vector<std::string> words = split_command_format(s.CmdLineFormat);
+    if (!words.empty() && !words.front().empty()) check(words.front(), "received SMS are not handed on");
+  }
+  return out;
+}
 
 std::vector<std::string> startup_summary(const Settings& s, const fs::path& instance_folder,
                                          const fs::path& settings_path) {
@@ -96,6 +131,8 @@ InstanceCheck check_instance(const fs::path& instance_folder) {
     check.findings.push_back({SettingsFinding::kModeUnreadable, unreadable_mode_text(settings.Mode)});
   }
   check_port(settings, instance_folder, check.findings);
+  for (SettingsFinding& finding : check_commands(settings, instance_folder)) check.findings.push_back(std::move(finding));
+  check_running(settings, instance_folder, check.findings);
   return check;
 }
 

@@ -17,6 +17,10 @@ namespace qz {
 std::vector<std::string> startup_summary(const Settings& settings, const std::filesystem::path& instance_folder,
                                          const std::filesystem::path& settings_path);
 
+// The commands the gateway starts (qzarun.cmd, and the command of CmdLineFormat when
+// incoming messages are on) that are there but cannot be run.
+std::vector<SettingsFinding> check_commands(const Settings& settings, const std::filesystem::path& instance_folder);
+
 struct InstanceCheck {
   std::vector<std::string> summary;       // as startup_summary
   std::vector<SettingsFinding> findings;  // problems and notes, in the order found
@@ -25,7 +29,8 @@ struct InstanceCheck {
 
 // Reads the settings of `instance_folder` as a start would, without writing, creating or
 // opening anything (not the port: its device is only looked at), and says what the start
-// would find wrong, the Mode and the port included.
+// would find wrong, the Mode, the port and the commands included, and whether a gateway
+// runs on the instance or on its watch folder.
 InstanceCheck check_instance(const std::filesystem::path& instance_folder);
 
 }  // namespace qz

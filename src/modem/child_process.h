@@ -85,6 +85,11 @@ class ChildProcess {
   long pid_ = 0;
 };
 
+// Where a start would find the command `name` (looked for as the constructor says): 0
+// and its path in `found`, or the errno the start would fail with (ENOENT when there is
+// none; EACCES with the first such file in `found` when it is there but cannot be run).
+int find_command(const std::string& name, const std::filesystem::path& instance_folder, std::string* found);
+
 // Collects every detached command that has ended. Cheap when there is none; a caller
 // that runs for long between commands may call it now and then.
 void reap_detached_children();

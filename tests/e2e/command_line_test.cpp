@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <map>
 #include <regex>
 
@@ -123,10 +124,67 @@ TEST(QzgsmsdCheck, ABrokenInstanceIsListedAndFails) {
            "RetryDelay=12x is not a number: 12 is used"s,
            "WatchLogPath " + (instance.folder / "tables").string() + " does not exist: no report table can be updated",
            "Mode '96,Q,8,1' cannot be read: the port keeps its line settings"s,
-           "Port ttyUSB9 (" + (instance.folder / "ttyUSB9").string() + "): No such file or directory",
+           "Port ttyUSB9 (" + (instance.folder / "ttyUSB9").string() + "): No such file or directory \u2014 did you mean /dev/ttyUSB9?",
            "6 problems found"s,
        }) {
     EXPECT_TRUE(has_line(run.out, line)) << line << "\n" << run.out;
+  }
+}
+
+// What the start trips over later, or leaves open to every user, is said before it starts.
+TEST(QzgsmsdCheck, WhatTheStartWouldTripOverIsAProblem) {
+  auto file = [](const Instance& instance, const char* name, int mode) {
+    write_file(instance.folder / name, "#!/bin/sh\n");
+    fs::permissions(instance.folder / name, fs::perms(mode));
+  };
+  struct Case {
+    std::string settings;
+    std::function<void(const Instance&)> setup;
+    std::function<std::string(const Instance&)> line;  // empty: no problem found
+  } cases[] = {
+      {"Port=/dev/null\n", {}, [](auto&) { return "Port /dev/null is not a serial device"s; }},
+      {"Port=ttyUSB0\n", {},
+       [](const Instance& i) {
+         return "Port ttyUSB0 (" + (i.folder / "ttyUSB0").string() +
+                "): No such file or directory \u2014 did you mean /dev/ttyUSB0?";
+       }},
+      {"PIN=12ab\n", {},
+       [](auto&) {
+         return "PIN is not 4 to 8 digits: the SIM refuses it when it asks for its PIN, and the gateway does not start"s;
+       }},
+      {"RetryDelay=-100\n", {},
+       [](auto&) { return "RetryDelay=-100 is negative: a failed send is tried again at once, without a pause"s; }},
+      {"", [&](const Instance& i) { file(i, "qzarun.cmd", 0644); },
+       [](const Instance& i) {
+         return "qzarun.cmd (" + (i.folder / "qzarun.cmd").string() +
+                ") cannot be run (Permission denied): no technical alarm can go out";
+       }},
+      {"IncomingEnable=1\n", [&](const Instance& i) { file(i, "incoming_sms.bat", 0600); },
+       [](const Instance& i) {
+         return "incoming_sms.bat (" + (i.folder / "incoming_sms.bat").string() +
+                ") cannot be run (Permission denied): received SMS are not handed on";
+       }},
+      {"PIN=1234\nMMSPWD=secret\n", [](const Instance& i) { fs::permissions(i.folder / "QZGSMS.INI", fs::perms(0644)); },
+       [](const Instance& i) {
+         return "QZGSMS.INI holds the PIN and the MMS password and every user may read it (mode 0644): chmod 640 " +
+                (i.folder / "QZGSMS.INI").string();
+       }},
+      {"MMSPWD=secret\n", [](const Instance& i) { fs::permissions(i.folder / "QZGSMS.INI", fs::perms(0640)); }, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.settings);
+    Instance instance;
+    instance.write_settings(c.settings);
+    if (c.setup) c.setup(instance);
+    test::ProgramRun run = instance.check();
+    if (!c.line) {
+      EXPECT_EQ(run.exit_code, 0);
+      EXPECT_TRUE(has_line(run.out, "No problem found")) << run.out;
+      continue;
+    }
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_TRUE(has_line(run.out, c.line(instance))) << run.out;
+    EXPECT_EQ(run.out.find("12ab"), std::string::npos) << "the PIN is never shown";
   }
 }
 

@@ -45,6 +45,8 @@ class GatewayInstance {
            std::chrono::milliseconds limit = std::chrono::seconds(10));
   // Ends the gateway at once, wherever it is.
   void kill();
+  // The running gateway's process id; 0 when none runs.
+  long pid() const { return process_ ? process_->process_id() : 0; }
 
   std::filesystem::path watch() const { return folder / "jobs"; }
   std::filesystem::path done() const { return folder / "done"; }

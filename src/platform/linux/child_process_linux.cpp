@@ -102,7 +102,10 @@ int resolve(const std::string& name, const std::filesystem::path& folder, std::s
       *found = candidate;
       return 0;
     }
-    if (r != ENOENT && r != ENOTDIR) err = r;
+    if (r != ENOENT && r != ENOTDIR) {
+      if (err == ENOENT) *found = candidate;
+      err = r;
+    }
   }
   return err;
 }
@@ -181,6 +184,10 @@ void reap_detached_children() {
   pids.erase(
       std::remove_if(pids.begin(), pids.end(), [&](pid_t pid) { return collected(pid, &status); }),
       pids.end());
+}
+
+int find_command(const std::string& name, const std::filesystem::path& instance_folder, std::string* found) {
+  return resolve(name, instance_folder, found);
 }
 
 ChildProcess::ChildProcess(std::vector<std::string> argv, std::filesystem::path instance_folder)
