@@ -118,7 +118,7 @@ TEST_F(AlarmPathTest, BadRequestsUnknownTypesAndAlarmTextsAreHandledOnTheirOwn) 
   EXPECT_NE(gw.daily_log().find("ContentType sms unknown"), std::string::npos);
 }
 
-TEST_F(AlarmPathTest, DamagedOrMissingRowStillFilesTheJobAndTouchesNoOtherRow) {
+TEST_F(AlarmPathTest, DamagedOrMissingTableOrRowStillFilesTheJobSaysWhyAndTouchesNoOtherRow) {
   gw.write_settings();
   gw.install_table("db3_report.dbf", "plant");
   // A table cut short in the middle of its records is refused as a whole.
@@ -126,14 +126,25 @@ TEST_F(AlarmPathTest, DamagedOrMissingRowStillFilesTheJobAndTouchesNoOtherRow) {
   std::filesystem::resize_file(gw.folder / "tables/cut.dbf",
                                std::filesystem::file_size(gw.folder / "tables/cut.dbf") - 40);
   std::string untouched = test::read_file(gw.folder / "tables/plant.dbf");
+  const struct {
+    const char* job;
+    const char* szenario;
+    int dbentry;
+    const char* line;  // after "ERROR : could not update <folder>/tables/"
+  } cases[] = {
+      {"cut.sms", "cut", 0, "cut.dbf (fewer records in the file than the header claims)"},
+      {"row.sms", "plant", 5, "plant.dbf (row 6 of 5)"},
+      {"gone.sms", "gone", 0, "gone.dbf (no such file)"},
+  };
   gw.start();
-  gw.drop_job("cut.sms", sms_job("100", "to a damaged table", 0, "cut"));
-  gw.drop_job("row.sms", sms_job("200", "to a row that is not there", 5));
+  for (const auto& c : cases) gw.drop_job(c.job, sms_job("100", "to a table that cannot take it", c.dbentry, c.szenario));
 
-  ASSERT_TRUE(eventually([&] { return files_in(gw.done()).size() == 2; }));
+  ASSERT_TRUE(eventually([&] { return files_in(gw.done()).size() == std::size(cases); }));
   std::string log = gw.daily_log();
-  EXPECT_NE(log.find("ERROR : could not update " + (gw.folder / "tables/cut.dbf").string()), std::string::npos);
-  EXPECT_NE(log.find("ERROR : could not update " + (gw.folder / "tables/plant.dbf").string()), std::string::npos);
+  for (const auto& c : cases) {
+    std::string line = "ERROR : could not update " + (gw.folder / "tables").string() + "/" + c.line + "\n";
+    EXPECT_NE(log.find(line), std::string::npos) << line;
+  }
   EXPECT_EQ(test::read_file(gw.folder / "tables/plant.dbf"), untouched);
 }
 
