@@ -118,6 +118,26 @@ TEST_F(AlarmPathTest, BadRequestsUnknownTypesAndAlarmTextsAreHandledOnTheirOwn) 
   EXPECT_NE(gw.daily_log().find("ContentType sms unknown"), std::string::npos);
 }
 
+TEST_F(AlarmPathTest, TheShippedExampleJobsAreAllSentWithTheMediaTheyName) {
+  const std::filesystem::path examples = std::filesystem::path(QZGSMS_SOURCE_DIR) / "examples";
+  gw.write_settings("Number=+41790000000\nVoiceCallDuration=2\n");
+  gw.install_table("db3_report.dbf", "plant");
+  std::filesystem::copy(examples / "media", gw.folder / "media");
+  gw.start();
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(examples / "jobs")) {
+    names.push_back(e.path().filename().string());
+    gw.drop_job(names.back(), test::read_file(e.path()));
+  }
+  ASSERT_TRUE(eventually([&] { return files_in(gw.watch()).empty() && files_in(gw.done()).size() == names.size(); }))
+      << "in the error folder: " << testing::PrintToString(files_in(gw.error()));
+  auto mms = gw.modem.mms();
+  ASSERT_EQ(mms.size(), 1u);
+  for (const char* media : {"media/camera.jpg", "media/siren.amr"}) {
+    EXPECT_NE(mms[0].pdu.find(test::read_file(examples / media)), std::string::npos) << media;
+  }
+}
+
 TEST_F(AlarmPathTest, DamagedOrMissingTableOrRowStillFilesTheJobSaysWhyAndTouchesNoOtherRow) {
   gw.write_settings();
   gw.install_table("db3_report.dbf", "plant");
