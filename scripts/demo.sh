@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the gateway's main job on the modem simulator in a fresh instance folder, demo/:
-# a scenario report table, job files for an SMS, an MMS (with a small JPEG and AMR file),
-# a voice call, a mini-message and a bad request, and one SMS waiting in the modem.
+# a scenario report table, the example job files of examples/jobs (an SMS, an MMS with the
+# picture and sound of examples/media, a voice call, a mini-message), a bad request, and one
+# SMS waiting in the modem.
 # Shows what the modem received, the updated table rows, the done and error folders
 # with their notes, and the logs. With --window, and a display to show it on, the window
 # program qzgsms runs the gateway instead of qzgsmsd; close the window to end the demo.
@@ -71,9 +72,8 @@ chmod +x qzarun.cmd incoming_sms.bat
 
 "$bin/qzgsms-dbftool" create tables/plant.dbf 3 >/dev/null
 
-# A few bytes of JPEG and AMR are enough for the modem, which only stores them.
-printf '\xff\xd8\xff\xe0\x00\x10JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00\xff\xd9' > media/camera.jpg
-printf '#!AMR\n\x3c\x48\xf5\x1f\x96\x66\x79\xe1\xe0\x01\xe7\xcf\xf0\x00\x00\x00' > media/siren.amr
+# The media the MMS example names, as the package ships them.
+cp "$root"/examples/media/camera.jpg "$root"/examples/media/siren.amr media/
 
 if [ $window = 1 ]; then
   # The alarm application's flag is set, so the window does not ask for it.
@@ -87,14 +87,14 @@ fi
 gateway_pid=$!
 sleep 7
 
-drop() {  # name, contents: written aside, then renamed in, as the alarm application does
-  printf '%b' "$2" > "jobs/$1.part" && mv "jobs/$1.part" "jobs/$1"
-}
-drop sms1.sms '[Alarm]\r\nSzenario=plant\r\nName=Subscriber 1\r\nPhoneNumber=+41 79 000 00 01\r\nMessage=Boiler 3: pressure low\r\ndbentry=0\r\nContentType=SMS\r\n'
-drop mms1.sms '[Alarm]\r\nSzenario=plant\r\nName=Subscriber 2\r\nPhoneNumber=+41790000002\r\nMessage=Intrusion at gate 4\r\ndbentry=1\r\nContentType=application/vnd.wap.multipart.mixed\r\n[MMS]\r\nSubject=Gate 4\r\nFile1=media\\camera.jpg\r\nFile2=media\\siren.amr\r\n'
-drop vc1.sms '[Alarm]\r\nSzenario=plant\r\nName=Subscriber 3\r\nPhoneNumber=+41790000003\r\nAlarmKey=17\r\ndbentry=2\r\nContentType=VC\r\n'
-drop mini.sms '[Alarm]\r\nName=Night shift\r\nPhoneNumber=+41790000009\r\nMessage=Test of the alarm line\r\n'
-drop bad.sms '[Alarm]\r\nSzenario=plant\r\nMessage=no phone number\r\n'
+# Job files are written aside, then renamed in, as the alarm application does: the
+# package's example jobs and a bad request.
+examples=("$root"/examples/jobs/*.sms)
+for example in "${examples[@]}"; do
+  name=$(basename "$example")
+  cp "$example" "jobs/$name.part" && mv "jobs/$name.part" "jobs/$name"
+done
+printf '[Alarm]\r\nSzenario=plant\r\nMessage=no phone number\r\n' > jobs/bad.part && mv jobs/bad.part jobs/bad.sms
 
 for _ in $(seq 120); do
   [ -z "$(ls jobs)" ] && [ -s incoming.txt ] && break
@@ -117,3 +117,13 @@ for f in done/*; do printf '%s: ' "$f"; tail -c 40 "$f"; echo; done
 echo; echo "=== error/ ==="; ls error
 echo; echo "=== received SMS handed on (incoming.txt) ==="; cat incoming.txt 2>/dev/null || true
 echo; echo "=== daily log ==="; cat log/*.log
+
+# Every example job must have gone through: filed into done/ with its success note.
+for example in "${examples[@]}"; do
+  name=$(basename "$example")
+  if ! tail -c 40 done/*-"$name" 2>/dev/null | grep -q "ALARM successfully sent$"; then
+    echo "!!! the example job $name was not sent" >&2
+    exit 1
+  fi
+done
+echo; echo "=== every example job was sent ==="

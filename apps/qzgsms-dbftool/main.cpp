@@ -35,7 +35,7 @@ constexpr const char* kHelp =
     "  dump TABLE.dbf            list every row\n"
     "  --force                   let create replace an existing file\n"
     "  -h, --help                show this help and end\n"
-    "  --version                 show the version and end\n";
+    "  -V, --version             show the version and end\n";
 
 int usage_error(const std::string& text) {
   std::fprintf(stderr, "qzgsms-dbftool: %s\n%s", text.c_str(), kUsage);
@@ -118,7 +118,7 @@ int main(int argc, char** argv) {
       std::printf("%s%s", kUsage, kHelp);
       return 0;
     }
-    if (arg == "--version") {
+    if (arg == "-V" || arg == "--version") {
       std::printf("%s\n", qz::program_version_line("qzgsms-dbftool").c_str());
       return 0;
     }

@@ -1,7 +1,7 @@
 // qzgsms-modemsim: a simulated GSM modem on a pseudo-terminal.
 //
 //   qzgsms-modemsim [--scenario FILE] [--link PATH] [--record FILE]
-//   qzgsms-modemsim --help | --version
+//   qzgsms-modemsim --help | --version (-V)
 //
 // Prints the device to open as the modem's serial port on standard output (one line),
 // optionally makes PATH a symbolic link to it, and answers AT commands until SIGINT or
@@ -35,7 +35,7 @@ void usage(std::ostream& out) {
          "  --link PATH      make PATH a symbolic link to the pty device\n"
          "  --record FILE    log every command there instead of standard error\n"
          "  -h, --help       show this help and end\n"
-         "  --version        show the version and end\n";
+         "  -V, --version    show the version and end\n";
 }
 
 struct Options {
@@ -52,7 +52,7 @@ int parse_options(int argc, char** argv, Options& options) {
       usage(std::cout);
       return -1;
     }
-    if (arg == "--version") {
+    if (arg == "-V" || arg == "--version") {
       std::cout << "qzgsms-modemsim " << qz::qzgsms_version() << "\n";
       return -1;
     }

@@ -32,9 +32,9 @@ const qz::ProgramDescription kProgram{
     "Qt's own options (-platform, -style, ...) are passed to the toolkit.",
     qz::kOptionHelp | qz::kOptionVersion | qz::kOptionInstance};
 
-// Our options are long ones (and -h); Qt's own take one dash. They are told apart before
+// Our options are long ones (and -h, -V); Qt's own take one dash. They are told apart before
 // the toolkit starts, so --help and --version answer even where no display is.
-bool is_our_option(std::string_view arg) { return arg.starts_with("--") || arg == "-h"; }
+bool is_our_option(std::string_view arg) { return arg.starts_with("--") || arg == "-h" || arg == "-V"; }
 
 }  // namespace
 

@@ -32,7 +32,7 @@ ProgramOptions parse_program_options(const ProgramDescription& program, const st
     const std::string& arg = args[i];
     if ((arg == "--help" || arg == "-h") && (allowed & kOptionHelp)) {
       help = true;
-    } else if (arg == "--version" && (allowed & kOptionVersion)) {
+    } else if ((arg == "--version" || arg == "-V") && (allowed & kOptionVersion)) {
       version = true;
     } else if (arg == "--check" && (allowed & kOptionCheck)) {
       check = true;
@@ -75,7 +75,7 @@ std::string program_help(const ProgramDescription& program) {
         "                  when all is well, 1 when not; opens no port, writes no file\n";
   }
   if (allowed & kOptionHelp) text += "  -h, --help      show this help and end\n";
-  if (allowed & kOptionVersion) text += "  --version       show the version and end\n";
+  if (allowed & kOptionVersion) text += "  -V, --version   show the version and end\n";
   text +=
       "\nThe instance folder holds the settings, QZGSMS.INI (see qzgsms.ini(5)), the log\n"
       "folder, the job journal and the commands; the settings file is the only configuration.\n";

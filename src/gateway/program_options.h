@@ -2,7 +2,7 @@
 // the same options, each those that apply to it, and answer them the same way:
 //
 //   --help, -h       the help text on standard output, exit code 0
-//   --version        "<program> <version>" on standard output, exit code 0
+//   --version, -V    "<program> <version>" on standard output, exit code 0
 //   --instance DIR   run in the instance folder DIR instead of the current folder
 //   --check          read the settings, say what is wrong, start nothing (qzgsmsd)
 //

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <limits>
+#include <system_error>
 
 // How the table is accessed, and why not everything goes through shapelib.
 //
@@ -116,17 +117,23 @@ int CDatabase::error(const std::string& text) {
 
 int CDatabase::Open(const std::string& path) {
   if (fd_ >= 0) Close();
+  open_fault_.clear();
   int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-  if (fd < 0) return 0;
+  if (fd < 0) {
+    open_fault_ = errno == ENOENT ? "no such file" : std::generic_category().message(errno);
+    return 0;
+  }
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
+    open_fault_ = "not a file";
     return 0;
   }
   fd_ = fd;
   std::string fault = load_header();
   if (!fault.empty()) {
     Close();
+    open_fault_ = fault;
     error("CDatabase::Open: " + path + ": " + fault);
     return 0;
   }
@@ -279,6 +286,8 @@ int CDatabase::FieldWidth(const std::string& name) {
   const Field* f = field(name);
   return f ? f->width : 0;
 }
+
+int CDatabase::RecCount() const { return int(record_count_); }
 
 int64_t CDatabase::record_start(int record) const {
   return header_length_ + int64_t(record - 1) * record_length_;

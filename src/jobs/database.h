@@ -101,6 +101,11 @@ class CDatabase {
 
   // Width of the field in characters, 0 when the table has no such field.
   int FieldWidth(const std::string& name);
+  // Number of records of the open table, 0 when none is open.
+  int RecCount() const;
+  // Why the last Open failed, for the caller's report ("no such file", "Permission denied",
+  // what is wrong with the header); empty after a successful Open.
+  const std::string& OpenFault() const { return open_fault_; }
 
  private:
   struct Field {
@@ -132,6 +137,7 @@ class CDatabase {
   std::vector<Field> fields_;
   int current_ = 0;  // 1-based; 0 = no current record
   int auto_flush_ = 0;
+  std::string open_fault_;
 };
 
 }  // namespace qz

@@ -41,15 +41,20 @@ void update_report_table(JobContext& ctx, const AlarmJob& job, const std::string
   // Found without regard to case, as the alarm application's own platform finds it.
   std::filesystem::path table = resolve_name_in_folder(
       folder_from_setting(ctx.folder, ctx.settings.WatchLogPath), job.Szenario + ".dbf");
-  char failed[600];
-  std::snprintf(failed, sizeof failed, "ERROR : could not update %s", table.c_str());
+  // The line names the table and, in brackets, why it was not updated.
+  auto failed = [&](const std::string& reason) {
+    ctx.log.Log("ERROR : could not update " + table.string() + " (" + reason + ")", kRed);
+  };
 
   CDatabase db(ctx.error_box);
   if (db.Open(table.string()) == 0) {
-    ctx.log.Log(failed, kRed);
+    failed(db.OpenFault());
     return;
   }
-  if (!write_job_result(db, int64_t{job.dbentry} + 1, job.Status, time)) ctx.log.Log(failed, kRed);
+  const int64_t record = int64_t{job.dbentry} + 1;
+  if (!write_job_result(db, record, job.Status, time)) {
+    failed("row " + std::to_string(record) + " of " + std::to_string(db.RecCount()));
+  }
   db.Close();
 }
 

@@ -118,7 +118,27 @@ TEST_F(AlarmPathTest, BadRequestsUnknownTypesAndAlarmTextsAreHandledOnTheirOwn) 
   EXPECT_NE(gw.daily_log().find("ContentType sms unknown"), std::string::npos);
 }
 
-TEST_F(AlarmPathTest, DamagedOrMissingRowStillFilesTheJobAndTouchesNoOtherRow) {
+TEST_F(AlarmPathTest, TheShippedExampleJobsAreAllSentWithTheMediaTheyName) {
+  const std::filesystem::path examples = std::filesystem::path(QZGSMS_SOURCE_DIR) / "examples";
+  gw.write_settings("Number=+41790000000\nVoiceCallDuration=2\n");
+  gw.install_table("db3_report.dbf", "plant");
+  std::filesystem::copy(examples / "media", gw.folder / "media");
+  gw.start();
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(examples / "jobs")) {
+    names.push_back(e.path().filename().string());
+    gw.drop_job(names.back(), test::read_file(e.path()));
+  }
+  ASSERT_TRUE(eventually([&] { return files_in(gw.watch()).empty() && files_in(gw.done()).size() == names.size(); }))
+      << "in the error folder: " << testing::PrintToString(files_in(gw.error()));
+  auto mms = gw.modem.mms();
+  ASSERT_EQ(mms.size(), 1u);
+  for (const char* media : {"media/camera.jpg", "media/siren.amr"}) {
+    EXPECT_NE(mms[0].pdu.find(test::read_file(examples / media)), std::string::npos) << media;
+  }
+}
+
+TEST_F(AlarmPathTest, DamagedOrMissingTableOrRowStillFilesTheJobSaysWhyAndTouchesNoOtherRow) {
   gw.write_settings();
   gw.install_table("db3_report.dbf", "plant");
   // A table cut short in the middle of its records is refused as a whole.
@@ -126,14 +146,25 @@ TEST_F(AlarmPathTest, DamagedOrMissingRowStillFilesTheJobAndTouchesNoOtherRow) {
   std::filesystem::resize_file(gw.folder / "tables/cut.dbf",
                                std::filesystem::file_size(gw.folder / "tables/cut.dbf") - 40);
   std::string untouched = test::read_file(gw.folder / "tables/plant.dbf");
+  const struct {
+    const char* job;
+    const char* szenario;
+    int dbentry;
+    const char* line;  // after "ERROR : could not update <folder>/tables/"
+  } cases[] = {
+      {"cut.sms", "cut", 0, "cut.dbf (fewer records in the file than the header claims)"},
+      {"row.sms", "plant", 5, "plant.dbf (row 6 of 5)"},
+      {"gone.sms", "gone", 0, "gone.dbf (no such file)"},
+  };
   gw.start();
-  gw.drop_job("cut.sms", sms_job("100", "to a damaged table", 0, "cut"));
-  gw.drop_job("row.sms", sms_job("200", "to a row that is not there", 5));
+  for (const auto& c : cases) gw.drop_job(c.job, sms_job("100", "to a table that cannot take it", c.dbentry, c.szenario));
 
-  ASSERT_TRUE(eventually([&] { return files_in(gw.done()).size() == 2; }));
+  ASSERT_TRUE(eventually([&] { return files_in(gw.done()).size() == std::size(cases); }));
   std::string log = gw.daily_log();
-  EXPECT_NE(log.find("ERROR : could not update " + (gw.folder / "tables/cut.dbf").string()), std::string::npos);
-  EXPECT_NE(log.find("ERROR : could not update " + (gw.folder / "tables/plant.dbf").string()), std::string::npos);
+  for (const auto& c : cases) {
+    std::string line = "ERROR : could not update " + (gw.folder / "tables").string() + "/" + c.line + "\n";
+    EXPECT_NE(log.find(line), std::string::npos) << line;
+  }
   EXPECT_EQ(test::read_file(gw.folder / "tables/plant.dbf"), untouched);
 }
 

@@ -70,9 +70,11 @@ TEST(QzgsmsdCommandLine, HelpVersionAndUsageErrorsAnswerAndLeaveTheCurrentFolder
   EXPECT_EQ(help.exit_code, 0);
   EXPECT_EQ(help.out.rfind("Usage: qzgsmsd [--instance DIR] [--check]\n", 0), 0u) << help.out;
 
-  test::ProgramRun version = run_program({QZGSMS_QZGSMSD, "--version"}, {here.path()});
-  EXPECT_EQ(version.exit_code, 0);
-  EXPECT_EQ(version.out, "qzgsmsd " + changelog_version() + "\n") << "the version is the package's";
+  for (const char* option : {"--version", "-V"}) {
+    test::ProgramRun version = run_program({QZGSMS_QZGSMSD, option}, {here.path()});
+    EXPECT_EQ(version.exit_code, 0) << option;
+    EXPECT_EQ(version.out, "qzgsmsd " + changelog_version() + "\n") << "the version is the package's";
+  }
 
   test::ProgramRun wrong = run_program({QZGSMS_QZGSMSD, "--bogus"}, {here.path()});
   EXPECT_EQ(wrong.exit_code, 2);
@@ -257,10 +259,12 @@ TEST(DbfTool, CreateKeepsATableThatIsThereUnlessForced) {
 TEST(ToolCommandLines, TheSimulatorAndTheTableToolTellTheirVersion) {
   for (const auto& [program, name] :
        {std::pair{QZGSMS_DBFTOOL, "qzgsms-dbftool"}, std::pair{QZGSMS_MODEMSIM, "qzgsms-modemsim"}}) {
-    test::ProgramRun version = run_program({program, "--version"});
-    EXPECT_EQ(version.exit_code, 0) << name;
-    EXPECT_EQ(version.out, std::string(name) + " " + changelog_version() + "\n");
-    EXPECT_NE(run_program({program, "--help"}).out.find("--version"), std::string::npos) << name;
+    for (const char* option : {"--version", "-V"}) {
+      test::ProgramRun version = run_program({program, option});
+      EXPECT_EQ(version.exit_code, 0) << name << " " << option;
+      EXPECT_EQ(version.out, std::string(name) + " " + changelog_version() + "\n");
+    }
+    EXPECT_NE(run_program({program, "--help"}).out.find("-V, --version"), std::string::npos) << name;
   }
 }
 

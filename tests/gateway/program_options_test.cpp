@@ -18,6 +18,7 @@ TEST(ProgramOptionsTest, OptionsSayWhatToDoAndAUsageErrorSaysWhatIsWrong) {
   EXPECT_EQ(parse(kDaemon, {}).action, Action::kRun);
   EXPECT_EQ(parse(kDaemon, {"--check", "--version", "--help"}).action, Action::kHelp);
   EXPECT_EQ(parse(kDaemon, {"--check", "--version"}).action, Action::kVersion);
+  EXPECT_EQ(parse(kWindow, {"-V"}).action, Action::kVersion);
   ProgramOptions o = parse(kDaemon, {"--instance", "--odd name", "--check"});
   EXPECT_EQ(o.action, Action::kCheck);
   EXPECT_EQ(o.instance, "--odd name") << "the folder is what follows, whatever it looks like";

@@ -85,9 +85,11 @@ TEST(WindowProgram, HelpAndVersionAnswerWithoutADisplayAndWrongArgumentsAreRefus
   test::ProgramRun help = with({"--help"});
   EXPECT_EQ(help.exit_code, 0);
   EXPECT_EQ(help.out.rfind("Usage: qzgsms [--instance DIR]\n", 0), 0u) << help.out;
-  test::ProgramRun version = with({"--version"});
-  EXPECT_EQ(version.exit_code, 0);
-  EXPECT_EQ(version.out.rfind("qzgsms ", 0), 0u) << version.out;
+  for (const char* option : {"--version", "-V"}) {
+    test::ProgramRun version = with({option});
+    EXPECT_EQ(version.exit_code, 0) << option;
+    EXPECT_EQ(version.out.rfind("qzgsms ", 0), 0u) << version.out;
+  }
 
   test::ProgramRun check = with({"--check"});
   EXPECT_EQ(check.exit_code, 2) << "the window has no check of its own: qzgsmsd --check is the one";
