@@ -1,6 +1,7 @@
 #include "core/paths.h"
 
 #include <cctype>
+#include <system_error>
 
 namespace qz {
 
@@ -24,6 +25,12 @@ std::filesystem::path folder_from_setting(const std::filesystem::path& instance_
 std::filesystem::path join_folder_and_name(const std::filesystem::path& instance_folder,
                                            std::string_view folder, std::string_view name) {
   return folder_from_setting(instance_folder, folder) / std::string(name);
+}
+
+std::string absolute_text(const std::filesystem::path& path) {
+  std::error_code ec;
+  std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+  return (ec ? path : absolute).lexically_normal().string();
 }
 
 }  // namespace qz

@@ -16,4 +16,7 @@ std::filesystem::path folder_from_setting(const std::filesystem::path& instance_
 std::filesystem::path join_folder_and_name(const std::filesystem::path& instance_folder,
                                            std::string_view folder, std::string_view name);
 
+// `path` made absolute and normal, as the gateway shows a path in its lines.
+std::string absolute_text(const std::filesystem::path& path);
+
 }  // namespace qz

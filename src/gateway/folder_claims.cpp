@@ -2,17 +2,13 @@
 
 #include <system_error>
 
+#include "core/paths.h"
+
 namespace qz {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string shown(const fs::path& folder) {
-  std::error_code ec;
-  fs::path absolute = fs::absolute(folder, ec);
-  return (ec ? folder : absolute).lexically_normal().string();
-}
 
 std::string holder_text(const FolderHolder& holder) {
   return holder.pid > 0 ? "process " + std::to_string(holder.pid) : std::string("another process");
@@ -21,11 +17,11 @@ std::string holder_text(const FolderHolder& holder) {
 }  // namespace
 
 std::string instance_in_use_text(const fs::path& folder, const FolderHolder& holder) {
-  return "instance folder " + shown(folder) + " is in use by " + holder_text(holder);
+  return "instance folder " + absolute_text(folder) + " is in use by " + holder_text(holder);
 }
 
 std::string watch_in_use_text(const fs::path& folder, const FolderHolder& holder) {
-  std::string text = "watch folder " + shown(folder) + " is in use by " + holder_text(holder);
+  std::string text = "watch folder " + absolute_text(folder) + " is in use by " + holder_text(holder);
   if (!holder.instance_folder.empty()) text += " (instance folder " + holder.instance_folder.string() + ")";
   return text;
 }
@@ -44,7 +40,7 @@ InstanceClaim claim_instance_folder(const fs::path& folder) {
       break;
     case FolderLock::Claim::kFailed:
       // A file system without locks must not keep an alarm gateway from running.
-      result.warning = "instance folder " + shown(folder) + " cannot be locked (" + claim.error +
+      result.warning = "instance folder " + absolute_text(folder) + " cannot be locked (" + claim.error +
                        "): a second gateway started on it is not kept out";
       break;
   }

@@ -21,12 +21,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string absolute_text(const fs::path& path) {
-  std::error_code ec;
-  fs::path absolute = fs::absolute(path, ec);
-  return (ec ? path : absolute).lexically_normal().string();
-}
-
 // A relative device path is opened from the instance folder, the gateway's current folder.
 fs::path device_of(const Settings& s, const fs::path& instance_folder) {
   fs::path device = device_path_for_port(s.Port);
