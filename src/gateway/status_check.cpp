@@ -204,7 +204,7 @@ StatusAnswer check_status(const fs::path& folder) {
   answer.perf("sent=" + std::to_string(r.sent) + "c failed=" + std::to_string(r.failed) + "c retried=" +
               std::to_string(r.retried) + "c bad_requests=" + std::to_string(r.bad_requests) + "c received=" +
               std::to_string(r.received) + "c jobs=" + std::to_string(r.jobs) + " signal=" + std::to_string(r.signal) +
-              ";" + std::to_string(kLowSignal) + ";;0;31");
+              ";" + std::to_string(kLowSignal) + ":;;0;31");
 
   answer.detail("process " + std::to_string(r.pid) + (lock_held ? " holds the instance lock" : " holds no instance lock") +
                 (holder && !lock_held ? " (process " + std::to_string(holder_pid) + " does)" : "") + "; status " +
@@ -221,7 +221,7 @@ StatusAnswer check_status(const fs::path& folder) {
                 ", received " + std::to_string(r.received));
   answer.detail(r.tech_alarm_last > 0 ? "technical alarm last raised " + date_time(r.tech_alarm_last) +
                                             ", the next held back until " + date_time(r.tech_alarm_held_until)
-                                      : std::string("technical alarm not raised"));
+                                      : std::string("technical alarm: none recorded"));
 
   answer.json("running", json_bool(running));
   answer.json("pid", std::to_string(r.pid));
