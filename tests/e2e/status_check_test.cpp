@@ -1,7 +1,10 @@
 // qzgsmsd --status as a monitoring system runs it against a gateway in each state it has to
 // tell apart. A gateway killed outright leaves a fresh-looking status file behind: only the
-// live look at the instance lock tells that nobody runs.
+// live look at the instance lock tells that nobody runs; a hung one holds the lock but its
+// status grows old.
 #include <gtest/gtest.h>
+
+#include <signal.h>
 
 #include <functional>
 
@@ -11,8 +14,16 @@
 namespace qz {
 namespace {
 
+namespace fs = std::filesystem;
 using test::eventually;
 using test::GatewayInstance;
+
+// Whether process `pid`'s main thread is stopped (state T in /proc/<pid>/stat).
+bool is_stopped(long pid) {
+  std::string stat = test::read_file("/proc/" + std::to_string(pid) + "/stat");
+  std::size_t after_name = stat.rfind(')');
+  return after_name != std::string::npos && stat.compare(after_name, 3, ") T") == 0;
+}
 
 test::ProgramRun status_of(const GatewayInstance& gw, bool json = false) {
   std::vector<std::string> argv{QZGSMS_QZGSMSD, "--status", "--instance", gw.folder.path().string()};
@@ -72,6 +83,17 @@ TEST(StatusCheckTest, EachStateHasItsExitCodeAndSaysWhy) {
        2,
        "QZGSMS CRITICAL - not running: process ",
        {"\"running\":false", "\"lock_held\":false", "\"state\":\"running\""}},
+      // A hung gateway still holds its folder but writes no status any more.
+      {"hung",
+       [](GatewayInstance& gw) {
+         start_healthy(gw);
+         ::kill(static_cast<pid_t>(gw.pid()), SIGSTOP);
+         ASSERT_TRUE(eventually([&] { return is_stopped(gw.pid()); }));
+         fs::last_write_time(gw.folder / "qzgsms-status", fs::file_time_type::clock::now() - std::chrono::minutes(1));
+       },
+       2,
+       "QZGSMS CRITICAL - status ",
+       {"\"running\":true", "\"lock_held\":true"}},
       {"stopped in order",
        [](GatewayInstance& gw) {
          start_healthy(gw);
