@@ -28,6 +28,9 @@ std::string one_line(std::string text) {
   return text;
 }
 
+std::string line(const char* key, const std::string& value) { return key + ("=" + one_line(value)) + "\n"; }
+std::string line(const char* key, int64_t value) { return line(key, std::to_string(value)); }
+
 int64_t oldest_job_age(JobTable& jobs, int64_t now) {
   int64_t oldest = now;
   std::lock_guard lock(jobs.JobTableLock);
@@ -43,12 +46,8 @@ std::string status_text(Gateway& g, long pid, bool stopped) {
   const SendRecord last = s.last_send();
   const TechAlarmTimes alarm = tech_alarm_times(g.link);
   const int64_t late_after = int64_t{std::max(g.settings.RetryCount, 1)} * g.settings.RetryDelay + kJobLateMarginSeconds;
-  auto line = [](const char* key, const auto& value) {
-    if constexpr (std::is_convertible_v<decltype(value), std::string>) return std::string(key) + "=" + one_line(value) + "\n";
-    else return std::string(key) + "=" + std::to_string(value) + "\n";
-  };
   return "# The state of the qzgsms gateway in this folder, replaced every few seconds; see qzgsmsd(8).\n" +
-         line("state", std::string(stopped ? "stopped" : "running")) + line("pid", pid) +
+         line("state", stopped ? "stopped" : "running") + line("pid", pid) +
          line("written", now) + line("modem_up", int{s.modem_up.load()}) +
          line("signal", g.link.SignalLevel.load()) + line("registered", int{s.registered.load()}) +
          line("jobs", g.jobs.count()) + line("oldest_job_age", oldest_job_age(g.jobs, now)) +
@@ -71,8 +70,9 @@ std::string replace_file(const fs::path& target, const std::string& text) {
   std::error_code ec;
   fs::rename(temporary, target, ec);
   if (ec) {
-    fs::remove(temporary, ec);
-    return "cannot rename it to " + target.string();
+    std::error_code ignored;
+    fs::remove(temporary, ignored);
+    return "cannot rename it to " + target.string() + " (" + ec.message() + ")";
   }
   return {};
 }
