@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -19,6 +20,7 @@
 #include "gateway/orderly_stop.h"
 #include "gateway/processor_rule.h"
 #include "gateway/program_options.h"
+#include "gateway/status_file.h"
 #include "ui/main_dialog.h"
 #include "ui/window_error_box.h"
 #include "ui/window_images.h"
@@ -103,6 +105,17 @@ int main(int argc, char** argv) {
   static qz::ui::WindowErrorBox error_box(window);
   gateway.set_error_box(&error_box);
   window->show();
+  // The status file for qzgsmsd --status, written on the window's thread like the
+  // headless gateway's: now, then whenever it is due, and once more at the stop.
+  static qz::StatusFileWriter status(getpid());
+  QTimer status_timer;
+  QObject::connect(&status_timer, &QTimer::timeout, [&] {
+    status.write_when_due(gateway);
+    status_timer.start(status.wait_ms());
+  });
+  status_timer.setSingleShot(true);
+  status_timer.start(0);
+  QObject::connect(window, &qz::ui::CMainDialog::Stopped, [&] { status.write(gateway, true); });
   QObject::connect(window, &qz::ui::CMainDialog::Stopped, &app, &QApplication::quit);
 
   int code = app.exec();

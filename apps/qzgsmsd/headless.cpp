@@ -20,6 +20,8 @@
 #include "gateway/processor_rule.h"
 #include "gateway/program_options.h"
 #include "gateway/startup_report.h"
+#include "gateway/status_check.h"
+#include "gateway/status_file.h"
 #include "core/window_sink.h"
 
 namespace {
@@ -81,7 +83,7 @@ const qz::ProgramDescription kProgram{
     "The qzgsms alarm gateway without a window: delivers the alarm of each job file that\n"
     "arrives in its watch folder through the GSM modem on its serial port, reports it in\n"
     "the scenario's table and files the job. Window-log lines go to standard output.",
-    qz::kOptionHelp | qz::kOptionVersion | qz::kOptionInstance | qz::kOptionCheck};
+    qz::kOptionHelp | qz::kOptionVersion | qz::kOptionInstance | qz::kOptionCheck | qz::kOptionStatus};
 
 }  // namespace
 
@@ -89,6 +91,7 @@ int qzgsmsd_main(int argc, char** argv) {
   qz::ProgramOptions options;
   if (auto code = qz::handle_program_options(kProgram, argc, argv, options)) return *code;
   if (options.action == qz::ProgramOptions::Action::kCheck) return run_settings_check();
+  if (options.action == qz::ProgramOptions::Action::kStatus) return run_status_check(options.json);
   return run_headless_gateway();
 }
 
@@ -104,6 +107,13 @@ int run_settings_check() {
   else print_line(std::to_string(problems) + (problems == 1 ? " problem" : " problems") + " found", qz::kRed, colour);
   std::fflush(stdout);
   return problems == 0 ? 0 : 1;
+}
+
+int run_status_check(bool json) {
+  qz::StatusAnswer answer = qz::check_status(std::filesystem::current_path());
+  std::fputs((json ? answer.json : answer.text).c_str(), stdout);
+  std::fflush(stdout);
+  return answer.exit_code;
 }
 
 int run_headless_gateway() {
@@ -135,8 +145,10 @@ int run_headless_gateway() {
   int stopped_fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   bool stop_asked = false;
   pollfd fds[3] = {{sink.read_fd(), POLLIN, 0}, {signal_fd, POLLIN, 0}, {stopped_fd, POLLIN, 0}};
+  qz::StatusFileWriter status(getpid());
   for (;;) {
-    if (poll(fds, 3, -1) < 0) continue;
+    status.write_when_due(gateway);
+    if (poll(fds, 3, status.wait_ms()) < 0) continue;
     if (fds[0].revents & POLLIN) {
       unsigned char drain[256];
       while (read(sink.read_fd(), drain, sizeof drain) > 0) {
@@ -158,6 +170,7 @@ int run_headless_gateway() {
     }
   }
   gateway.log.WriteDailyLog("Stopped");
+  status.write(gateway, true);
   print_pending_lines(view, colour);
   // Also after the stop limit or a second signal: a call still up is hung up first.
   qz::end_gateway_process(gateway, 0);

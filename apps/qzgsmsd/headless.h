@@ -5,8 +5,9 @@
 // and so does another gateway running on its instance folder or serving its watch folder.
 #pragma once
 
-// The program qzgsmsd: its command line (--help, --version, --instance DIR, --check; see
-// gateway/program_options.h), then the gateway or the check. argv[0] is not looked at.
+// The program qzgsmsd: its command line (--help, --version, --instance DIR, --check,
+// --status [--json]; see gateway/program_options.h), then the gateway, the check or the
+// status. argv[0] is not looked at.
 int qzgsmsd_main(int argc, char** argv);
 
 // The gateway itself, in the current folder.
@@ -15,3 +16,7 @@ int run_headless_gateway();
 // qzgsmsd --check for the current folder: the start-up lines and what is wrong, on standard
 // output; 0 when nothing is, 1 when something is.
 int run_settings_check();
+
+// qzgsmsd --status for the current folder: the check's answer (gateway/status_check.h) on
+// standard output, plain or as JSON; its exit code is the check's.
+int run_status_check(bool json);

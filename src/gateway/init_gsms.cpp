@@ -108,6 +108,9 @@ bool init_gsms(Gateway& g, WindowSink* main_window) {
     case ModemStart::kFailed:
       return common_failure(g, started.failure, false);
   }
+  // start_modem registered the modem on the network; the signal poll keeps both current.
+  g.link.status.modem_up.store(true);
+  g.link.status.registered.store(true);
   start_worker_threads(g);
   return true;
 }

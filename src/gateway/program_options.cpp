@@ -26,6 +26,7 @@ ProgramOptions parse_program_options(const ProgramDescription& program, const st
   bool help = false;
   bool version = false;
   bool check = false;
+  bool status = false;
   bool instance_given = false;
   ProgramOptions options;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -36,6 +37,10 @@ ProgramOptions parse_program_options(const ProgramDescription& program, const st
       version = true;
     } else if (arg == "--check" && (allowed & kOptionCheck)) {
       check = true;
+    } else if (arg == "--status" && (allowed & kOptionStatus)) {
+      status = true;
+    } else if (arg == "--json" && (allowed & kOptionStatus)) {
+      options.json = true;
     } else if ((arg == "--instance" || arg.starts_with("--instance=")) && (allowed & kOptionInstance)) {
       if (instance_given) return usage_error("--instance given twice");
       instance_given = true;
@@ -52,9 +57,11 @@ ProgramOptions parse_program_options(const ProgramDescription& program, const st
       return usage_error("unexpected argument '" + arg + "'");
     }
   }
+  if (options.json && !status) return usage_error("--json goes with --status");
   if (help) options.action = ProgramOptions::Action::kHelp;
   else if (version) options.action = ProgramOptions::Action::kVersion;
   else if (check) options.action = ProgramOptions::Action::kCheck;
+  else if (status) options.action = ProgramOptions::Action::kStatus;
   return options;
 }
 
@@ -63,6 +70,7 @@ std::string program_help(const ProgramDescription& program) {
   std::string usage = "Usage: " + program.name;
   if (allowed & kOptionInstance) usage += " [--instance DIR]";
   if (allowed & kOptionCheck) usage += " [--check]";
+  if (allowed & kOptionStatus) usage += " [--status [--json]]";
   std::string text = usage + "\n";
   if (!program.summary.empty()) text += "\n" + program.summary + "\n";
   text += "\nOptions:\n";
@@ -73,6 +81,12 @@ std::string program_help(const ProgramDescription& program) {
     text +=
         "  --check         read the settings and say what is wrong, then end: exit code 0\n"
         "                  when all is well, 1 when not; opens no port, writes no file\n";
+  }
+  if (allowed & kOptionStatus) {
+    text +=
+        "  --status        say how the gateway running here is, as a monitoring check: exit\n"
+        "                  code 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN; writes nothing\n"
+        "  --json          with --status: the answer as a JSON object\n";
   }
   if (allowed & kOptionHelp) text += "  -h, --help      show this help and end\n";
   if (allowed & kOptionVersion) text += "  -V, --version   show the version and end\n";
@@ -111,6 +125,7 @@ std::optional<int> handle_program_options(const ProgramDescription& program, int
       return 0;
     case ProgramOptions::Action::kRun:
     case ProgramOptions::Action::kCheck:
+    case ProgramOptions::Action::kStatus:
       break;
   }
   if (!options.instance.empty()) {

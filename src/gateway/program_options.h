@@ -5,6 +5,7 @@
 //   --version, -V    "<program> <version>" on standard output, exit code 0
 //   --instance DIR   run in the instance folder DIR instead of the current folder
 //   --check          read the settings, say what is wrong, start nothing (qzgsmsd)
+//   --status [--json]  how the running gateway is, as a monitoring check (qzgsmsd)
 //
 // Anything else (an option that does not apply, an argument, DIR missing) is a usage error:
 // a line on standard error and exit code 2. The settings file stays the only configuration
@@ -23,6 +24,7 @@ enum ProgramOption : unsigned {
   kOptionVersion = 1u << 1,
   kOptionInstance = 1u << 2,
   kOptionCheck = 1u << 3,
+  kOptionStatus = 1u << 4,  // --status and --json
 };
 
 inline constexpr int kExitUsage = 2;
@@ -34,14 +36,15 @@ struct ProgramDescription {
 };
 
 struct ProgramOptions {
-  enum class Action { kRun, kHelp, kVersion, kCheck, kUsageError };
+  enum class Action { kRun, kHelp, kVersion, kCheck, kStatus, kUsageError };
   Action action = Action::kRun;
   std::string instance;  // --instance DIR; empty when not given
+  bool json = false;     // --json, with --status
   std::string error;     // what is wrong, for kUsageError
 };
 
 // Parses `args` (the arguments after the program's name). A usage error wins over
-// everything; then --help, then --version, then --check.
+// everything; then --help, then --version, then --check, then --status.
 ProgramOptions parse_program_options(const ProgramDescription& program, const std::vector<std::string>& args);
 
 std::string program_help(const ProgramDescription& program);

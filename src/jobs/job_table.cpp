@@ -1,8 +1,10 @@
 #include "jobs/job_table.h"
 
+#include <chrono>
 #include <cstdio>
 #include <new>
 
+#include "core/clock.h"
 #include "core/gateway_log.h"
 
 namespace qz {
@@ -17,6 +19,8 @@ int JobTable::new_alarm(const AlarmJob& job) {
   }
   // A job restored from the journal is done already and keeps the time of its send.
   if (record->Done == 0) record->SentTime = 0;
+  record->AdmittedTime =
+      std::chrono::duration_cast<std::chrono::seconds>(clock().now().time_since_epoch()).count();
   {
     std::lock_guard lock(JobTableLock);
     for (int slot = 0; slot < MAX_JOBS; ++slot) {

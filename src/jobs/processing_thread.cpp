@@ -1,6 +1,7 @@
 #include <chrono>
 #include <cstdio>
 #include <mutex>
+#include <string>
 
 #include "core/clock.h"
 #include "core/colours.h"
@@ -39,10 +40,14 @@ void send_mini_message(JobContext& ctx, int slot, AlarmJob& job, std::unique_loc
     line = format("ERROR sending to %s", job.PhoneNumber.c_str());
     ctx.log.PostWindowLine(nullptr, line, kRed);
     job.Status = JOB_FAILED;
+    ++ctx.link.status.failed;
+    ctx.link.status.record_send(job.SentTime, job.PhoneNumber, "failed");
   } else {
     line = format("Message sent to %s", job.PhoneNumber.c_str());
     ctx.log.PostWindowLine(nullptr, line, kGreen);
     job.Status = JOB_SENT;
+    ++ctx.link.status.sent;
+    ctx.link.status.record_send(job.SentTime, job.PhoneNumber, "sent");
   }
   ctx.log.WriteDailyLog(line);
   ctx.journal.record_outcome(job);
@@ -82,6 +87,7 @@ void send_alarm_job(JobContext& ctx, int slot, AlarmJob& job, std::unique_lock<s
     std::string line = format("ContentType %s unknown", job.ContentType.c_str());
     ctx.log.PostWindowLine(nullptr, line, kRed);
     ctx.log.WriteDailyLog(line);
+    ++ctx.link.status.failed;
     ctx.journal.record_outcome(job);
     lock.lock();
     job.Done = 1;
@@ -89,17 +95,25 @@ void send_alarm_job(JobContext& ctx, int slot, AlarmJob& job, std::unique_lock<s
   }
 
   char line[256];
+  const int64_t tried_at = job.SentTime;
   if (result >= 0) {
     std::snprintf(line, sizeof line, success_pattern, job.PhoneNumber.c_str());
     ctx.log.PostWindowLine(nullptr, line, kGreen);
     job.Status = JOB_SENT;
+    ++ctx.link.status.sent;
+    ctx.link.status.record_send(tried_at, job.PhoneNumber, "sent");
   } else {
     ++job.TryCount;
+    const std::string tries = std::to_string(job.TryCount) + "/" + std::to_string(s.RetryCount);
     if (job.TryCount < s.RetryCount) {
       job.SentTime = 0;
       job.NextTryTime = now_seconds() + s.RetryDelay;
+      ++ctx.link.status.retried;
+      ctx.link.status.record_send(tried_at, job.PhoneNumber, "failed, retrying (try " + tries + ")");
     } else {
       job.Status = JOB_FAILED;
+      ++ctx.link.status.failed;
+      ctx.link.status.record_send(tried_at, job.PhoneNumber, "failed (try " + tries + ")");
     }
     std::snprintf(line, sizeof line, failure_pattern, job.PhoneNumber.c_str(), job.TryCount,
                   s.RetryCount);

@@ -137,6 +137,7 @@ void read_job(JobContext& ctx, SaidOnce& said, const std::filesystem::path& path
     case FileState::kTooLarge:
       ctx.log.WriteDailyLog(format("%s is %s: not a job", path.string(),
                                  version.state == FileState::kTooLarge ? "too large" : "not a regular file"));
+      ++ctx.link.status.bad_requests;
       handle_bad_request(ctx, "", path, nullptr);
       return;
     case FileState::kRead:
@@ -158,6 +159,7 @@ void read_job(JobContext& ctx, SaidOnce& said, const std::filesystem::path& path
   // A bad request is never a job, also when the journal holds its filing cut short.
   if (bad) {
     ctx.log.WriteDailyLog("Bad request " + path.string() + ": " + bad_request_reason(job));
+    ++ctx.link.status.bad_requests;
     handle_bad_request(ctx, job.Szenario, path, &version);
     return;
   }

@@ -1,6 +1,6 @@
 // What the modem services need, and nothing more: the serial port and the AT channel with
 // its lock and events, the settings, the log, the instance folder (for the commands the
-// services start), the SMS service centre, the last signal level, and the gateway's stop.
+// services start), the SMS service centre, the last signal level, the counts of the status file, and the gateway's stop.
 // The services (send_sms, voice_call, send_mms, the signal and incoming threads, the
 // technical alarm) take a ModemLink; none of them sees the job table.
 #pragma once
@@ -13,6 +13,7 @@
 #include <string>
 
 #include "core/gateway_log.h"
+#include "core/gateway_status.h"
 #include "core/settings.h"
 #include "core/workers.h"
 #include "modem/modem_channel.h"
@@ -43,6 +44,9 @@ class ModemLink {
   // Set from the dial until the voice call is known to be over: a process that ends
   // without waiting for voice_call hangs up while it is set (hang_up_before_exit).
   std::atomic<bool> call_may_be_up{false};
+
+  // Counts and states for the status file, kept by the services and the job threads.
+  GatewayStatus status;
 
   // The SMS service centre read from the SIM (and changed by the operator).
   std::string service_centre_number() const;

@@ -21,6 +21,7 @@ bool run_incoming(ModemLink& link, const std::string& sender, std::string text) 
   char line[256];
   std::snprintf(line, sizeof line, "'%s' command received from %s", text.c_str(), sender.c_str());
   link.log.Log(line, kBlue);
+  ++link.status.received;
   if (!started) {
     link.log.Log("Could not start " + command.command_line() + ": " + command.error(), kRed);
   }

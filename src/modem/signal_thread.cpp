@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <mutex>
+#include <string>
 
 #include "core/clock.h"
 #include "core/colours.h"
@@ -53,16 +54,24 @@ void SignalThread(ModemLink& link) {
     m.events.clear(OkEvent);
     m.SendCommand("at+csq", "\r");
     m.WaitOk(2000);  // a reply whose OK is late is still used
-    int level = parse_signal_level(m.stop_capture());
+    const std::string reply = m.stop_capture();
+    int level = parse_signal_level(reply);
     link.SignalLevel.store(level);
+    link.status.modem_up.store(reply.find("+CSQ:") != std::string::npos);
 
-    if (level != 0) registration_failed = false;
+    if (level != 0) {
+      registration_failed = false;
+      link.status.registered.store(true);
+    }
     if (level == 0) {
       m.events.clear(OkEvent);
       m.SendCommand("at+cops", "=0,0\r");
-      if (m.WaitOk(10000) != 0) {
+      const bool registered = m.WaitOk(10000) == 0;
+      link.status.registered.store(registered);
+      if (!registered) {
         if (registration_failed) {
           // The lock stays taken: no other exchange starts while the gateway goes down.
+          link.status.modem_up.store(false);
           link.log.Log("Signal lost, exiting for reinit", kRed);
           tech_alarm(link);
           link.log.Log(process_end_notice(kLostSignalExitMs, 1), kRed);

@@ -43,6 +43,14 @@ std::string local_stamp(int64_t seconds) {
 
 }  // namespace
 
+TechAlarmTimes tech_alarm_times(ModemLink& link) {
+  TechAlarmTimes times;
+  if (parse_alarm_time(link.settings_file.read_text("WatchDog", "LastAlarm", "", 40), times.last)) {
+    times.held_until = times.last + int64_t{link.settings.SleepMinAfterAlarm} * 60;
+  }
+  return times;
+}
+
 void tech_alarm(ModemLink& link) {
   int64_t now =
       std::chrono::duration_cast<std::chrono::seconds>(clock().now().time_since_epoch()).count();

@@ -3,6 +3,8 @@
 // across restarts (the last time is kept in [WatchDog] LastAlarm of the settings file).
 #pragma once
 
+#include <cstdint>
+
 namespace qz {
 
 class ModemLink;
@@ -12,5 +14,13 @@ class ModemLink;
 // alarm whose command started holds off the next one: a missing or broken qzarun.cmd
 // leaves LastAlarm as it was, so the next technical alarm tries again.
 void tech_alarm(ModemLink& link);
+
+// When the last technical alarm started and until when it holds off the next one, in
+// seconds since 1970 (both 0 when none is recorded), as LastAlarm tells it.
+struct TechAlarmTimes {
+  int64_t last = 0;
+  int64_t held_until = 0;
+};
+TechAlarmTimes tech_alarm_times(ModemLink& link);
 
 }  // namespace qz

@@ -68,7 +68,7 @@ TEST(QzgsmsdCommandLine, HelpVersionAndUsageErrorsAnswerAndLeaveTheCurrentFolder
   TempFolder here;
   test::ProgramRun help = run_program({QZGSMS_QZGSMSD, "--help"}, {here.path()});
   EXPECT_EQ(help.exit_code, 0);
-  EXPECT_EQ(help.out.rfind("Usage: qzgsmsd [--instance DIR] [--check]\n", 0), 0u) << help.out;
+  EXPECT_EQ(help.out.rfind("Usage: qzgsmsd [--instance DIR] [--check] [--status [--json]]\n", 0), 0u) << help.out;
 
   for (const char* option : {"--version", "-V"}) {
     test::ProgramRun version = run_program({QZGSMS_QZGSMSD, option}, {here.path()});

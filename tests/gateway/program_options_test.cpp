@@ -7,7 +7,7 @@ namespace {
 
 using Action = ProgramOptions::Action;
 
-const ProgramDescription kDaemon{"qzgsmsd", "", kOptionHelp | kOptionVersion | kOptionInstance | kOptionCheck};
+const ProgramDescription kDaemon{"qzgsmsd", "", kOptionHelp | kOptionVersion | kOptionInstance | kOptionCheck | kOptionStatus};
 const ProgramDescription kWindow{"qzgsms", "The window.", kOptionHelp | kOptionVersion | kOptionInstance};
 
 ProgramOptions parse(const ProgramDescription& program, std::vector<std::string> args) {
@@ -29,10 +29,14 @@ TEST(ProgramOptionsTest, OptionsSayWhatToDoAndAUsageErrorSaysWhatIsWrong) {
   EXPECT_EQ(parse(kDaemon, {"--instance"}).error, "--instance needs a folder: --instance DIR");
   EXPECT_EQ(parse(kDaemon, {"--instance="}).error, "--instance needs a folder: --instance DIR");
   EXPECT_EQ(parse(kDaemon, {"--instance", "a", "--instance", "b"}).error, "--instance given twice");
+  EXPECT_TRUE(parse(kDaemon, {"--json", "--status"}).json);
+  EXPECT_EQ(parse(kDaemon, {"--json", "--status"}).action, Action::kStatus);
+  EXPECT_EQ(parse(kDaemon, {"--json"}).error, "--json goes with --status");
 }
 
 TEST(ProgramOptionsTest, AProgramTakesAndShowsOnlyTheOptionsThatApplyToIt) {
   EXPECT_EQ(parse(kWindow, {"--check"}).error, "unknown option '--check'");
+  EXPECT_EQ(parse(kWindow, {"--status"}).error, "unknown option '--status'");
   EXPECT_EQ(parse(kWindow, {"--instance", "x"}).action, Action::kRun);
   EXPECT_EQ(program_help(kWindow).rfind("Usage: qzgsms [--instance DIR]\n\nThe window.\n", 0), 0u);
   EXPECT_EQ(program_help(kWindow).find("--check"), std::string::npos);

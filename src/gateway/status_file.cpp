@@ -1,0 +1,103 @@
+#include "gateway/status_file.h"
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <system_error>
+
+#include "core/clock.h"
+#include "core/colours.h"
+#include "gateway/gateway.h"
+#include "modem/tech_alarm.h"
+
+namespace qz {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+int64_t now_seconds() {
+  return std::chrono::duration_cast<std::chrono::seconds>(clock().now().time_since_epoch()).count();
+}
+
+// A phone number from a job file must not start a line of its own.
+std::string one_line(std::string text) {
+  std::replace_if(text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+  return text;
+}
+
+std::string line(const char* key, const std::string& value) { return key + ("=" + one_line(value)) + "\n"; }
+std::string line(const char* key, int64_t value) { return line(key, std::to_string(value)); }
+
+int64_t oldest_job_age(JobTable& jobs, int64_t now) {
+  int64_t oldest = now;
+  std::lock_guard lock(jobs.JobTableLock);
+  for (const auto& job : jobs.jobs_by_slot) {
+    if (job) oldest = std::min(oldest, job->AdmittedTime);
+  }
+  return now - oldest;
+}
+
+std::string status_text(Gateway& g, long pid, bool stopped) {
+  const int64_t now = now_seconds();
+  const GatewayStatus& s = g.link.status;
+  const SendRecord last = s.last_send();
+  const TechAlarmTimes alarm = tech_alarm_times(g.link);
+  const int64_t late_after = int64_t{std::max(g.settings.RetryCount, 1)} * g.settings.RetryDelay + kJobLateMarginSeconds;
+  return "# The state of the qzgsms gateway in this folder, replaced every few seconds; see qzgsmsd(8).\n" +
+         line("state", stopped ? "stopped" : "running") + line("pid", pid) +
+         line("written", now) + line("modem_up", int{s.modem_up.load()}) +
+         line("signal", g.link.SignalLevel.load()) + line("registered", int{s.registered.load()}) +
+         line("jobs", g.jobs.count()) + line("oldest_job_age", oldest_job_age(g.jobs, now)) +
+         line("job_late_after", late_after) + line("last_send_time", last.time) + line("last_send_to", last.to) +
+         line("last_send_result", last.result) + line("sent", s.sent.load()) + line("failed", s.failed.load()) +
+         line("retried", s.retried.load()) + line("bad_requests", s.bad_requests.load()) +
+         line("received", s.received.load()) + line("tech_alarm_last", alarm.last) +
+         line("tech_alarm_held_until", alarm.held_until);
+}
+
+// Empty on success, else why not.
+std::string replace_file(const fs::path& target, const std::string& text) {
+  const fs::path temporary = target.parent_path() / (target.filename().string() + "-new");
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.close();
+    if (!out) return "cannot write " + temporary.string();
+  }
+  std::error_code ec;
+  fs::rename(temporary, target, ec);
+  if (ec) {
+    std::error_code ignored;
+    fs::remove(temporary, ignored);
+    return "cannot rename it to " + target.string() + " (" + ec.message() + ")";
+  }
+  return {};
+}
+
+}  // namespace
+
+void StatusFileWriter::write(Gateway& g, bool stopped) {
+  next_due_ms_ = clock().steady_ms() + kStatusEveryMs;
+  std::string failure = replace_file(g.folder / kStatusFileName, status_text(g, pid_, stopped));
+  if (failure.empty()) {
+    failure_said_ = false;
+  } else if (!failure_said_) {
+    failure_said_ = true;
+    g.log.Log("Status file: " + failure + ": a status check cannot tell how this gateway is", kRed);
+  }
+}
+
+void StatusFileWriter::write_when_due(Gateway& g) {
+  if (clock().steady_ms() >= next_due_ms_) write(g);
+}
+
+int StatusFileWriter::wait_ms() const {
+  const int64_t left = std::max<int64_t>(0, next_due_ms_ - clock().steady_ms());
+  const auto real = std::chrono::duration_cast<std::chrono::milliseconds>(clock().real_duration(left)).count();
+  return static_cast<int>(std::clamp<int64_t>(real, 1, kStatusEveryMs));
+}
+
+}  // namespace qz

@@ -1,0 +1,42 @@
+// The status file: what a running gateway says about itself for monitoring, in its
+// instance folder as "qzgsms-status" (no job file mask or profile name fits it). One
+// "key=value" line each (see qzgsmsd(8)); the front end's own thread replaces it every
+// few seconds of the gateway clock and at the start and stop, through a temporary file
+// renamed over it, so a reader never sees it half written. It is not synced: after a
+// power cut it may be lost or empty, which a check reads as "not running" or "unknown"
+// until the gateway writes it again.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+
+namespace qz {
+
+class Gateway;
+
+inline constexpr const char* kStatusFileName = "qzgsms-status";
+// Gateway milliseconds between two writes.
+inline constexpr int64_t kStatusEveryMs = 5000;
+// A gateway counts a job as late once it waited this long beyond its tries' retry delays
+// (each try's own modem waits, a voice call's rings included, fit in it).
+inline constexpr int64_t kJobLateMarginSeconds = 300;
+
+class StatusFileWriter {
+ public:
+  // `pid`: the gateway's process, as the instance lock names it.
+  explicit StatusFileWriter(long pid) : pid_(pid) {}
+
+  // Writes now. `stopped`: the gateway has stopped in order (its last write).
+  void write(Gateway& gateway, bool stopped = false);
+  // Writes when kStatusEveryMs have passed since the last write; cheap otherwise.
+  void write_when_due(Gateway& gateway);
+  // How long a front end may wait (real milliseconds) before the next write is due.
+  int wait_ms() const;
+
+ private:
+  long pid_;
+  int64_t next_due_ms_ = 0;
+  bool failure_said_ = false;
+};
+
+}  // namespace qz

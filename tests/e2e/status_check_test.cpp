@@ -1,0 +1,130 @@
+// qzgsmsd --status as a monitoring system runs it against a gateway in each state it has to
+// tell apart. A gateway killed outright leaves a fresh-looking status file behind: only the
+// live look at the instance lock tells that nobody runs; a hung one holds the lock but its
+// status grows old.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <functional>
+
+#include "e2e/e2e_support.h"
+#include "support/run_program.h"
+
+namespace qz {
+namespace {
+
+namespace fs = std::filesystem;
+using test::eventually;
+using test::GatewayInstance;
+
+// Whether process `pid`'s main thread is stopped (state T in /proc/<pid>/stat).
+bool is_stopped(long pid) {
+  std::string stat = test::read_file("/proc/" + std::to_string(pid) + "/stat");
+  std::size_t after_name = stat.rfind(')');
+  return after_name != std::string::npos && stat.compare(after_name, 3, ") T") == 0;
+}
+
+test::ProgramRun status_of(const GatewayInstance& gw, bool json = false) {
+  std::vector<std::string> argv{QZGSMS_QZGSMSD, "--status", "--instance", gw.folder.path().string()};
+  if (json) argv.push_back("--json");
+  return test::run_program(argv);
+}
+
+// Started, and until the gateway's status says it runs well; the signal polled every
+// gateway second, so a silent modem is soon noticed.
+void start_healthy(GatewayInstance& gw) {
+  gw.write_settings("QualityPollEverySecs=1\n");
+  gw.start();
+  ASSERT_TRUE(eventually([&] { return status_of(gw).exit_code == 0; })) << status_of(gw).out;
+}
+
+TEST(StatusCheckTest, EachStateHasItsExitCodeAndSaysWhy) {
+  struct Case {
+    const char* state;
+    std::function<void(GatewayInstance&)> bring_about;
+    int exit_code;
+    std::string line_begins;  // the plain answer's first line
+    std::vector<std::string> json_has;
+  } cases[] = {
+      {"running, one SMS sent",
+       [](GatewayInstance& gw) {
+         start_healthy(gw);
+         gw.drop_job("a1.sms", test::sms_job("+41791234567", "Boiler 3", 1));
+         ASSERT_TRUE(eventually([&] { return status_of(gw).out.find("last sent") != std::string::npos; }));
+       },
+       0,
+       "QZGSMS OK - signal 20, registered, ",
+       {"\"running\":true", "\"lock_held\":true", "\"modem_up\":true", "\"signal\":20", "\"registered\":true",
+        "\"to\":\"+41791234567\",\"result\":\"sent\"",
+        "\"counts\":{\"sent\":1,\"failed\":0,\"retried\":0,\"bad_requests\":0,\"received\":0}"}},
+      {"running, low signal",
+       [](GatewayInstance& gw) {
+         start_healthy(gw);
+         gw.modem.set_signal(5);
+       },
+       1,
+       "QZGSMS WARNING - signal 5 (low), registered, 0 jobs",
+       {"\"running\":true", "\"modem_up\":true", "\"signal\":5"}},
+      // The gateway notices within a signal poll, raises the technical alarm and ends.
+      {"modem silent",
+       [](GatewayInstance& gw) {
+         start_healthy(gw);
+         gw.modem.set_silent(true);
+       },
+       2,
+       "QZGSMS CRITICAL - ",
+       {"\"modem_up\":false"}},
+      {"killed outright",
+       [](GatewayInstance& gw) {
+         start_healthy(gw);
+         gw.kill();
+       },
+       2,
+       "QZGSMS CRITICAL - not running: process ",
+       {"\"running\":false", "\"lock_held\":false", "\"state\":\"running\""}},
+      // A hung gateway still holds its folder but writes no status any more.
+      {"hung",
+       [](GatewayInstance& gw) {
+         start_healthy(gw);
+         ::kill(static_cast<pid_t>(gw.pid()), SIGSTOP);
+         ASSERT_TRUE(eventually([&] { return is_stopped(gw.pid()); }));
+         fs::last_write_time(gw.folder / "qzgsms-status", fs::file_time_type::clock::now() - std::chrono::minutes(1));
+       },
+       2,
+       "QZGSMS CRITICAL - status ",
+       {"\"running\":true", "\"lock_held\":true"}},
+      {"stopped in order",
+       [](GatewayInstance& gw) {
+         start_healthy(gw);
+         ASSERT_EQ(gw.stop(), 0);
+       },
+       2,
+       "QZGSMS CRITICAL - not running: stopped",
+       {"\"running\":false", "\"state\":\"stopped\""}},
+      {"never started", [](GatewayInstance&) {}, 2, "QZGSMS CRITICAL - not running: no gateway holds ",
+       {"\"running\":false"}},
+      {"status file damaged",
+       [](GatewayInstance& gw) { test::write_file(gw.folder / "qzgsms-status", "state=running\npid=12x\n"); },
+       3,
+       "QZGSMS UNKNOWN - ",
+       {"\"status\":\"UNKNOWN\""}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.state);
+    GatewayInstance gw;
+    c.bring_about(gw);
+    if (testing::Test::HasFatalFailure()) continue;
+    ASSERT_TRUE(eventually([&] { return status_of(gw).exit_code == c.exit_code; })) << status_of(gw).out;
+
+    test::ProgramRun plain = status_of(gw);
+    EXPECT_EQ(plain.out.rfind(c.line_begins, 0), 0u) << plain.out;
+    test::ProgramRun json = status_of(gw, true);
+    EXPECT_EQ(json.exit_code, c.exit_code);
+    EXPECT_EQ(json.out.rfind("{\"status\":", 0), 0u) << json.out;
+    for (const std::string& part : c.json_has) EXPECT_NE(json.out.find(part), std::string::npos) << part << "\n" << json.out;
+  }
+}
+
+}  // namespace
+}  // namespace qz
