@@ -46,6 +46,8 @@ class GatewayInstance {
   // Ends the gateway at once, wherever it is.
   void kill();
 
+  // Where the gateway's standard output is appended; it may be made before the start.
+  std::filesystem::path output_file() const { return output_ / "stdout.txt"; }
   std::filesystem::path watch() const { return folder / "jobs"; }
   std::filesystem::path done() const { return folder / "done"; }
   std::filesystem::path error() const { return folder / "error"; }
