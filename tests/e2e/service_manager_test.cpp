@@ -11,9 +11,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -42,7 +44,8 @@ class ScopedEnvironment {
   std::vector<std::pair<std::string, std::string>> vars_;
 };
 
-// The service manager's end: a datagram socket, each datagram cut into its lines.
+// The service manager's end: a datagram socket, read at once as systemd reads it (a full
+// socket would hold the sender up), each datagram cut into its lines.
 class NotifySocket {
  public:
   explicit NotifySocket(const std::filesystem::path& path) : path_(path) {
@@ -53,46 +56,58 @@ class NotifySocket {
     if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
       throw std::runtime_error("cannot open the notify socket");
     }
+    reader_ = std::thread([this] { read_until_closed(); });
   }
-  ~NotifySocket() { ::close(fd_); }
+  ~NotifySocket() {
+    stop_ = true;
+    reader_.join();
+    ::close(fd_);
+  }
   const std::filesystem::path& path() const { return path_; }
 
   // Every line received so far, in order.
-  const std::vector<std::string>& lines() {
-    char datagram[4096];
-    pollfd p{fd_, POLLIN, 0};
-    while (::poll(&p, 1, 0) > 0) {
-      ssize_t n = ::recv(fd_, datagram, sizeof datagram, 0);
-      if (n <= 0) break;
-      std::string text(datagram, static_cast<std::size_t>(n));
-      for (std::size_t at = 0, end; at < text.size(); at = end + 1) {
-        end = std::min(text.find('\n', at), text.size());
-        lines_.push_back(text.substr(at, end - at));
-      }
-    }
+  std::vector<std::string> lines() const {
+    std::lock_guard lock(mutex_);
     return lines_;
   }
-  long count(const std::string& line) {
-    const auto& all = lines();
-    return std::count(all.begin(), all.end(), line);
-  }
+  long count(const std::string& line) const { return count_between(line, 0, -1); }
   // The index of the first line that starts with `start` and holds `part`; -1 when none.
-  long find(const std::string& start, const std::string& part = "") {
-    const auto& all = lines();
+  long find(const std::string& start, const std::string& part = "") const {
+    const auto all = lines();
     for (std::size_t i = 0; i < all.size(); ++i) {
       if (all[i].rfind(start, 0) == 0 && all[i].find(part) != std::string::npos) return static_cast<long>(i);
     }
     return -1;
   }
-  long count_between(const std::string& line, long from, long to) {
-    const auto& all = lines();
-    return std::count(all.begin() + from, all.begin() + to, line);
+  // How often `line` came from index `from` up to `to` (-1: the end).
+  long count_between(const std::string& line, long from, long to) const {
+    const auto all = lines();
+    return std::count(all.begin() + from, to < 0 ? all.end() : all.begin() + to, line);
   }
 
  private:
+  void read_until_closed() {
+    char datagram[4096];
+    while (!stop_) {
+      pollfd p{fd_, POLLIN, 0};
+      if (::poll(&p, 1, 50) <= 0) continue;
+      ssize_t n = ::recv(fd_, datagram, sizeof datagram, 0);
+      if (n <= 0) continue;
+      std::string text(datagram, static_cast<std::size_t>(n));
+      std::lock_guard lock(mutex_);
+      for (std::size_t at = 0, end; at < text.size(); at = end + 1) {
+        end = std::min(text.find('\n', at), text.size());
+        lines_.push_back(text.substr(at, end - at));
+      }
+    }
+  }
+
   std::filesystem::path path_;
   int fd_ = -1;
+  std::atomic<bool> stop_{false};
+  mutable std::mutex mutex_;
   std::vector<std::string> lines_;
+  std::thread reader_;
 };
 
 class ServiceManagerTest : public test::GatewayTest {
@@ -122,6 +137,21 @@ TEST_F(ServiceManagerTest, ReadyPingsWhileHealthyAndStopping) {
   EXPECT_LT(manager.find("STATUS=", "Message sent to 555"), stopping);
   EXPECT_GE(manager.count_between("WATCHDOG=1", ready, stopping), 1) << "pings while running";
   EXPECT_EQ(manager.count("READY=1"), 1);
+}
+
+// A call holds the modem for minutes, longer than a worker may work without a mark; the
+// signal monitor waiting for the modem meanwhile is not stuck.
+TEST_F(ServiceManagerTest, ALongCallDoesNotStopThePings) {
+  gw.write_settings("VoiceCallDuration=100\nQualityPollEverySecs=1\n");
+  start_notifying();
+  ASSERT_TRUE(eventually([&] { return manager.count("READY=1") == 1; }, 60s));
+  gw.drop_job("call.sms", sms_job("0791234567", "pump failed", 0, "plant", "VC"));
+  ASSERT_TRUE(gw.modem.wait_for_command("ATD", 60s));
+  const long pings_before = manager.count("WATCHDOG=1");
+  ASSERT_TRUE(gw.modem.wait_for_command("AT+CHUP", 120s)) << "the hold ends";
+  EXPECT_EQ(gw.stop(), 0);
+  EXPECT_EQ(manager.find("STATUS=Stuck"), -1);
+  EXPECT_GT(manager.count("WATCHDOG=1"), pings_before);
 }
 
 std::string daily_log_name(std::time_t t) {
