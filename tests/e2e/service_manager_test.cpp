@@ -30,18 +30,15 @@ using test::eventually;
 using test::read_file;
 using test::sms_job;
 
-// Sets environment variables for the gateway started meanwhile, which inherits them.
-class ScopedEnvironment {
- public:
-  explicit ScopedEnvironment(std::vector<std::pair<std::string, std::string>> vars) : vars_(std::move(vars)) {
-    for (const auto& [name, value] : vars_) ::setenv(name.c_str(), value.c_str(), 1);
+// Environment variables for the gateway started meanwhile, which inherits them.
+struct ScopedEnvironment {
+  explicit ScopedEnvironment(std::vector<std::pair<std::string, std::string>> set) : vars(std::move(set)) {
+    for (const auto& [name, value] : vars) ::setenv(name.c_str(), value.c_str(), 1);
   }
   ~ScopedEnvironment() {
-    for (const auto& [name, value] : vars_) ::unsetenv(name.c_str());
+    for (const auto& var : vars) ::unsetenv(var.first.c_str());
   }
-
- private:
-  std::vector<std::pair<std::string, std::string>> vars_;
+  std::vector<std::pair<std::string, std::string>> vars;
 };
 
 // The service manager's end: a datagram socket, read at once as systemd reads it (a full
@@ -207,19 +204,13 @@ TEST_P(JournalPrioritiesTest, EachLineCarriesItsPriorityOnlyInTheJournal) {
   ASSERT_TRUE(eventually([&] { return test::files_in(gw.error()).size() == 1; }, 60s));
   ASSERT_EQ(gw.stop(), 0);
 
-  std::vector<std::string> lines;
-  std::string all = read_file(gw.output_file());
-  for (std::size_t at = 0, end; (end = all.find('\n', at)) != std::string::npos; at = end + 1) {
-    lines.push_back(all.substr(at, end - at));
-  }
-  // The first line holding `text` (after the date), its prefix ("<N>" or "").
+  const std::string all = read_file(gw.output_file());
+  // What the first line holding `text` begins with: its priority, or the date.
   auto prefix_of = [&](const std::string& text) -> std::string {
-    for (const std::string& line : lines) {
-      std::size_t at = line.find(text);
-      if (at == std::string::npos) continue;
-      return line[0] == '<' ? line.substr(0, line.find('>') + 1) : "";
-    }
-    return "missing";
+    std::size_t at = all.find(text);
+    if (at == std::string::npos) return "missing";
+    std::size_t start = all.rfind('\n', at) + 1;  // npos + 1: the first line
+    return all[start] == '<' ? all.substr(start, 3) : "";
   };
   const std::string bad_reason = "Bad request " + (gw.watch() / "bad.sms").string() + ":";
   const struct {
