@@ -33,7 +33,7 @@ ServiceWatch::ServiceWatch(qz::Gateway& gateway)
     : gateway_(gateway),
       listening_(qz::service_manager_listens()),
       // Twice per interval, as sd_watchdog_enabled(3) advises.
-      ping_period_(listening_ ? qz::service_watchdog_ms() / 2 : 0) {}
+      ping_period_(listening_ && qz::service_watchdog_ms() > 0 ? std::max<int64_t>(1, qz::service_watchdog_ms() / 2) : 0) {}
 
 int ServiceWatch::timeout_ms() const {
   if (!listening_) return -1;

@@ -47,6 +47,7 @@ class WorkerProgress {
   // The workers overdue at `now_ms` (see above); empty while all show progress.
   std::vector<std::string> overdue(int64_t now_ms) const;
 
+  // One worker's entry as the marks write it; read it through snapshot().
   struct Slot {
     std::string worker;
     std::atomic<int> doing{0};

@@ -3,6 +3,7 @@
 #include <systemd/sd-daemon.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -24,7 +25,7 @@ bool notify_service_manager(const std::string& state) {
 int64_t service_watchdog_ms() {
   uint64_t usec = 0;
   if (sd_watchdog_enabled(0, &usec) <= 0) return 0;
-  return static_cast<int64_t>(usec / 1000);
+  return std::max<int64_t>(1, static_cast<int64_t>(usec / 1000));
 }
 
 bool standard_output_is_journal() {
