@@ -3,6 +3,7 @@
 set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev libshp-dev)
+packages+=(libsystemd-dev)  # sd_notify: qzgsmsd tells systemd that it is ready and still alive
 # The fuzzers: clang 14, its runtimes (libFuzzer and the sanitizers) and the symbolizer
 # that puts source lines into their reports.
 packages+=(clang-14 libclang-rt-14-dev llvm-14)

@@ -7,6 +7,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <thread>
@@ -14,6 +16,7 @@
 #include "core/colours.h"
 #include "core/error_box.h"
 #include "gateway/folder_claims.h"
+#include "core/service_manager.h"
 #include "gateway/front_end_view.h"
 #include "gateway/gateway.h"
 #include "gateway/orderly_stop.h"
@@ -23,6 +26,7 @@
 #include "gateway/status_check.h"
 #include "gateway/status_file.h"
 #include "core/window_sink.h"
+#include "service_watch.h"
 
 namespace {
 
@@ -65,16 +69,29 @@ const char* ansi_colour(qz::Colour c) {
   }
 }
 
-void print_line(const std::string& text, qz::Colour c, bool colour) {
-  if (colour && *ansi_colour(c)) {
+// How lines look on standard output: in colour on a terminal; in the journal with the
+// priority prefix of sd-daemon(3), so `journalctl -p err` shows the red lines, which are
+// the log's errors and warnings alike; plain elsewhere.
+struct Output {
+  bool colour = isatty(STDOUT_FILENO) != 0;
+  bool journal = qz::standard_output_is_journal();
+};
+
+void print_line(const std::string& text, qz::Colour c, const Output& out) {
+  if (out.journal) {
+    std::printf("%s%s\n", c == qz::kRed ? "<3>" : "<6>", text.c_str());
+  } else if (out.colour && *ansi_colour(c)) {
     std::printf("%s%s\033[0m\n", ansi_colour(c), text.c_str());
   } else {
     std::printf("%s\n", text.c_str());
   }
 }
 
-void print_pending_lines(qz::FrontEndView& view, bool colour) {
-  while (auto line = view.take_pending_line()) print_line(line->text, line->colour, colour);
+void print_pending_lines(qz::FrontEndView& view, const Output& out, ServiceWatch* watch = nullptr) {
+  while (auto line = view.take_pending_line()) {
+    print_line(line->text, line->colour, out);
+    if (watch != nullptr) watch->line_printed(line->text, line->colour);
+  }
   std::fflush(stdout);
 }
 
@@ -96,15 +113,15 @@ int qzgsmsd_main(int argc, char** argv) {
 }
 
 int run_settings_check() {
-  const bool colour = isatty(STDOUT_FILENO) != 0;
+  const Output out;
   qz::InstanceCheck check = qz::check_instance(std::filesystem::current_path());
-  for (const std::string& line : check.summary) print_line(line, qz::kBlack, colour);
+  for (const std::string& line : check.summary) print_line(line, qz::kBlack, out);
   for (const qz::SettingsFinding& finding : check.findings) {
-    print_line(finding.text, finding.problem ? qz::kRed : qz::kBlack, colour);
+    print_line(finding.text, finding.problem ? qz::kRed : qz::kBlack, out);
   }
   const int problems = check.problems();
-  if (problems == 0) print_line("No problem found", qz::kBlack, colour);
-  else print_line(std::to_string(problems) + (problems == 1 ? " problem" : " problems") + " found", qz::kRed, colour);
+  if (problems == 0) print_line("No problem found", qz::kBlack, out);
+  else print_line(std::to_string(problems) + (problems == 1 ? " problem" : " problems") + " found", qz::kRed, out);
   std::fflush(stdout);
   return problems == 0 ? 0 : 1;
 }
@@ -117,16 +134,16 @@ int run_status_check(bool json) {
 }
 
 int run_headless_gateway() {
-  bool colour = isatty(STDOUT_FILENO) != 0;
+  const Output out;
   // Before anything in the instance folder is read or written: a second gateway on it
   // would fire false technical alarms and write into the running one's settings.
   static qz::InstanceClaim claim = qz::claim_instance_folder(std::filesystem::current_path());
   if (!claim.refusal.empty()) {
-    print_line(claim.refusal, qz::kRed, colour);
+    print_line(claim.refusal, qz::kRed, out);
     std::fflush(stdout);
     return 1;
   }
-  if (!claim.warning.empty()) print_line(claim.warning, qz::kRed, colour);
+  if (!claim.warning.empty()) print_line(claim.warning, qz::kRed, out);
 
   // Before any thread starts, so only the descriptor sees them.
   const int signal_fd = qz::take_stop_signals(SFD_CLOEXEC);
@@ -138,7 +155,14 @@ int run_headless_gateway() {
   qz::FrontEndView view(gateway);
 
   PipeSink sink;
-  std::thread startup([&sink] { qz::init_gsms(gateway, &sink); });
+  ServiceWatch watch(gateway);
+  // Set once the start has succeeded; the loop below tells the service manager.
+  static std::atomic<bool> started{false};
+  std::thread startup([&sink] {
+    if (!qz::init_gsms(gateway, &sink)) return;
+    started = true;
+    sink.notify(qz::kNotifyLogLine);  // wakes the loop
+  });
   startup.detach();
 
   // The orderly stop runs beside the loop below, which goes on printing what it says.
@@ -146,14 +170,24 @@ int run_headless_gateway() {
   bool stop_asked = false;
   pollfd fds[3] = {{sink.read_fd(), POLLIN, 0}, {signal_fd, POLLIN, 0}, {stopped_fd, POLLIN, 0}};
   qz::StatusFileWriter status(getpid());
+  bool ready = false;
   for (;;) {
     status.write_when_due(gateway);
-    if (poll(fds, 3, status.wait_ms()) < 0) continue;
+    if (poll(fds, 3, std::min(status.wait_ms(), watch.timeout_ms())) < 0) continue;
     if (fds[0].revents & POLLIN) {
       unsigned char drain[256];
-      while (read(sink.read_fd(), drain, sizeof drain) > 0) {
+      for (ssize_t n; (n = read(sink.read_fd(), drain, sizeof drain)) > 0;) {
+        if (std::find(drain, drain + n, qz::kNotifySignal) != drain + n) watch.signal_read();
       }
-      print_pending_lines(view, colour);
+      print_pending_lines(view, out, &watch);
+    }
+    if (!ready && started) {
+      ready = true;
+      watch.started();
+    }
+    if (auto notice = watch.tick()) {
+      print_line(notice->text, notice->colour, out);
+      std::fflush(stdout);
     }
     if (fds[2].revents & POLLIN) break;
     if (fds[1].revents & POLLIN) {
@@ -162,6 +196,7 @@ int run_headless_gateway() {
       // A second signal while stopping means: now.
       if (stop_asked) break;
       stop_asked = true;
+      watch.stopping();
       std::thread([stopped_fd] {
         qz::stop_in_order(gateway);
         uint64_t one = 1;
@@ -169,9 +204,9 @@ int run_headless_gateway() {
       }).detach();
     }
   }
-  gateway.log.WriteDailyLog("Stopped");
+  gateway.log.Log("Stopped", qz::kBlack);
   status.write(gateway, true);
-  print_pending_lines(view, colour);
+  print_pending_lines(view, out);
   // Also after the stop limit or a second signal: a call still up is hung up first.
   qz::end_gateway_process(gateway, 0);
 }

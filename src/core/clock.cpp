@@ -1,4 +1,5 @@
 #include "core/clock.h"
+#include "core/worker_progress.h"
 
 #include <atomic>
 #include <ctime>
@@ -24,6 +25,7 @@ int64_t RealClock::steady_ms() {
 }
 
 void RealClock::sleep_ms(int64_t ms) {
+  ProgressWait waiting(ms);
   if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
@@ -48,6 +50,7 @@ int64_t ScaledClock::steady_ms() {
 }
 
 void ScaledClock::sleep_ms(int64_t ms) {
+  ProgressWait waiting(ms);
   if (ms > 0) std::this_thread::sleep_for(real_duration(ms));
 }
 

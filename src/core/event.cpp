@@ -1,6 +1,7 @@
 #include "core/event.h"
 
 #include "core/clock.h"
+#include "core/worker_progress.h"
 
 namespace qz {
 
@@ -23,6 +24,7 @@ bool ManualResetEvent::is_set() const {
 }
 
 bool ManualResetEvent::wait_ms(int64_t ms) {
+  ProgressWait waiting(ms);
   std::unique_lock lock(mutex_);
   return changed_.wait_for(lock, clock().real_duration(ms), [this] { return set_; });
 }

@@ -11,12 +11,14 @@ Workers::~Workers() {
   }
 }
 
-bool Workers::start(std::function<void()> body) {
+bool Workers::start(std::function<void()> body, std::string name) {
   std::lock_guard lock(mutex_);
   if (stopping()) return false;
   ++running_;
-  threads_.emplace_back([this, body = std::move(body)] {
+  threads_.emplace_back([this, body = std::move(body), name = std::move(name)] {
+    progress_.enter(name);
     body();
+    mark_ended();
     std::lock_guard ended(mutex_);
     --running_;
     ended_.notify_all();

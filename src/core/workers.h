@@ -7,10 +7,12 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "core/event.h"
+#include "core/worker_progress.h"
 
 namespace qz {
 
@@ -22,8 +24,9 @@ class Workers {
   Workers(const Workers&) = delete;
   Workers& operator=(const Workers&) = delete;
 
-  // Starts `body` on a thread of its own; false once a stop has been asked for.
-  bool start(std::function<void()> body);
+  // Starts `body` on a thread of its own, with a progress entry named `name`; false once a
+  // stop has been asked for.
+  bool start(std::function<void()> body, std::string name = "worker");
 
   // Asks every worker to stop and waits up to `limit_ms` gateway milliseconds for all of
   // them to end. True when they all ended; they are joined then.
@@ -32,12 +35,16 @@ class Workers {
   // Sleeps `ms` gateway milliseconds; returns early (false) once a stop is asked for.
   bool sleep_ms(int64_t ms) { return !stop_event_.wait_ms(ms); }
 
+  // What each worker is doing (worker_progress.h).
+  const WorkerProgress& progress() const { return progress_; }
+
  private:
   ManualResetEvent stop_event_;
   std::mutex mutex_;
   std::condition_variable ended_;
   int running_ = 0;
   std::vector<std::thread> threads_;
+  WorkerProgress progress_;
 };
 
 }  // namespace qz

@@ -44,17 +44,17 @@ void start_worker_threads(Gateway& g) {
     }
   }
 
-  auto start = [&g](auto body, auto& context, const char* started) {
-    bool running = g.workers.start([body, &context] { body(context); });
-    if (running) g.log.Log(started, kBlue);
+  auto start = [&g](auto body, auto& context, const std::string& name) {
+    bool running = g.workers.start([body, &context] { body(context); }, name);
+    if (running) g.log.Log(name + " started", kBlue);
     return running;
   };
-  start(ReportThread, g.job_context, "ReportThread started");
+  start(ReportThread, g.job_context, "ReportThread");
   // Stopped before it ran: the report thread's last pass must not wait for it.
-  if (!start(ProcessingThread, g.job_context, "ProcessingThread started")) g.jobs.processing_ended();
-  start(ReadJobsThread, g.job_context, "ReadJobsThread started");
-  if (g.settings.IncomingEnable != 0) start(IncomingThread, g.link, "IncomingThread started");
-  start(SignalThread, g.link, "SignalThread started");
+  if (!start(ProcessingThread, g.job_context, "ProcessingThread")) g.jobs.processing_ended();
+  start(ReadJobsThread, g.job_context, "ReadJobsThread");
+  if (g.settings.IncomingEnable != 0) start(IncomingThread, g.link, "IncomingThread");
+  start(SignalThread, g.link, "SignalThread");
 }
 
 }  // namespace qz

@@ -7,6 +7,7 @@
 #include "core/colours.h"
 #include "jobs/job_context.h"
 #include "core/paths.h"
+#include "core/worker_progress.h"
 #include "jobs/job_threads.h"
 #include "modem/mms_sender.h"
 #include "modem/sms.h"
@@ -131,6 +132,7 @@ void send_alarm_job(JobContext& ctx, int slot, AlarmJob& job, std::unique_lock<s
 
 void ProcessingThread(JobContext& ctx) {
   while (!ctx.stopping()) {
+    mark_progress();
     {
       std::unique_lock lock(ctx.jobs.JobTableLock);
       for (int slot = 0; slot < MAX_JOBS && !ctx.stopping(); ++slot) {

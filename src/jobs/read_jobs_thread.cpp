@@ -8,6 +8,7 @@
 #include "core/colours.h"
 #include "jobs/job_context.h"
 #include "core/paths.h"
+#include "core/worker_progress.h"
 #include "jobs/filing.h"
 #include "jobs/folder_watch.h"
 #include "jobs/job_file.h"
@@ -135,8 +136,11 @@ void read_job(JobContext& ctx, SaidOnce& said, const std::filesystem::path& path
       return;
     case FileState::kNotRegular:
     case FileState::kTooLarge:
-      ctx.log.WriteDailyLog(format("%s is %s: not a job", path.string(),
-                                 version.state == FileState::kTooLarge ? "too large" : "not a regular file"));
+      // Said beside the window's "Bad request !", so a log without the daily file (qzgsmsd's
+      // journal) tells which file it was and why.
+      ctx.log.Log(format("%s is %s: not a job", path.string(),
+                       version.state == FileState::kTooLarge ? "too large" : "not a regular file"),
+                kRed);
       ++ctx.link.status.bad_requests;
       handle_bad_request(ctx, "", path, nullptr);
       return;
@@ -158,7 +162,7 @@ void read_job(JobContext& ctx, SaidOnce& said, const std::filesystem::path& path
 
   // A bad request is never a job, also when the journal holds its filing cut short.
   if (bad) {
-    ctx.log.WriteDailyLog("Bad request " + path.string() + ": " + bad_request_reason(job));
+    ctx.log.Log("Bad request " + path.string() + ": " + bad_request_reason(job), kRed);
     ++ctx.link.status.bad_requests;
     handle_bad_request(ctx, job.Szenario, path, &version);
     return;
@@ -195,6 +199,7 @@ void ReadJobsThread(JobContext& ctx) {
   // Files that waited while the gateway was down are read at once, not after a time-out.
   bool scan_now = true;
   while (!ctx.stopping()) {
+    mark_progress();
     if (!scan_now) {
       // Waited in slices, so a stop is seen within a second whatever WatchTimeout says.
       bool changed = false;
@@ -213,6 +218,7 @@ void ReadJobsThread(JobContext& ctx) {
       if (ctx.jobs.count() >= JobLimit || ctx.stopping()) break;
       // Being filed right now (or a copy being written, when jobs are filed into this folder).
       if (is_taken_aside_name(name) || is_temporary_name(name)) continue;
+      mark_progress();
       read_job(ctx, said, join_folder_and_name(ctx.folder, s.WatchPath, name));
     }
   }

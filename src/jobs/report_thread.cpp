@@ -7,6 +7,7 @@
 #include "jobs/job_context.h"
 #include "core/paths.h"
 #include "core/profile_file.h"
+#include "core/worker_progress.h"
 #include "jobs/database.h"
 #include "jobs/filing.h"
 #include "jobs/job_threads.h"
@@ -144,13 +145,17 @@ void report_pass(JobContext& ctx) {
     }
   }
   // A done job is touched by nobody else until free_alarm releases it.
-  for (int slot : done) report_job(ctx, slot, *ctx.jobs.jobs_by_slot[slot], pass_time);
+  for (int slot : done) {
+    mark_progress();
+    report_job(ctx, slot, *ctx.jobs.jobs_by_slot[slot], pass_time);
+  }
 }
 
 }  // namespace
 
 void ReportThread(JobContext& ctx) {
   do {
+    mark_progress();
     report_pass(ctx);
   } while (ctx.sleep_ms(1000));
   // Stopping: report what the attempt in progress ends with, too.

@@ -2,6 +2,7 @@
 #include <mutex>
 
 #include "core/decimal.h"
+#include "core/worker_progress.h"
 #include "modem/modem_link.h"
 #include "modem/child_process.h"
 #include "modem/incoming.h"
@@ -119,6 +120,7 @@ void IncomingThread(ModemLink& link) {
 
   int failures = 0;
   for (;;) {
+    mark_progress();
     modem_lock.unlock();
     if (!link.sleep_ms(15000)) return;
     // Commands handed on earlier may have ended meanwhile; collect them.

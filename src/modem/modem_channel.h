@@ -15,6 +15,7 @@
 #include <string_view>
 #include <thread>
 
+#include "core/worker_progress.h"
 #include "modem/response_events.h"
 
 namespace qz {
@@ -85,8 +86,9 @@ class ModemChannel {
   std::string MmsHandle() const;
 
   ResponseEvents events;
-  // One whole exchange with the modem at a time.
-  std::mutex ModemLock;
+  // One whole exchange with the modem at a time. A worker waiting for it waits for the
+  // holder, whose own waits are limited (worker_progress.h).
+  ProgressMutex ModemLock;
 
  private:
   void InputThread();

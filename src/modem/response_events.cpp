@@ -1,6 +1,7 @@
 #include "modem/response_events.h"
 
 #include "core/clock.h"
+#include "core/worker_progress.h"
 
 namespace qz {
 
@@ -23,11 +24,13 @@ bool ResponseEvents::is_set(ResponseEvent e) const {
 }
 
 bool ResponseEvents::wait(ResponseEvent e, int64_t ms) {
+  ProgressWait waiting(ms);
   std::unique_lock lock(mutex_);
   return changed_.wait_for(lock, clock().real_duration(ms), [&] { return set_[e]; });
 }
 
 int ResponseEvents::wait_either(ResponseEvent first, ResponseEvent second, int64_t ms) {
+  ProgressWait waiting(ms);
   std::unique_lock lock(mutex_);
   changed_.wait_for(lock, clock().real_duration(ms), [&] { return set_[first] || set_[second]; });
   if (set_[first]) return 0;
@@ -44,6 +47,7 @@ void ResponseEvents::stop_waiting() {
 }
 
 int ResponseEvents::wait_unless_stopping(ResponseEvent e, int64_t ms) {
+  ProgressWait waiting(ms);
   std::unique_lock lock(mutex_);
   changed_.wait_for(lock, clock().real_duration(ms), [&] { return set_[e] || stopping_; });
   if (set_[e]) return 0;

@@ -9,6 +9,7 @@
 #include "core/clock.h"
 #include "core/colours.h"
 #include "core/decimal.h"
+#include "core/worker_progress.h"
 #include "modem/modem_link.h"
 #include "core/process_end.h"
 #include "core/window_sink.h"
@@ -49,6 +50,7 @@ void SignalThread(ModemLink& link) {
   }
 
   while (link.sleep_ms(period_ms)) {
+    mark_progress();
     std::unique_lock modem_lock(m.ModemLock);
     m.start_query_capture();
     m.events.clear(OkEvent);

@@ -48,7 +48,7 @@ void GatewayInstance::start(double speedup) {
   // output appended to a file.
   process_ = std::make_unique<ChildProcess>(
       std::vector<std::string>{"/bin/sh", "-c", "exec \"$0\" \"$1\" >>\"$2\"", QZGSMS_FAST_GATEWAY,
-                               std::to_string(speedup), (output_ / "stdout.txt").string()},
+                               std::to_string(speedup), output_file().string()},
       folder.path());
   if (!process_->start()) throw std::runtime_error("cannot start the gateway: " + process_->error());
 }
@@ -82,7 +82,7 @@ std::string GatewayInstance::daily_log() const {
 }
 
 std::vector<std::string> GatewayInstance::window_lines() const {
-  std::string out = read_file(output_ / "stdout.txt");
+  std::string out = read_file(output_file());
   std::vector<std::string> lines;
   for (std::size_t at = 0, end; (end = out.find('\n', at)) != std::string::npos; at = end + 1) {
     std::string line = out.substr(at, end - at);

@@ -48,6 +48,8 @@ class GatewayInstance {
   // The running gateway's process id; 0 when none runs.
   long pid() const { return process_ ? process_->process_id() : 0; }
 
+  // Where the gateway's standard output is appended; it may be made before the start.
+  std::filesystem::path output_file() const { return output_ / "stdout.txt"; }
   std::filesystem::path watch() const { return folder / "jobs"; }
   std::filesystem::path done() const { return folder / "done"; }
   std::filesystem::path error() const { return folder / "error"; }

@@ -29,11 +29,12 @@ std::size_t count_of(const std::string& text, const std::string& part) {
   return count;
 }
 
-// Every file of the instance folder but the daily log, which the running gateway writes.
+// Every file of the instance folder but the daily log and the status file, which the
+// running gateway writes.
 std::map<std::string, std::string> instance_files(const fs::path& folder) {
   std::map<std::string, std::string> files;
   for (auto& e : fs::recursive_directory_iterator(folder)) {
-    if (e.path().parent_path().filename() == "log") continue;
+    if (e.path().parent_path().filename() == "log" || e.path().filename() == "qzgsms-status") continue;
     files[e.path().string()] = e.is_regular_file() ? read_file(e.path()) : "<not a file>";
   }
   return files;

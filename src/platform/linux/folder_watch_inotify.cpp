@@ -7,6 +7,7 @@
 #include <chrono>
 
 #include "core/clock.h"
+#include "core/worker_progress.h"
 #include "jobs/folder_watch.h"
 
 namespace qz {
@@ -27,6 +28,7 @@ FolderWatch::~FolderWatch() {
 bool FolderWatch::active() const { return fd_ >= 0; }
 
 bool FolderWatch::wait(int64_t ms) {
+  ProgressWait waiting(ms);
   auto real = std::chrono::duration_cast<std::chrono::milliseconds>(clock().real_duration(ms));
   int timeout = static_cast<int>(std::max<int64_t>(real.count(), ms > 0 ? 1 : 0));
   if (fd_ < 0) {
