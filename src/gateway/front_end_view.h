@@ -6,7 +6,7 @@
 // changed, 99 a new signal level. The front end then reads, on its own thread:
 //
 //   0       take_pending_line()  one line per notification, until none is left
-//   1..30   job_cell(n - 1)      the cell's image (0 idle, 2 sending) and label
+//   1..30   job_cell(n - 1)      the cell's image (JobCellImage) and label
 //   99      signal_level()       0 to 31
 //
 // and whenever it likes, the SMS service centre the modem uses.

@@ -49,7 +49,7 @@ void JobTable::free_alarm(int slot) {
   char line[64];
   std::snprintf(line, sizeof line, "** free_alarm ** job %d freed", slot);
   log_.WriteDailyLog(line);
-  show_job_cell(slot, 0, "");
+  show_job_cell(slot, kCellFree, "");
 }
 
 bool JobTable::is_alarm_queued(const AlarmJob& job) {

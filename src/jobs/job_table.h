@@ -20,8 +20,17 @@ inline constexpr int MAX_JOBS = 1024;
 // One job per job cell of the window.
 inline constexpr int JobLimit = 30;
 
+// The telephone a job cell shows, by the image index the window knows them by.
+enum JobCellImage : int {
+  kCellFree = 0,             // grey: no job in the slot
+  kCellSent = 1,             // green: sent, until the slot is freed
+  kCellSending = 2,          // blue: an attempt is under way
+  kCellWaitingForRetry = 3,  // yellow: the label says when the next try starts
+  kCellFailed = 4,           // red: the last try failed, until the job is reported
+};
+
 struct JobCell {
-  int image = 0;  // 0 idle, 2 sending
+  int image = kCellFree;
   std::string label;
 };
 

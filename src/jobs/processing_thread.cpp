@@ -27,13 +27,29 @@ std::string format(const char* pattern, const char* a, const char* b = "") {
   return line;
 }
 
+// What a job's cell shows once an attempt has ended, so an operator tells at a glance a
+// job that waits for its next try (with the time of that try), one that failed and one
+// that went out. `what` names the job, as its sending line does.
+void show_outcome_cell(JobContext& ctx, int slot, const AlarmJob& job, const std::string& what) {
+  if (job.Status == JOB_SENT) {
+    ctx.jobs.show_job_cell(slot, kCellSent, "sent " + what);
+  } else if (job.SentTime == 0) {
+    const LocalTime at = local_time(std::chrono::system_clock::time_point(std::chrono::seconds(job.NextTryTime)));
+    char when[16];
+    std::snprintf(when, sizeof when, "%02d:%02d:%02d", at.hour, at.minute, at.second);
+    ctx.jobs.show_job_cell(slot, kCellWaitingForRetry, "next try " + std::string(when) + " " + what);
+  } else {
+    ctx.jobs.show_job_cell(slot, kCellFailed, "failed " + what);
+  }
+}
+
 // One attempt, no retry. Called and returns with the table lock held.
 void send_mini_message(JobContext& ctx, int slot, AlarmJob& job, std::unique_lock<std::mutex>& lock) {
   lock.unlock();
-  std::string cell = job.Message.size() > 16
-                         ? format("sending '%16.16s (...)' to %s", job.Message.c_str(), job.Name.c_str())
-                         : format("sending '%s' to %s", job.Message.c_str(), job.Name.c_str());
-  ctx.jobs.show_job_cell(slot, 2, cell);
+  const std::string what = job.Message.size() > 16
+                               ? format("'%16.16s (...)' to %s", job.Message.c_str(), job.Name.c_str())
+                               : format("'%s' to %s", job.Message.c_str(), job.Name.c_str());
+  ctx.jobs.show_job_cell(slot, kCellSending, "sending " + what);
   job.SentTime = now_seconds();
 
   std::string line;
@@ -52,6 +68,7 @@ void send_mini_message(JobContext& ctx, int slot, AlarmJob& job, std::unique_loc
   }
   ctx.log.WriteDailyLog(line);
   ctx.journal.record_outcome(job);
+  show_outcome_cell(ctx, slot, job, what);
   lock.lock();
   job.Done = 1;
 }
@@ -60,7 +77,8 @@ void send_mini_message(JobContext& ctx, int slot, AlarmJob& job, std::unique_loc
 void send_alarm_job(JobContext& ctx, int slot, AlarmJob& job, std::unique_lock<std::mutex>& lock) {
   if (now_seconds() < job.NextTryTime) return;
   lock.unlock();
-  ctx.jobs.show_job_cell(slot, 2, format("sending alarm %s to %s", job.AlarmKey.c_str(), job.Name.c_str()));
+  const std::string what = format("alarm %s to %s", job.AlarmKey.c_str(), job.Name.c_str());
+  ctx.jobs.show_job_cell(slot, kCellSending, "sending " + what);
   job.SentTime = now_seconds();
 
   const Settings& s = ctx.settings;
@@ -90,6 +108,7 @@ void send_alarm_job(JobContext& ctx, int slot, AlarmJob& job, std::unique_lock<s
     ctx.log.WriteDailyLog(line);
     ++ctx.link.status.failed;
     ctx.journal.record_outcome(job);
+    show_outcome_cell(ctx, slot, job, what);
     lock.lock();
     job.Done = 1;
     return;
@@ -124,6 +143,7 @@ void send_alarm_job(JobContext& ctx, int slot, AlarmJob& job, std::unique_lock<s
   // Made durable before the job is handed on: after a crash from here on, the job file
   // is reported from the journal and not sent again.
   if (job.SentTime != 0) ctx.journal.record_outcome(job);
+  show_outcome_cell(ctx, slot, job, what);
   lock.lock();
   if (job.SentTime != 0) job.Done = 1;
 }

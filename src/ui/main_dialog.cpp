@@ -8,6 +8,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QScrollBar>
+#include <algorithm>
 
 #include "core/clock.h"
 #include "core/colours.h"
@@ -60,6 +61,17 @@ QString two_line_text(const QString& text, const QFontMetrics& metrics, int widt
   return text.left(cut) + QLatin1Char('\n') + metrics.elidedText(rest, Qt::ElideRight, width);
 }
 
+// Some neighbouring label columns overlap by a unit. A text kept this many pixels inside
+// its label (half the widest overlap, and one more) never touches its neighbour's.
+int LabelMargin(DialogBaseUnits units) {
+  int overlap = 0;
+  for (int column = 0; column + 1 < 6; ++column) {
+    const int end = DialogXToPixels(kLabelColumns[column], units) + DialogXToPixels(kLabelSize.width(), units);
+    overlap = std::max(overlap, end - DialogXToPixels(kLabelColumns[column + 1], units));
+  }
+  return overlap / 2 + 1;
+}
+
 bool ask_with_box(QWidget* parent, const QString& title, const QString& text) {
   return QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No) ==
          QMessageBox::Yes;
@@ -96,16 +108,18 @@ CMainDialog::~CMainDialog() {
 }
 
 void CMainDialog::BuildControls() {
+  const int label_margin = LabelMargin(units_);
   for (int cell = 0; cell < kCells; ++cell) {
     QPoint image_at{kImageColumns[cell % 6], kImageRows[cell / 6]};
     QPoint label_at{kLabelColumns[cell % 6], kLabelRows[cell / 6]};
     auto* image = new QLabel(this);
     image->setGeometry(DialogRectToPixels(QRect(image_at, kImageSize), units_));
     image->setAlignment(Qt::AlignCenter);
-    image->setPixmap(QPixmap(PhoneImagePath(0)));
+    image->setPixmap(QPixmap(PhoneImagePath(kCellFree)));
     auto* label = new QLabel(this);
     label->setGeometry(DialogRectToPixels(QRect(label_at, kLabelSize), units_));
     label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    label->setContentsMargins(label_margin, 0, label_margin, 0);
     cell_images_[static_cast<std::size_t>(cell)] = image;
     cell_labels_[static_cast<std::size_t>(cell)] = label;
   }
@@ -204,7 +218,7 @@ void CMainDialog::ShowCell(int cell) {
   // tool tip.
   QLabel* label = cell_labels_[static_cast<std::size_t>(cell)];
   QString text = QString::fromUtf8(state.label.data(), static_cast<int>(state.label.size()));
-  label->setText(two_line_text(text, label->fontMetrics(), label->width()));
+  label->setText(two_line_text(text, label->fontMetrics(), label->contentsRect().width()));
   label->setToolTip(text);
   cell_images_[static_cast<std::size_t>(cell)]->setToolTip(text);
 }

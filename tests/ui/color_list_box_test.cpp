@@ -6,6 +6,8 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <QStyle>
+#include <cmath>
+#include <functional>
 
 #include "ui/controls/color_line_delegate.h"
 
@@ -36,6 +38,34 @@ TEST(LineLookTest, InverseReplacesEachChannelByItsComplement) {
   EXPECT_EQ(InverseColour(kRed), Rgb(0, 255, 255));
   EXPECT_EQ(InverseColour(Rgb(10, 200, 30)), Rgb(245, 55, 225));
   EXPECT_EQ(InverseColour(0), Rgb(255, 255, 255));
+}
+
+// WCAG relative luminance of an sRGB colour.
+double Luminance(const QColor& c) {
+  auto linear = [](int channel) {
+    const double v = channel / 255.0;
+    return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+  };
+  return 0.2126 * linear(c.red()) + 0.7152 * linear(c.green()) + 0.0722 * linear(c.blue());
+}
+
+// Green and grey lines keep their hue but are dark enough to read on the white list.
+TEST(LineLookTest, LogColoursReadOnWhite) {
+  const QPalette palette = TestPalette();
+  const struct {
+    Colour colour;
+    std::function<bool(const QColor&)> keeps_its_role;
+  } cases[] = {
+      {kGreen, [](const QColor& c) { return c.green() > 0 && c.red() == 0 && c.blue() == 0; }},
+      {kGrey, [](const QColor& c) { return c.red() == c.green() && c.green() == c.blue(); }},
+      {kBlue, [](const QColor& c) { return c == QColor(0, 0, 255); }},
+  };
+  for (const auto& c : cases) {
+    const QColor text = LineLookFor(c.colour, false, true, palette).text;
+    const double contrast = (Luminance(kBase) + 0.05) / (Luminance(text) + 0.05);
+    EXPECT_GE(contrast, 4.5) << "colour " << c.colour << " drawn as " << text.name().toStdString();
+    EXPECT_TRUE(c.keeps_its_role(text)) << "colour " << c.colour << " drawn as " << text.name().toStdString();
+  }
 }
 
 TEST(LineLookTest, FollowsTheTextColourTable) {

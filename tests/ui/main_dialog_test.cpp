@@ -5,21 +5,27 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <functional>
+#include <map>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 #include "core/colours.h"
 #include "core/profile_file.h"
 #include "gateway/gateway.h"
+#include "gateway/orderly_stop.h"
 #include "modemsim/modem_simulator.h"
 #include "support/temp_folder.h"
 #include "support/test_clock.h"
 #include "ui/controls/bitmap_gauge.h"
 #include "ui/controls/color_list_box.h"
+#include "ui/dialog_units.h"
 
 namespace qz::ui {
 namespace {
@@ -101,6 +107,26 @@ TEST_F(MainDialogTest, JobCellsChangeOnTheWindowThreadWhateverThreadPostsThem) {
   settle();
   EXPECT_EQ(w.CellImageIndex(0), 0);
   EXPECT_TRUE(w.CellLabel(0)->text().isEmpty());
+}
+
+TEST_F(MainDialogTest, NeighbouringLabelsNeverTouchAndKeepTheirTextInside) {
+  CMainDialog& w = window();
+  const QString long_label = QStringLiteral("sending alarm 100 to Bartholomew Oberholzer-Eichenberger");
+  for (int cell = 0; cell < CMainDialog::kCells; ++cell) gateway.jobs.show_job_cell(cell, 2, long_label.toStdString());
+  settle();
+  // Where the text of a label may go, in the window's coordinates.
+  auto text_area = [&w](int cell) {
+    QLabel* label = w.CellLabel(cell);
+    return label->contentsRect().translated(label->pos());
+  };
+  for (int cell = 0; cell < CMainDialog::kCells; ++cell) {
+    QLabel* label = w.CellLabel(cell);
+    for (const QString& line : label->text().split('\n'))
+      EXPECT_LE(label->fontMetrics().horizontalAdvance(line), label->contentsRect().width()) << cell;
+    if (cell % 6 == 5) continue;
+    EXPECT_LT(text_area(cell).right() + 1, text_area(cell + 1).left())
+        << "cells " << cell << " and " << cell + 1 << " touch";
+  }
 }
 
 TEST_F(MainDialogTest, SignalBelowTwelveWarnsOnTheStatusLine) {
@@ -186,6 +212,110 @@ TEST(MainDialogAlarmPath, DroppedJobShowsInItsCellWhileSentThenTheCellGoesIdle) 
   window->close();
   ASSERT_TRUE(process_until([&] { return stopped; }));
   EXPECT_FALSE(window->isVisible());
+}
+
+// Hands each notification on to the window, and keeps what cell 0 was set to at the moment
+// it changed: the window itself may show only the last of two quick changes.
+class CellHistory : public WindowSink {
+ public:
+  CellHistory(Gateway& gateway, WindowSink& window) : gateway_(gateway), window_(window) {}
+  void notify(int number) override {
+    if (number == 1) {
+      std::lock_guard lock(mutex_);
+      cells_.push_back(gateway_.jobs.job_cell(0));
+    }
+    window_.notify(number);
+  }
+  // The gateway's threads end with the window: nothing calls notify afterwards.
+  ~CellHistory() override { gateway_.stop_workers(kStopLimitMs); }
+  std::vector<JobCell> Cells() {
+    std::lock_guard lock(mutex_);
+    return cells_;
+  }
+
+ private:
+  Gateway& gateway_;
+  WindowSink& window_;
+  std::mutex mutex_;
+  std::vector<JobCell> cells_;
+};
+
+struct CellStatesCase {
+  const char* name;
+  std::vector<sim::CommandRule> rules;
+  int retry_count;
+  std::vector<int> images;
+};
+
+// One alarm job through the real gateway on the simulated modem: its cell goes blue while
+// it is sent, yellow with the time of the next try while it waits, red when the last try
+// failed or green when it went out, and grey once reported.
+TEST(MainDialogCellStates, AJobsCellSaysWhereItsDeliveryStands) {
+  const CellStatesCase cases[] = {
+      {"sent at once", {}, 3, {kCellSending, kCellSent, kCellFree}},
+      {"sent at the second try",
+       {sim::CommandRule::cms_error("+CMGS", 500, 1)},
+       3,
+       {kCellSending, kCellWaitingForRetry, kCellSending, kCellSent, kCellFree}},
+      {"every try fails",
+       {sim::CommandRule::cms_error("+CMGS", 500)},
+       2,
+       {kCellSending, kCellWaitingForRetry, kCellSending, kCellFailed, kCellFree}},
+  };
+  const std::map<int, QString> labels = {
+      {kCellSending, "sending alarm 7 to Ann"},
+      {kCellWaitingForRetry, "next try \\d\\d:\\d\\d:\\d\\d alarm 7 to Ann"},
+      {kCellSent, "sent alarm 7 to Ann"},
+      {kCellFailed, "failed alarm 7 to Ann"},
+      {kCellFree, ""},
+  };
+  for (const CellStatesCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::TempFolder folder;
+    test::FastClock fast_clock(50.0);
+    sim::ModemSimulator modem;
+    modem.configure([&c](sim::ModemConfig& config) { config.rules = c.rules; });
+    std::filesystem::create_directories(folder / "log");
+    std::filesystem::create_directories(folder / "tables");
+    std::filesystem::copy_file(std::filesystem::path(QZGSMS_FIXTURES_DIR) / "dbf/db3_report.dbf",
+                               folder / "tables/plant.dbf");
+    test::write_file(folder / "qzalarm.ini", "[qzasms]\nSendWithQzgsms=1\n");
+    test::write_file(folder / "QZGSMS.INI", "[Config]\nPort=" + modem.slave_path() +
+                                                "\nWatchPath=jobs\nDonePath=done\nErrorPath=error\n"
+                                                "WatchLogPath=tables\nIncomingEnable=0\nRetryDelay=30\n"
+                                                "RetryCount=" + std::to_string(c.retry_count) + "\n");
+    Gateway gateway(folder.path());
+    CMainDialog window(gateway, nullptr, answer_no, CMainDialog::Start::kNever);
+    CellHistory history(gateway, window);
+    ASSERT_TRUE(init_gsms(gateway, &history));
+    test::write_file(folder / "jobs/a.part", "[Alarm]\r\nSzenario=plant\r\nPhoneNumber=0791234567\r\n"
+                                             "Name=Ann\r\nMessage=Boiler\r\nAlarmKey=7\r\ndbentry=1\r\n");
+    std::filesystem::rename(folder / "jobs/a.part", folder / "jobs/a.sms");
+    ASSERT_TRUE(process_until([&] { return history.Cells().size() >= c.images.size(); }, 60s));
+    settle();
+    const std::vector<JobCell> cells = history.Cells();
+    std::vector<int> images;
+    for (const JobCell& cell : cells) images.push_back(cell.image);
+    EXPECT_EQ(images, c.images);
+    EXPECT_EQ(window.CellImageIndex(0), kCellFree) << "the window shows the last change";
+
+    // Each state as the window shows it: the right telephone, and the start of the label
+    // (the time of the next try) in its first line.
+    for (const JobCell& cell : cells) {
+      const QString label = QString::fromStdString(cell.label);
+      EXPECT_TRUE(QRegularExpression("^" + labels.at(cell.image) + "$").match(label).hasMatch())
+          << label.toStdString();
+      gateway.jobs.show_job_cell(0, cell.image, cell.label);
+      settle();
+      EXPECT_EQ(window.CellImageIndex(0), cell.image);
+      const QString first_line = window.CellLabel(0)->text().section('\n', 0, 0);
+      EXPECT_TRUE(label.startsWith(first_line)) << first_line.toStdString();
+      if (cell.image == kCellWaitingForRetry) {
+        EXPECT_TRUE(first_line.contains(QRegularExpression("\\d\\d:\\d\\d:\\d\\d"))) << first_line.toStdString();
+      }
+      EXPECT_EQ(window.CellLabel(0)->toolTip(), label);
+    }
+  }
 }
 
 }  // namespace

@@ -89,7 +89,35 @@ TEST_P(SendMmsLimitTest, AFieldOverItsLimitIsSelectedAndKeepsTheDialogOpen) {
   EXPECT_EQ(prompts_.boxes.size(), 1u);
 }
 
-INSTANTIATE_TEST_SUITE_P(EachLimitedField, SendMmsLimitTest, ::testing::Values(0, 1, 2, 3));
+// Only a text put in whole gets past typing: a number from the history, a picked file.
+INSTANTIATE_TEST_SUITE_P(EachFieldFilledWhole, SendMmsLimitTest, ::testing::Values(0, 3));
+
+// Typed a character at a time or pasted, no field takes more than its limit; a line put
+// in whole over its limit can still be shortened.
+TEST_F(SendMmsDialogTest, TypingStopsAtEachFieldsLimit) {
+  for (const LimitCase& c : kLimits) {
+    SCOPED_TRACE(c.field);
+    QWidget* field = dialog_.findChild<QWidget*>(c.field);
+    QLineEdit* line = qobject_cast<QLineEdit*>(field);
+    if (auto* box = qobject_cast<QComboBox*>(field)) line = box->lineEdit();
+    auto* text = qobject_cast<QPlainTextEdit*>(field);
+    auto type = [&](const QString& typed) {
+      if (line) line->insert(typed);
+      else text->insertPlainText(typed);
+    };
+    auto length = [&] { return line ? line->text().size() : text->toPlainText().size(); };
+    for (int i = 0; i < c.limit + 2; ++i) type(QStringLiteral("5"));
+    EXPECT_EQ(length(), c.limit);
+    type(QStringLiteral("678"));
+    EXPECT_EQ(length(), c.limit);
+
+    if (!line) continue;
+    c.fill(*this, QString(c.limit + 5, '5'));
+    line->end(false);
+    line->backspace();
+    EXPECT_EQ(length(), c.limit + 4);
+  }
+}
 
 TEST_F(SendMmsDialogTest, TheAudioPathHasNoLimitAndEmptyFilesAreFine) {
   Number()->setEditText(QStringLiteral("0171"));

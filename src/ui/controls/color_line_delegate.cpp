@@ -24,7 +24,7 @@ LineLook LineLookFor(Colour colour, bool selected, bool enabled, const QPalette&
   }
   if (!enabled) return {std::nullopt, palette.color(QPalette::Disabled, QPalette::Text)};
   if (colour == 0) return {std::nullopt, palette.color(group, QPalette::Text)};
-  return {std::nullopt, ToQColor(colour)};
+  return {std::nullopt, QColor::fromRgb(TextOnWhite(colour))};
 }
 
 void ColorLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,

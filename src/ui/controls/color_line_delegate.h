@@ -1,4 +1,5 @@
-// Draws one line of the colour log list: the line's own colour on the system background,
+// Draws one line of the colour log list: the line's own colour on the system background
+// (green and grey in darker shades that read on white, see TextOnWhite),
 // or, selected, the inverse colour on a field of the line's colour, so a selected line
 // keeps its meaning. Colour 0 stands for the system colours.
 #pragma once

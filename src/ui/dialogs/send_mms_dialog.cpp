@@ -14,6 +14,7 @@
 
 #include "ui/dialogs/dialog_layout.h"
 #include "ui/dialogs/gateway_text.h"
+#include "ui/dialogs/text_limit.h"
 
 namespace qz::ui {
 namespace {
@@ -120,6 +121,13 @@ CSendMmsDialog::CSendMmsDialog(SettingsFile& settings_file, QWidget* parent)
   grid->addLayout(buttons, 0, 3, 6, 1);
   grid->setColumnStretch(1, 1);
   grid->setRowStretch(2, 1);
+
+  // Typing stops at each field's limit; Send still refuses a longer text put in whole,
+  // such as a number from the history or a picked file.
+  KeepWithinLimit(*phone_number_->lineEdit(), kMaxPhoneNumber);
+  KeepWithinLimit(*subject_, kMaxSubject);
+  KeepWithinLimit(*text_, kMaxText);
+  KeepWithinLimit(*image_path_, kMaxImagePath);
 
   history_.Fill(*phone_number_);
   phone_number_->setCurrentIndex(-1);

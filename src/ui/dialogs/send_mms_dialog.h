@@ -25,7 +25,7 @@ class CSendMmsDialog : public QDialog {
   Q_OBJECT
 
  public:
-  // Longest values Send accepts, in characters.
+  // Longest values the fields take and Send accepts, in characters.
   static constexpr int kMaxPhoneNumber = 20;
   static constexpr int kMaxImagePath = 512;
   static constexpr int kMaxSubject = 1000;
@@ -46,7 +46,7 @@ class CSendMmsDialog : public QDialog {
   std::string AudioPath() const;
 
  public slots:
-  // Send: a field over its limit is refused and the dialog stays open; otherwise it closes
+  // Send: a field over its limit (put in whole, not typed) is refused and the dialog stays open; otherwise it closes
   // as confirmed. Either way the number goes into the history.
   void accept() override;
 

@@ -8,29 +8,19 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTextCursor>
-#include <QTextDocument>
-#include <algorithm>
 
 #include "core/colours.h"
 #include "modem/sms.h"
 #include "ui/controls/color_label.h"
 #include "ui/dialogs/dialog_layout.h"
 #include "ui/dialogs/gateway_text.h"
+#include "ui/dialogs/text_limit.h"
 
 namespace qz::ui {
 namespace {
 
 constexpr QSize kDialogSize(355, 111);
 constexpr QSize kCounterSize(69, 15);
-
-// Characters as the gateway counts them: a surrogate pair is one.
-qsizetype CharacterCount(const QString& text) {
-  qsizetype n = text.size();
-  for (qsizetype i = 1; i < text.size(); ++i)
-    if (text[i].isLowSurrogate() && text[i - 1].isHighSurrogate()) --n;
-  return n;
-}
 
 }  // namespace
 
@@ -104,8 +94,7 @@ CSendSmsDialog::CSendSmsDialog(SettingsFile& settings_file, QWidget* parent)
   phone_number_->setCurrentIndex(-1);
   phone_number_->clearEditText();
 
-  connect(message_->document(), &QTextDocument::contentsChange, this,
-          &CSendSmsDialog::RefuseBeyondLimit);
+  KeepWithinLimit(*message_, kMaxMessageLength);
   connect(message_, &QPlainTextEdit::textChanged, this, &CSendSmsDialog::UpdateCounter);
 
   setTabOrder(phone_number_, message_);
@@ -128,26 +117,6 @@ void CSendSmsDialog::accept() {
   // Nothing here can be refused: the edit already keeps the text within its limit.
   QDialog::accept();
   history_.RememberFrom(*phone_number_);
-}
-
-void CSendSmsDialog::RefuseBeyondLimit(int position, int /*removed*/, int added) {
-  // Like a full edit control: of what was just typed or pasted, the part beyond the limit
-  // is refused; the text around it stays. Document positions are indexes into the plain
-  // text (a paragraph break is one position, as its '\n' is).
-  const QString text = message_->toPlainText();
-  qsizetype excess = CharacterCount(text) - kMaxMessageLength;
-  if (excess <= 0) return;
-  const qsizetype end = std::min<qsizetype>(position + added, text.size());
-  qsizetype start = end;
-  while (excess > 0 && start > 0) {
-    --start;
-    if (start > 0 && text[start].isLowSurrogate() && text[start - 1].isHighSurrogate()) --start;
-    --excess;
-  }
-  QTextCursor cut(message_->document());
-  cut.setPosition(static_cast<int>(start));
-  cut.setPosition(static_cast<int>(end), QTextCursor::KeepAnchor);
-  cut.removeSelectedText();
 }
 
 void CSendSmsDialog::UpdateCounter() {

@@ -39,7 +39,6 @@ class CSendSmsDialog : public QDialog {
   void accept() override;
 
  private:
-  void RefuseBeyondLimit(int position, int removed, int added);
   void UpdateCounter();
 
   PhoneNumberHistory history_;
