@@ -19,6 +19,7 @@
 #include "ui/controls/bitmap_gauge.h"
 #include "ui/controls/color_list_box.h"
 #include "ui/main_dialog_commands.h"
+#include "ui/system_menu.h"
 #include "ui/window_images.h"
 
 namespace qz::ui {
@@ -43,6 +44,8 @@ constexpr int kButtonRow = 351;
 constexpr QSize kButtonSize{65, 14};
 
 constexpr int kStartupTickMs = 500;
+// The system-menu command of the About item.
+constexpr int kAboutCommand = 16;
 // Below this level SMS submissions become unreliable.
 constexpr int kLowSignal = 12;
 
@@ -88,6 +91,7 @@ CMainDialog::CMainDialog(Gateway& gateway, QWidget* parent, AskYesNo ask, Start 
   units_ = DialogBaseUnitsOf(font());
   BuildControls();
   setFixedSize(DialogSizeToPixels(kWindowSize, units_));
+  AppendSystemMenuItem(static_cast<std::uintptr_t>(winId()), kAboutCommand, "&About qzgsms...");
 
   AskSendWithQzgsms();
 
@@ -232,6 +236,12 @@ void CMainDialog::ShowSignal() {
 void CMainDialog::OpenAbout() {
   CAboutDialog about(this);
   about.exec();
+}
+
+bool CMainDialog::nativeEvent(const QByteArray& event_type, void* message, qintptr* result) {
+  if (SystemMenuCommand(message) != kAboutCommand) return QDialog::nativeEvent(event_type, message, result);
+  OpenAbout();
+  return true;
 }
 
 void CMainDialog::reject() { close(); }

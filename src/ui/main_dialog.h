@@ -73,6 +73,8 @@ class CMainDialog : public QDialog, public WindowSink {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // The About item of the system menu, where the platform has one.
+  bool nativeEvent(const QByteArray& event_type, void* message, qintptr* result) override;
   void reject() override;  // the Escape key closes the window as Exit does
 
  private:

@@ -1,5 +1,6 @@
 // Pictures of the operator window for review: the real window with its real gateway on
-// the simulated modem, a few jobs in progress and a mid-level signal, then each dialog.
+// the simulated modem, a job being sent beside cells in each other state, a mid-level
+// signal, then each dialog.
 // Run under a display (scripts/screenshot.sh starts one with Xvfb):
 //   qzgsms-screenshots OUTPUT_FOLDER
 #include <QApplication>
@@ -96,12 +97,15 @@ int main(int argc, char** argv) {
                      60s)) {
     std::fprintf(stderr, "the gateway did not come up\n");
   }
-  const char* names[] = {"Ann Meier", "Bruno Keller", "Carla Rossi", "Dario Weber", "Eva Frei", "Felix Huber"};
-  for (int i = 0; i < 6; ++i) {
-    write(folder / "jobs" / ("a" + std::to_string(i) + ".part"), job(i, names[i], "Boiler " + std::to_string(i + 1) + ": pressure low"));
-    fs::rename(folder / "jobs" / ("a" + std::to_string(i) + ".part"), folder / "jobs" / ("a" + std::to_string(i) + ".sms"));
-  }
-  process_until([&] { return window.CellImageIndex(0) == 2; }, 30s);
+  // One job really being sent; the cells beside it show the other states of a job, labelled
+  // as the gateway labels them, so one picture has a cell in each.
+  write(folder / "jobs" / "a0.part", job(0, "Ann Meier", "Boiler 1: pressure low"));
+  fs::rename(folder / "jobs" / "a0.part", folder / "jobs" / "a0.sms");
+  process_until([&] { return window.CellImageIndex(0) == qz::kCellSending; }, 30s);
+  gateway.jobs.show_job_cell(1, qz::kCellWaitingForRetry, "next try 14:32:05 alarm 101 to Bruno Keller");
+  gateway.jobs.show_job_cell(2, qz::kCellFailed, "failed alarm 102 to Carla Rossi");
+  gateway.jobs.show_job_cell(3, qz::kCellSent, "sent alarm 103 to Dario Weber");
+  gateway.log.PostWindowLine(nullptr, "Message sent to +41795551003", qz::kGreen);
   settle();
   bool ok = save(window, out / "main-window.png");
 
