@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Pictures of the operator window for review: starts the window under Xvfb against the
-# simulated modem with jobs in progress and a mid-level signal, and writes a PNG of the
+# simulated modem with a job cell in each state and a mid-level signal, and writes a PNG of the
 # main window and of each dialog into OUTPUT_FOLDER (build/screenshots by default).
 set -euo pipefail
 cd "$(dirname "$0")/.."
