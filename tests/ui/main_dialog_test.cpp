@@ -220,11 +220,12 @@ class CellHistory : public WindowSink {
  public:
   CellHistory(Gateway& gateway, WindowSink& window) : gateway_(gateway), window_(window) {}
   void notify(int number) override {
+    // Passed on first: once a change is recorded, the window has its notification.
+    window_.notify(number);
     if (number == 1) {
       std::lock_guard lock(mutex_);
       cells_.push_back(gateway_.jobs.job_cell(0));
     }
-    window_.notify(number);
   }
   // The gateway's threads end with the window: nothing calls notify afterwards.
   ~CellHistory() override { gateway_.stop_workers(kStopLimitMs); }
