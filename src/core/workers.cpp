@@ -26,11 +26,22 @@ bool Workers::start(std::function<void()> body, std::string name) {
   return true;
 }
 
+void Workers::on_stop(std::function<void()> wake) {
+  std::lock_guard lock(mutex_);
+  wakes_.push_back(std::move(wake));
+}
+
 bool Workers::stop(int64_t limit_ms) {
+  std::vector<std::function<void()>> wakes;
+  {
+    std::lock_guard lock(mutex_);
+    stop_event_.set();
+    wakes = wakes_;
+  }
+  for (const auto& wake : wakes) wake();
   std::vector<std::thread> ended;
   {
     std::unique_lock lock(mutex_);
-    stop_event_.set();
     if (!ended_.wait_for(lock, clock().real_duration(limit_ms), [this] { return running_ == 0; })) {
       return false;
     }
