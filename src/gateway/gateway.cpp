@@ -11,6 +11,7 @@ Gateway::Gateway(std::filesystem::path instance_folder)
       journal(folder, log),
       job_context{link, log, settings, folder, jobs, journal} {
   workers.on_stop([this] { jobs.stop_waiting(); });
+  link.on_modem_return = [this] { jobs.retry_now(); };
 }
 
 }  // namespace qz

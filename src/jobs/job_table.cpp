@@ -88,6 +88,16 @@ void JobTable::wait_for_new_job(int64_t ms) { job_added_.wait_ms(ms); }
 
 void JobTable::wait_for_done_job(int64_t ms) { job_done_.wait_ms(ms); }
 
+void JobTable::retry_now() {
+  {
+    std::lock_guard lock(JobTableLock);
+    for (auto& job : jobs_by_slot) {
+      if (job && job->Done == 0 && job->SentTime == 0) job->NextTryTime = 0;
+    }
+  }
+  job_added_.set();
+}
+
 void JobTable::stop_waiting() {
   job_added_.close();
   job_done_.close();

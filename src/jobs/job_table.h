@@ -51,6 +51,9 @@ class JobTable {
   // The report thread's pause between passes, cut short when a job is done (also one done
   // while the pass ran) or the waits are stopped.
   void wait_for_done_job(int64_t ms);
+  // Jobs waiting for a retry are due at once (their tries still count), and the
+  // processing thread is woken: what failed for a reason now gone is not held back.
+  void retry_now();
   // The gateway stops: every wait above ends at once, and so does every later one.
   void stop_waiting();
 

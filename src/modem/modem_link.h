@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -47,6 +48,10 @@ class ModemLink {
 
   // Counts and states for the status file, kept by the services and the job threads.
   GatewayStatus status;
+
+  // Called when the modem is back after it was gone, for what failed meanwhile to be
+  // tried again at once. Set before the workers start.
+  std::function<void()> on_modem_return;
 
   // The SMS service centre read from the SIM (and changed by the operator).
   std::string service_centre_number() const;
