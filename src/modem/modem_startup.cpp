@@ -275,9 +275,8 @@ ModemStart start_modem(ModemLink& link) {
 }
 
 bool wait_for_modem_return(ModemLink& link, int64_t limit_ms) {
-  link.log.Log("Trying port " + link.settings.Port + " every " + std::to_string(kProbeEveryMs / 1000) +
-                   " s meanwhile: the gateway goes on as soon as the modem answers again",
-               kBlack);
+  link.log.WriteDailyLog("Trying port " + link.settings.Port + " every " + std::to_string(kProbeEveryMs / 1000) +
+                         " s meanwhile: the gateway goes on as soon as the modem answers again");
   const int64_t end = clock().steady_ms() + limit_ms;
   for (int64_t left = limit_ms; left > 0 && link.sleep_ms(std::min(kProbeEveryMs, left));
        left = end - clock().steady_ms()) {
