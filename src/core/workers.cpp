@@ -27,8 +27,14 @@ bool Workers::start(std::function<void()> body, std::string name) {
 }
 
 void Workers::on_stop(std::function<void()> wake) {
-  std::lock_guard lock(mutex_);
-  wakes_.push_back(std::move(wake));
+  {
+    std::lock_guard lock(mutex_);
+    if (!stopping()) {
+      wakes_.push_back(std::move(wake));
+      return;
+    }
+  }
+  wake();  // the stop came first
 }
 
 bool Workers::stop(int64_t limit_ms) {
@@ -36,7 +42,7 @@ bool Workers::stop(int64_t limit_ms) {
   {
     std::lock_guard lock(mutex_);
     stop_event_.set();
-    wakes = wakes_;
+    wakes.swap(wakes_);  // once: the first stop wakes every wait for good
   }
   for (const auto& wake : wakes) wake();
   std::vector<std::thread> ended;

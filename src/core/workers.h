@@ -31,8 +31,8 @@ class Workers {
   // Asks every worker to stop and waits up to `limit_ms` gateway milliseconds for all of
   // them to end. True when they all ended; they are joined then.
   bool stop(int64_t limit_ms);
-  // `wake` ends the waits of a worker that waits on something else than sleep_ms; stop()
-  // calls it once the stop is asked for.
+  // `wake` ends the waits of a worker that waits on something else than sleep_ms; the
+  // first stop() calls it (at once when the stop came before).
   void on_stop(std::function<void()> wake);
   bool stopping() const { return stop_event_.is_set(); }
   // Sleeps `ms` gateway milliseconds; returns early (false) once a stop is asked for.

@@ -61,6 +61,8 @@ class ModemLink {
   // The gateway's stop, for the services that run as threads.
   bool stopping() const { return workers_.stopping(); }
   bool sleep_ms(int64_t ms) { return workers_.sleep_ms(ms); }
+  // `wake` ends a wait of a service thread that sleep_ms does not cover (Workers::on_stop).
+  void on_stop(std::function<void()> wake) { workers_.on_stop(std::move(wake)); }
 
  private:
   Workers& workers_;
