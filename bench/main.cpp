@@ -6,7 +6,7 @@
 //             (Google Benchmark; --benchmark_* options apply to this part)
 //   idle      CPU time and resident memory of an idle qzgsmsd
 //   idle-many 32 idle qzgsmsd side by side: CPU time, memory and wake-ups of them all
-//   modem-return  the modem unplugged for 45 s with an alarm dropped meanwhile: from its
+//   modem-return  the modem unplugged for 90 s with an alarm dropped meanwhile: from its
 //             return to that alarm's acceptance, with the gateway restarted after each exit
 //   soak      10 000 jobs (a tenth malformed, one in twenty meeting a modem fault) through
 //             qzgsmsd on a fast clock: none lost or sent twice, descriptors, threads and
@@ -38,7 +38,7 @@ void usage() {
       "  --jobs         job files for the pick-up latency (default 100, at most 1000)\n"
       "  --idle-secs    how long the idle gateway is watched (default 60, at most 600)\n"
       "  --instances    gateways idling side by side (default 32, at most 64)\n"
-      "  --gone-secs    how long the modem stays unplugged (default 45, at most 300)\n"
+      "  --gone-secs    how long the modem stays unplugged (default 90, at most 300)\n"
       "  --soak-jobs    job files through the soak (default 10000)\n"
       "  --soak-speed   how much faster than the world the soak's gateway runs (default 50)\n"
       "  --gateway      the qzgsmsd program (default: the one built with this program)\n"

@@ -20,7 +20,7 @@ struct Options {
   std::filesystem::path fast_gateway;  // soak: qzgsmsd on a fast clock
   // The soak takes minutes and runs only when asked for (--only=soak).
   int idle_instances = 32;        // idle-many: gateways idling side by side
-  int gone_seconds = 45;          // modem return: how long the modem stays away
+  int gone_seconds = 90;          // modem return: how long the modem stays away
   bool pickup = true, report = true, idle = true, soak = false, idle_many = true, modem_return = true;
 };
 

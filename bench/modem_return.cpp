@@ -64,8 +64,9 @@ ModemReturnResult measure_modem_return(const Options& options) {
 
   std::filesystem::remove(port);
   modem.set_silent(true);
-  const std::string job = "[Alarm]\r\nName=Night shift\r\nPhoneNumber=+41790000001\r\nMessage=" +
-                          std::string(kText) + "\r\n";
+  // An alarm job, with the default tries and retry delay.
+  const std::string job = "[Alarm]\r\nSzenario=plant\r\nName=Night shift\r\nPhoneNumber=+41790000001\r\nMessage=" +
+                          std::string(kText) + "\r\ndbentry=0\r\nContentType=SMS\r\n";
   if (!write_file(gateway.watch() / "return.part", job) ||
       std::rename((gateway.watch() / "return.part").c_str(), (gateway.watch() / "return.sms").c_str()) != 0) {
     result.problem = "cannot drop the job";
