@@ -103,11 +103,11 @@ GatewayProcess::GatewayProcess(std::filesystem::path program, std::filesystem::p
     : program_(std::move(program)), arguments_(std::move(arguments)), folder_(std::move(folder)) {
   for (const char* sub : {"log", "jobs", "done", "error", "tables"})
     std::filesystem::create_directories(folder_ / sub);
-  // The same layout as a production instance: job folders inside the instance folder.
+  // The same layout as a production instance: job folders inside the instance folder. The
+  // first of two equal keys wins, so `config_lines` may name another port.
   write_file(folder_ / "QZGSMS.INI",
-             "[Config]\nPort=" + modem.slave_path() +
-                 "\nWatchPath=jobs\nDonePath=done\nErrorPath=error\nWatchLogPath=tables\n" +
-                 config_lines);
+             "[Config]\n" + config_lines + "Port=" + modem.slave_path() +
+                 "\nWatchPath=jobs\nDonePath=done\nErrorPath=error\nWatchLogPath=tables\n");
 }
 
 GatewayProcess::~GatewayProcess() { stop(); }

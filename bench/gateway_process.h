@@ -53,7 +53,7 @@ ProcessSample sample_process(long pid);
 class GatewayProcess {
  public:
   // Makes log/, jobs/, done/, error/ and tables/ in `folder` and writes QZGSMS.INI with the
-  // modem's port, the job folders and `config_lines` ("Key=Value\n" each). `arguments`
+  // modem's port, the job folders and `config_lines` ("Key=Value\n" each, taking precedence). `arguments`
   // go to the program (the fast-clock gateway takes its speed-up; qzgsmsd takes none).
   GatewayProcess(std::filesystem::path program, std::filesystem::path folder,
                  const sim::ModemSimulator& modem, const std::string& config_lines,

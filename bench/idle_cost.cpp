@@ -3,6 +3,7 @@
 // poll every 5 s, incoming messages polled).
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <thread>
 
 #include "gateway_process.h"
@@ -75,6 +76,60 @@ IdleResult measure_idle(const Options& options) {
     if (!result.command_mix.empty()) result.command_mix += ", ";
     result.command_mix += std::to_string(count) + "x " + name;
   }
+  result.ok = true;
+  return result;
+}
+
+IdleManyResult measure_idle_many(const Options& options) {
+  IdleManyResult result;
+  result.instances = options.idle_instances;
+  ScratchFolder folder(options.scratch, "idle-many", options.keep);
+  std::vector<std::unique_ptr<sim::ModemSimulator>> modems;
+  std::vector<std::unique_ptr<GatewayProcess>> gateways;
+  for (int i = 0; i < options.idle_instances; ++i) {
+    const auto instance = folder / ("instance" + std::to_string(i));
+    std::filesystem::create_directories(instance);
+    modems.push_back(std::make_unique<sim::ModemSimulator>());
+    gateways.push_back(std::make_unique<GatewayProcess>(options.gateway, instance, *modems.back(),
+                                                        "IncomingEnable=1\nQualityPollEverySecs=5\n"));
+    if (!gateways.back()->start()) {
+      result.problem = gateways.back()->error();
+      return result;
+    }
+  }
+  for (auto& gateway : gateways) {
+    if (!gateway->wait_until_started(120s)) {
+      result.problem = gateway->error();
+      return result;
+    }
+  }
+  std::this_thread::sleep_for(2s);
+
+  auto sample_all = [&](ProcessSample& total) {
+    for (auto& gateway : gateways) {
+      ProcessSample one = sample_process(gateway->pid());
+      if (!one.valid) return false;
+      total.cpu_seconds += one.cpu_seconds;
+      total.rss_kib += one.rss_kib;
+      total.context_switches += one.context_switches;
+    }
+    return true;
+  };
+  ProcessSample start, stop;
+  const auto t0 = Steady::now();
+  bool sampled = sample_all(start);
+  std::this_thread::sleep_for(std::chrono::seconds(options.idle_seconds));
+  sampled = sampled && sample_all(stop);
+  const auto t1 = Steady::now();
+  for (auto& gateway : gateways) gateway->stop();
+  if (!sampled) {
+    result.problem = "a gateway ended while idle, or /proc cannot be read";
+    return result;
+  }
+  result.seconds = std::chrono::duration<double>(t1 - t0).count();
+  result.cpu_seconds = stop.cpu_seconds - start.cpu_seconds;
+  result.rss_kib = stop.rss_kib;
+  result.wakeups_per_second = double(stop.context_switches - start.context_switches) / result.seconds;
   result.ok = true;
   return result;
 }

@@ -5,6 +5,9 @@
 //   report    one report-table update in a table of 1 000 and of 1 000 000 records
 //             (Google Benchmark; --benchmark_* options apply to this part)
 //   idle      CPU time and resident memory of an idle qzgsmsd
+//   idle-many 32 idle qzgsmsd side by side: CPU time, memory and wake-ups of them all
+//   modem-return  the modem unplugged for 90 s with an alarm dropped meanwhile: from its
+//             return to that alarm's acceptance, with the gateway restarted after each exit
 //   soak      10 000 jobs (a tenth malformed, one in twenty meeting a modem fault) through
 //             qzgsmsd on a fast clock: none lost or sent twice, descriptors, threads and
 //             memory flat; only with --only=soak, as it takes minutes
@@ -18,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "measurements.h"
 
@@ -27,11 +31,14 @@ using qz::bench::Options;
 
 void usage() {
   std::printf(
-      "usage: qzgsms-bench [--only=pickup,report,idle,soak] [--jobs=N] [--idle-secs=N]\n"
+      "usage: qzgsms-bench [--only=pickup,report,idle,idle-many,modem-return,soak] [--jobs=N]\n"
+      "                    [--idle-secs=N] [--instances=N] [--gone-secs=N]\n"
       "                    [--soak-jobs=N] [--soak-speed=X] [--gateway=PATH]\n"
       "                    [--fast-gateway=PATH] [--scratch=DIR] [--keep] [--benchmark_...]\n"
       "  --jobs         job files for the pick-up latency (default 100, at most 1000)\n"
       "  --idle-secs    how long the idle gateway is watched (default 60, at most 600)\n"
+      "  --instances    gateways idling side by side (default 32, at most 64)\n"
+      "  --gone-secs    how long the modem stays unplugged (default 90, at most 300)\n"
       "  --soak-jobs    job files through the soak (default 10000)\n"
       "  --soak-speed   how much faster than the world the soak's gateway runs (default 50)\n"
       "  --gateway      the qzgsmsd program (default: the one built with this program)\n"
@@ -52,6 +59,8 @@ bool parse(int argc, char** argv, Options& o) {
     };
     if (const char* v = value("--jobs=")) o.jobs = std::clamp(std::atoi(v), 1, 1000);
     else if (const char* v = value("--idle-secs=")) o.idle_seconds = std::clamp(std::atoi(v), 1, 600);
+    else if (const char* v = value("--instances=")) o.idle_instances = std::clamp(std::atoi(v), 1, 64);
+    else if (const char* v = value("--gone-secs=")) o.gone_seconds = std::clamp(std::atoi(v), 1, 300);
     else if (const char* v = value("--soak-jobs=")) o.soak_jobs = std::clamp(std::atoi(v), 10, 1000000);
     else if (const char* v = value("--soak-speed=")) o.soak_speed = std::clamp(std::atof(v), 1.0, 200.0);
     else if (const char* v = value("--gateway=")) o.gateway = v;
@@ -64,6 +73,8 @@ bool parse(int argc, char** argv, Options& o) {
       o.report = parts.find(",report,") != std::string::npos;
       o.idle = parts.find(",idle,") != std::string::npos;
       o.soak = parts.find(",soak,") != std::string::npos;
+      o.idle_many = parts.find(",idle-many,") != std::string::npos;
+      o.modem_return = parts.find(",modem-return,") != std::string::npos;
     } else {
       usage();
       return false;
@@ -147,6 +158,28 @@ int main(int argc, char** argv) {
     }
   }
 
+  qz::bench::IdleManyResult idle_many;
+  if (options.idle_many) {
+    std::printf("\n=== %d idle gateways: %d s ===\n", options.idle_instances, options.idle_seconds);
+    std::fflush(stdout);
+    idle_many = qz::bench::measure_idle_many(options);
+    if (!idle_many.ok) {
+      std::printf("  failed: %s\n", idle_many.problem.c_str());
+      failed = true;
+    }
+  }
+
+  qz::bench::ModemReturnResult modem_return;
+  if (options.modem_return) {
+    std::printf("\n=== modem return: unplugged for %d s ===\n", options.gone_seconds);
+    std::fflush(stdout);
+    modem_return = qz::bench::measure_modem_return(options);
+    if (!modem_return.ok) {
+      std::printf("  failed: %s\n", modem_return.problem.c_str());
+      failed = true;
+    }
+  }
+
   qz::bench::SoakResult soak;
   if (options.soak) {
     std::printf("\n=== soak: %d jobs on a %.0fx clock, at most 30 waiting ===\n", options.soak_jobs,
@@ -167,6 +200,7 @@ int main(int argc, char** argv) {
     print_spread("job renamed in -> AT+CSMP received", pickup.to_first_command);
     print_spread("job renamed in -> SMS text submitted", pickup.to_submitted);
     print_spread("job renamed in -> filed in done/", pickup.to_filed);
+    print_spread("SMS text submitted -> filed in done/", pickup.sent_to_filed);
     if (pickup.startup_seconds > 0)
       std::printf("  start-up of qzgsmsd until it takes jobs: %.1f s\n", pickup.startup_seconds);
   }
@@ -198,6 +232,31 @@ int main(int argc, char** argv) {
                   idle.wakeups_per_second, idle.modem_commands, idle.command_mix.c_str());
     } else {
       std::printf("Idle gateway: not measured (%s)\n", idle.problem.c_str());
+    }
+  }
+  if (options.idle_many) {
+    if (idle_many.ok) {
+      std::printf("%d idle gateways over %.0f s (signal poll every 5 s, incoming poll on)\n", idle_many.instances,
+                  idle_many.seconds);
+      std::printf("  CPU time          %.2f s = %.3f %% of one core, %.3f %% of the machine's %u\n",
+                  idle_many.cpu_seconds, 100.0 * idle_many.cpu_seconds / idle_many.seconds,
+                  100.0 * idle_many.cpu_seconds / idle_many.seconds / std::max(1u, std::thread::hardware_concurrency()),
+                  std::max(1u, std::thread::hardware_concurrency()));
+      std::printf("  resident memory   %.1f MiB in all, %.1f MiB each\n", idle_many.rss_kib / 1024.0,
+                  idle_many.rss_kib / 1024.0 / idle_many.instances);
+      std::printf("  %.1f wake-ups/s in all, %.2f each\n", idle_many.wakeups_per_second,
+                  idle_many.wakeups_per_second / idle_many.instances);
+    } else {
+      std::printf("%d idle gateways: not measured (%s)\n", options.idle_instances, idle_many.problem.c_str());
+    }
+  }
+  if (options.modem_return) {
+    if (modem_return.ok) {
+      std::printf("Modem unplugged for %d s, an alarm dropped meanwhile\n", modem_return.gone_seconds);
+      std::printf("  modem back -> that alarm accepted   %.1f s (sent %d time(s), %d gateway start(s))\n",
+                  modem_return.to_first_alarm, modem_return.sent, modem_return.starts);
+    } else {
+      std::printf("Modem return: not measured (%s)\n", modem_return.problem.c_str());
     }
   }
   if (options.soak) print_soak(soak, options);

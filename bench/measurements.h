@@ -19,7 +19,9 @@ struct Options {
   double soak_speed = 50;         // soak: how much faster than the world its clock runs
   std::filesystem::path fast_gateway;  // soak: qzgsmsd on a fast clock
   // The soak takes minutes and runs only when asked for (--only=soak).
-  bool pickup = true, report = true, idle = true, soak = false;
+  int idle_instances = 32;        // idle-many: gateways idling side by side
+  int gone_seconds = 90;          // modem return: how long the modem stays away
+  bool pickup = true, report = true, idle = true, soak = false, idle_many = true, modem_return = true;
 };
 
 // Spread of a series of durations, in milliseconds.
@@ -36,6 +38,7 @@ struct PickupResult {
   Spread to_first_command;  // rename into the watch folder -> AT+CSMP received
   Spread to_submitted;      // rename -> the text's Ctrl-Z received
   Spread to_filed;          // rename -> the job file seen in done/
+  Spread sent_to_filed;     // the text's Ctrl-Z received -> the job file seen in done/
 };
 PickupResult measure_pickup(const Options& options);
 
@@ -62,6 +65,27 @@ struct IdleResult {
   std::string command_mix;        // which ones, e.g. "12x AT+CSQ, 4x AT+CMGL"
 };
 IdleResult measure_idle(const Options& options);
+
+struct IdleManyResult {
+  bool ok = false;
+  std::string problem;
+  int instances = 0;
+  double seconds = 0;             // wall time watched
+  double cpu_seconds = 0;         // utime + stime of all of them meanwhile
+  long rss_kib = 0;               // VmRSS of all of them at the end
+  double wakeups_per_second = 0;  // context switches of all of them, per second
+};
+IdleManyResult measure_idle_many(const Options& options);
+
+struct ModemReturnResult {
+  bool ok = false;
+  std::string problem;
+  int gone_seconds = 0;        // how long the modem was away
+  double to_first_alarm = 0;   // modem back -> the alarm dropped while it was gone accepted (s)
+  int starts = 0;              // gateway starts, the first included (a supervisor restarts it)
+  int sent = 0;                // times that alarm was accepted (1 expected)
+};
+ModemReturnResult measure_modem_return(const Options& options);
 
 struct SoakSample {
   double seconds = 0;  // since the first job was dropped

@@ -83,7 +83,7 @@ PickupResult measure_pickup(const Options& options) {
   // The reader logs its start just after the thread is made; give it time to watch the folder.
   std::this_thread::sleep_for(1s);
 
-  std::vector<double> first_command, submitted, filed;
+  std::vector<double> first_command, submitted, filed, sent_to_filed;
   // The report thread files jobs once a second. A job dropped right after the previous one
   // was filed would always meet the same point of that cycle, so each waits a different
   // while first (the same series on every run). The reader waits 100 ms before it reads a
@@ -117,7 +117,8 @@ PickupResult measure_pickup(const Options& options) {
     first_command.push_back(ms_between(dropped, command->at));
 
     bool sent = modem.wait_for([i](const sim::Recording& r) { return r.sms.size() > size_t(i); }, 20000ms);
-    if (sent) submitted.push_back(ms_between(dropped, modem.sms().at(size_t(i)).at));
+    const Steady::time_point sent_at = sent ? modem.sms().at(size_t(i)).at : Steady::time_point{};
+    if (sent) submitted.push_back(ms_between(dropped, sent_at));
 
     auto deadline = Steady::now() + 20s;
     while (!filed_in(gateway.done(), name) && Steady::now() < deadline)
@@ -126,7 +127,9 @@ PickupResult measure_pickup(const Options& options) {
       result.problem = std::string(name) + " was not filed in done/";
       break;
     }
-    filed.push_back(ms_between(dropped, Steady::now()));
+    const Steady::time_point filed_at = Steady::now();
+    filed.push_back(ms_between(dropped, filed_at));
+    if (sent) sent_to_filed.push_back(ms_between(sent_at, filed_at));
     if ((i + 1) % 10 == 0) std::fprintf(stderr, "  pick-up: %d of %d jobs\n", i + 1, options.jobs);
   }
   gateway.stop();
@@ -134,6 +137,7 @@ PickupResult measure_pickup(const Options& options) {
   result.to_first_command = spread_of(first_command);
   result.to_submitted = spread_of(submitted);
   result.to_filed = spread_of(filed);
+  result.sent_to_filed = spread_of(sent_to_filed);
   result.ok = result.problem.empty() && int(first_command.size()) == options.jobs;
   if (result.problem.empty() && !result.ok) result.problem = "ran out of time";
   return result;

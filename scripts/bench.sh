@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds qzgsmsd and the benchmark program in Release and runs every measurement: job
-# pick-up latency against the modem simulator, the cost of a report-table update and the
-# idle gateway's CPU time and memory. Takes about five minutes; the summary comes last.
+# pick-up latency against the modem simulator (and from send to filing), the cost of a
+# report-table update, the idle gateway's CPU time, memory and wake-ups (one and 32 side by
+# side) and how soon an alarm goes out after an unplugged modem is back. Takes about ten
+# minutes; the summary comes last.
 # Options are handed to qzgsms-bench (e.g. --only=report, --jobs=20, --idle-secs=10);
 # --only=soak runs the soak on the fast-clock gateway instead (about three minutes).
 set -euo pipefail

@@ -29,4 +29,28 @@ bool ManualResetEvent::wait_ms(int64_t ms) {
   return changed_.wait_for(lock, clock().real_duration(ms), [this] { return set_; });
 }
 
+void AutoResetEvent::set() {
+  {
+    std::lock_guard lock(mutex_);
+    set_ = true;
+  }
+  changed_.notify_all();
+}
+
+void AutoResetEvent::close() {
+  {
+    std::lock_guard lock(mutex_);
+    closed_ = true;
+  }
+  changed_.notify_all();
+}
+
+bool AutoResetEvent::wait_ms(int64_t ms) {
+  ProgressWait waiting(ms);
+  std::unique_lock lock(mutex_);
+  bool woken = changed_.wait_for(lock, clock().real_duration(ms), [this] { return set_ || closed_; });
+  set_ = false;
+  return woken;
+}
+
 }  // namespace qz

@@ -26,11 +26,28 @@ bool Workers::start(std::function<void()> body, std::string name) {
   return true;
 }
 
+void Workers::on_stop(std::function<void()> wake) {
+  {
+    std::lock_guard lock(mutex_);
+    if (!stopping()) {
+      wakes_.push_back(std::move(wake));
+      return;
+    }
+  }
+  wake();  // the stop came first
+}
+
 bool Workers::stop(int64_t limit_ms) {
+  std::vector<std::function<void()>> wakes;
+  {
+    std::lock_guard lock(mutex_);
+    stop_event_.set();
+    wakes.swap(wakes_);  // once: the first stop wakes every wait for good
+  }
+  for (const auto& wake : wakes) wake();
   std::vector<std::thread> ended;
   {
     std::unique_lock lock(mutex_);
-    stop_event_.set();
     if (!ended_.wait_for(lock, clock().real_duration(limit_ms), [this] { return running_ == 0; })) {
       return false;
     }

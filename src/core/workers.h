@@ -31,6 +31,9 @@ class Workers {
   // Asks every worker to stop and waits up to `limit_ms` gateway milliseconds for all of
   // them to end. True when they all ended; they are joined then.
   bool stop(int64_t limit_ms);
+  // `wake` ends the waits of a worker that waits on something else than sleep_ms; the
+  // first stop() calls it (at once when the stop came before).
+  void on_stop(std::function<void()> wake);
   bool stopping() const { return stop_event_.is_set(); }
   // Sleeps `ms` gateway milliseconds; returns early (false) once a stop is asked for.
   bool sleep_ms(int64_t ms) { return !stop_event_.wait_ms(ms); }
@@ -44,6 +47,7 @@ class Workers {
   std::condition_variable ended_;
   int running_ = 0;
   std::vector<std::thread> threads_;
+  std::vector<std::function<void()>> wakes_;
   WorkerProgress progress_;
 };
 

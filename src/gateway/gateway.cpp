@@ -9,6 +9,9 @@ Gateway::Gateway(std::filesystem::path instance_folder)
       link(folder, settings_file, settings, log, workers),
       jobs(log),
       journal(folder, log),
-      job_context{link, log, settings, folder, jobs, journal} {}
+      job_context{link, log, settings, folder, jobs, journal} {
+  workers.on_stop([this] { jobs.stop_waiting(); });
+  link.on_modem_return = [this] { jobs.retry_now(); };
+}
 
 }  // namespace qz

@@ -21,20 +21,21 @@ constexpr int64_t kHardFailureExitMs = 60000;
 constexpr int64_t kCommonFailureExitMs = 10000;
 
 // The ends of a failed start: an outside supervisor starts the gateway again.
-bool hard_failure(Gateway& g, const std::string& text) {
-  g.log.Log(text, kRed);
-  tech_alarm(g.link);
-  g.log.Log(process_end_notice(kHardFailureExitMs, 1), kRed);
-  clock().sleep_ms(kHardFailureExitMs);
+bool common_failure(Gateway& g, const std::string& text) {
+  g.log.Log(text, kBlack);
+  g.log.Log(process_end_notice(kCommonFailureExitMs, 1), kBlack);
+  clock().sleep_ms(kCommonFailureExitMs);
   end_process(1);
   return false;
 }
 
-bool common_failure(Gateway& g, const std::string& text, bool raise_alarm) {
-  g.log.Log(text, kBlack);
-  if (raise_alarm) tech_alarm(g.link);
-  g.log.Log(process_end_notice(kCommonFailureExitMs, 1), kBlack);
-  clock().sleep_ms(kCommonFailureExitMs);
+// No modem can be reached: the technical alarm, then the pause before the end, in which
+// the port is tried again. True when the modem came back and the start goes on.
+bool modem_unreachable(Gateway& g, const std::string& text, Colour colour, int64_t exit_ms) {
+  g.log.Log(text, colour);
+  tech_alarm(g.link);
+  g.log.Log(process_end_notice(exit_ms, 1), colour);
+  if (wait_for_modem_return(g.link, exit_ms)) return true;
   end_process(1);
   return false;
 }
@@ -102,11 +103,13 @@ bool init_gsms(Gateway& g, WindowSink* main_window) {
     case ModemStart::kReady:
       break;
     case ModemStart::kPortNotOpened:
-      return hard_failure(g, started.failure);
+      if (!modem_unreachable(g, started.failure, kRed, kHardFailureExitMs)) return false;
+      break;
     case ModemStart::kNoModem:
-      return common_failure(g, started.failure, true);
+      if (!modem_unreachable(g, started.failure, kBlack, kCommonFailureExitMs)) return false;
+      break;
     case ModemStart::kFailed:
-      return common_failure(g, started.failure, false);
+      return common_failure(g, started.failure);
   }
   // start_modem registered the modem on the network; the signal poll keeps both current.
   g.link.status.modem_up.store(true);

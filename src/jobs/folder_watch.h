@@ -20,11 +20,15 @@ class FolderWatch {
 
   // False when the folder cannot be watched; waits then last their whole time-out.
   bool active() const;
-  // Waits up to `ms` gateway milliseconds for a change; true when one came.
+  // Waits up to `ms` gateway milliseconds for a change; true when one came. A wake()
+  // ends it at once (false).
   bool wait(int64_t ms);
+  // Ends the wait in progress, or the next one, at once. Safe from any thread.
+  void wake();
 
  private:
   int fd_ = -1;
+  int wake_fd_ = -1;
 };
 
 // The names of the entries of `folder` other than folders that match the Windows-style

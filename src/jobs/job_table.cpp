@@ -27,7 +27,9 @@ int JobTable::new_alarm(const AlarmJob& job) {
       if (!jobs_by_slot[slot]) {
         jobs_by_slot[slot] = std::move(record);
         count_.fetch_add(1, std::memory_order_acq_rel);
-        job_added_.set();
+        // A job restored from the journal is only reported.
+        if (jobs_by_slot[slot]->Done != 0) job_done_.set();
+        else job_added_.set();
         return slot;
       }
     }
@@ -77,9 +79,28 @@ void JobTable::show_job_cell(int slot, int image, std::string text) {
   log_.notify_window(slot + 1);
 }
 
-void JobTable::wait_for_new_job(int64_t ms) {
-  job_added_.wait_ms(ms);
-  job_added_.reset();
+void JobTable::mark_done(AlarmJob& job) {
+  job.Done = 1;
+  job_done_.set();
+}
+
+void JobTable::wait_for_new_job(int64_t ms) { job_added_.wait_ms(ms); }
+
+void JobTable::wait_for_done_job(int64_t ms) { job_done_.wait_ms(ms); }
+
+void JobTable::retry_now() {
+  {
+    std::lock_guard lock(JobTableLock);
+    for (auto& job : jobs_by_slot) {
+      if (job && job->Done == 0 && job->SentTime == 0) job->NextTryTime = 0;
+    }
+  }
+  job_added_.set();
+}
+
+void JobTable::stop_waiting() {
+  job_added_.close();
+  job_done_.close();
 }
 
 JobCell JobTable::job_cell(int slot) const {

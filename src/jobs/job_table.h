@@ -49,9 +49,22 @@ class JobTable {
   void show_job_cell(int slot, int image, std::string text);
 
   JobCell job_cell(int slot) const;
-  // The processing thread's pause between passes, cut short when a job is added.
-  void wait_for_new_job(int64_t ms);
   int count() const { return count_.load(std::memory_order_acquire); }
+
+  // The job has its outcome and goes to the report thread. Called with JobTableLock held,
+  // as the processing thread's last access to the job.
+  void mark_done(AlarmJob& job);
+  // The processing thread's pause between passes, cut short when a job is added (also
+  // one added while the pass ran) or the waits are stopped.
+  void wait_for_new_job(int64_t ms);
+  // The report thread's pause between passes, cut short when a job is done (also one done
+  // while the pass ran) or the waits are stopped.
+  void wait_for_done_job(int64_t ms);
+  // Jobs waiting for a retry are due at once (their tries still count), and the
+  // processing thread is woken: what failed for a reason now gone is not held back.
+  void retry_now();
+  // The gateway stops: every wait above ends at once, and so does every later one.
+  void stop_waiting();
 
   // The processing thread has ended: no job becomes Done any more, so the report
   // thread's last pass finds every finished job.
@@ -66,7 +79,8 @@ class JobTable {
  private:
   GatewayLog& log_;
   std::atomic<int> count_{0};
-  ManualResetEvent job_added_;
+  AutoResetEvent job_added_;
+  AutoResetEvent job_done_;
   ManualResetEvent processing_ended_;
   mutable std::mutex cells_mutex_;
   std::array<JobCell, JobLimit> cells_;

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <mutex>
@@ -17,8 +18,20 @@ namespace qz {
 
 namespace {
 
+// How long an idle processing thread waits before it looks at the table again, although
+// nothing woke it: a job is added or retried only through the table's wake-ups.
+constexpr int64_t kIdleWaitMs = 60000;
+
 int64_t now_seconds() {
   return std::chrono::duration_cast<std::chrono::seconds>(clock().now().time_since_epoch()).count();
+}
+
+// Gateway milliseconds from now until a retry at `due` (seconds since 1970) is due, which
+// is when now_seconds() reaches it.
+int64_t until_due_ms(int64_t due) {
+  int64_t now_ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(clock().now().time_since_epoch()).count();
+  return std::clamp<int64_t>(due * 1000 - now_ms, 0, kIdleWaitMs);
 }
 
 std::string format(const char* pattern, const char* a, const char* b = "") {
@@ -70,7 +83,7 @@ void send_mini_message(JobContext& ctx, int slot, AlarmJob& job, std::unique_loc
   ctx.journal.record_outcome(job);
   show_outcome_cell(ctx, slot, job, what);
   lock.lock();
-  job.Done = 1;
+  ctx.jobs.mark_done(job);
 }
 
 // Called and returns with the table lock held; releases it around the send.
@@ -110,7 +123,7 @@ void send_alarm_job(JobContext& ctx, int slot, AlarmJob& job, std::unique_lock<s
     ctx.journal.record_outcome(job);
     show_outcome_cell(ctx, slot, job, what);
     lock.lock();
-    job.Done = 1;
+    ctx.jobs.mark_done(job);
     return;
   }
 
@@ -145,7 +158,7 @@ void send_alarm_job(JobContext& ctx, int slot, AlarmJob& job, std::unique_lock<s
   if (job.SentTime != 0) ctx.journal.record_outcome(job);
   show_outcome_cell(ctx, slot, job, what);
   lock.lock();
-  if (job.SentTime != 0) job.Done = 1;
+  if (job.SentTime != 0) ctx.jobs.mark_done(job);
 }
 
 }  // namespace
@@ -153,6 +166,8 @@ void send_alarm_job(JobContext& ctx, int slot, AlarmJob& job, std::unique_lock<s
 void ProcessingThread(JobContext& ctx) {
   while (!ctx.stopping()) {
     mark_progress();
+    // The earliest time a job waiting for its retry is due, in seconds since 1970.
+    int64_t next_retry = 0;
     {
       std::unique_lock lock(ctx.jobs.JobTableLock);
       for (int slot = 0; slot < MAX_JOBS && !ctx.stopping(); ++slot) {
@@ -162,9 +177,12 @@ void ProcessingThread(JobContext& ctx) {
         // before Done is set.
         if (job->IsMiniMessage != 0) send_mini_message(ctx, slot, *job, lock);
         else send_alarm_job(ctx, slot, *job, lock);
+        if (job->Done == 0 && job->SentTime == 0 && (next_retry == 0 || job->NextTryTime < next_retry)) {
+          next_retry = job->NextTryTime;
+        }
       }
     }
-    ctx.jobs.wait_for_new_job(500);
+    ctx.jobs.wait_for_new_job(next_retry == 0 ? kIdleWaitMs : until_due_ms(next_retry));
   }
   // A stop never cuts an attempt short: the loop ends only between attempts.
   ctx.jobs.processing_ended();

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <set>
 
 #include "core/colours.h"
@@ -19,6 +20,8 @@ namespace {
 
 // The reader checks for a stop at least this often while it waits for the folder.
 constexpr int64_t kStopCheckMs = 1000;
+// The longest single wait on a working watch, which a stop wakes.
+constexpr int64_t kWatchSliceMs = 60000;
 
 std::string format(const char* pattern, const std::string& a, const std::string& b = "") {
   char line[1200];
@@ -192,19 +195,37 @@ void ReadJobsThread(JobContext& ctx) {
   // A time-out of 0 or less would scan without pause.
   int64_t timeout_ms = s.WatchTimeout > 0 ? int64_t{s.WatchTimeout} * 1000 : 1000;
 
-  auto watch = std::make_unique<FolderWatch>(watch_folder);
+  // A stop wakes the watch the reader waits on; the stop may come when the reader has
+  // ended, so the hook holds what it reaches.
+  struct StopWake {
+    std::mutex mutex;
+    std::unique_ptr<FolderWatch> watch;
+  };
+  auto current = std::make_shared<StopWake>();
+  auto renew_watch = [&] {
+    std::lock_guard lock(current->mutex);
+    current->watch = std::make_unique<FolderWatch>(watch_folder);
+    return current->watch.get();
+  };
+  FolderWatch* watch = renew_watch();
+  ctx.link.on_stop([current] {
+    std::lock_guard lock(current->mutex);
+    if (current->watch) current->watch->wake();
+  });
   SaidOnce said;
   // Files that waited while the gateway was down are read at once, not after a time-out.
   bool scan_now = true;
   while (!ctx.stopping()) {
     mark_progress();
     if (!scan_now) {
-      // Waited in slices, so a stop is seen within a second whatever WatchTimeout says.
+      // A stop wakes a working watch; without one, the wait goes in slices, so that a stop
+      // is seen within a second whatever WatchTimeout says.
+      const int64_t slice = watch->active() ? std::min(timeout_ms, kWatchSliceMs) : kStopCheckMs;
       bool changed = false;
-      for (int64_t waited = 0; waited < timeout_ms && !changed && !ctx.stopping(); waited += kStopCheckMs) {
-        changed = watch->wait(std::min(kStopCheckMs, timeout_ms - waited));
+      for (int64_t waited = 0; waited < timeout_ms && !changed && !ctx.stopping(); waited += slice) {
+        changed = watch->wait(std::min(slice, timeout_ms - waited));
       }
-      if (!changed) watch = std::make_unique<FolderWatch>(watch_folder);
+      if (!changed) watch = renew_watch();
       if (ctx.stopping()) break;
     }
     scan_now = false;

@@ -19,6 +19,9 @@ namespace {
 
 // How long the last pass waits for the processing thread to finish its attempt.
 constexpr int64_t kLastPassWaitMs = 600000;
+// How long an idle report thread waits before it looks at the table again, although no
+// job was marked done.
+constexpr int64_t kIdleWaitMs = 60000;
 
 std::string six_digit_time(const LocalTime& t) {
   char text[16];
@@ -154,10 +157,11 @@ void report_pass(JobContext& ctx) {
 }  // namespace
 
 void ReportThread(JobContext& ctx) {
-  do {
+  while (!ctx.stopping()) {
     mark_progress();
     report_pass(ctx);
-  } while (ctx.sleep_ms(1000));
+    ctx.jobs.wait_for_done_job(kIdleWaitMs);
+  }
   // Stopping: report what the attempt in progress ends with, too.
   ctx.jobs.wait_processing_ended(kLastPassWaitMs);
   report_pass(ctx);

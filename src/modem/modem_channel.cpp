@@ -13,6 +13,9 @@ namespace qz {
 
 namespace {
 
+// How long the reader waits on a quiet line before it looks again.
+constexpr int64_t kQuietLineWaitMs = 60000;
+
 // The text after a prefix and its ": " separator, from the eighth character on.
 std::string_view rest_of(std::string_view line) {
   return line.size() > 7 ? line.substr(7) : std::string_view{};
@@ -100,6 +103,7 @@ void ModemChannel::start_input_thread() {
 
 void ModemChannel::stop_input_thread() {
   stopping_ = true;
+  if (SerialPort* port = port_.load(std::memory_order_acquire)) port->Interrupt();
   if (input_thread_.joinable()) input_thread_.join();
 }
 
@@ -122,11 +126,12 @@ bool ModemChannel::PartialLineStartsWith(std::string_view text) const {
 }
 
 void ModemChannel::InputThread() {
-  // Reads one byte at a time; a read that yields nothing is retried after 1 ms.
+  // Reads one byte at a time; a read that yields nothing is retried after 1 ms. A quiet
+  // line is waited on in one long wait, which stop_input_thread cuts short.
   auto read_byte = [this](unsigned char& byte) {
     while (!stopping_) {
       SerialPort* port = port_.load(std::memory_order_acquire);
-      if (port != nullptr && port->Read(&byte, 1) == 1) {
+      if (port != nullptr && port->WaitReadable(kQuietLineWaitMs) && !stopping_ && port->Read(&byte, 1) == 1) {
         log_.TraceByte(byte);
         return true;
       }

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -48,6 +49,10 @@ class ModemLink {
   // Counts and states for the status file, kept by the services and the job threads.
   GatewayStatus status;
 
+  // Called when the modem is back after it was gone, for what failed meanwhile to be
+  // tried again at once. Set before the workers start.
+  std::function<void()> on_modem_return;
+
   // The SMS service centre read from the SIM (and changed by the operator).
   std::string service_centre_number() const;
   int32_t service_centre_type() const;
@@ -56,6 +61,8 @@ class ModemLink {
   // The gateway's stop, for the services that run as threads.
   bool stopping() const { return workers_.stopping(); }
   bool sleep_ms(int64_t ms) { return workers_.sleep_ms(ms); }
+  // `wake` ends a wait of a service thread that sleep_ms does not cover (Workers::on_stop).
+  void on_stop(std::function<void()> wake) { workers_.on_stop(std::move(wake)); }
 
  private:
   Workers& workers_;

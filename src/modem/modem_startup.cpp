@@ -19,6 +19,11 @@ namespace qz {
 
 namespace {
 
+// While the modem is gone, the port is tried this often, and a modem that answers there
+// answers "at" within this time.
+constexpr int64_t kProbeEveryMs = 3000;
+constexpr int64_t kProbeReplyMs = 1000;
+
 std::string format(const char* pattern, const std::string& value) {
   char buf[512];
   std::snprintf(buf, sizeof buf, pattern, value.c_str());
@@ -125,9 +130,15 @@ std::string unreadable_mode_text(std::string_view mode) {
   return "Mode '" + std::string(mode) + "' cannot be read: the port keeps its line settings";
 }
 
-ModemStart start_modem(ModemLink& link) {
+namespace {
+
+// Opens the port afresh and sets the reader on it. A reader and a port of an earlier start
+// go first: nothing may read from a port that is being replaced.
+std::optional<ModemStart> open_port(ModemLink& link) {
   const Settings& s = link.settings;
   ModemChannel& m = link.modem;
+  m.stop_input_thread();
+  m.attach(nullptr);
 
   const std::string device = device_path_for_port(s.Port);
   link.port = std::make_unique<SerialPort>(device);
@@ -142,8 +153,26 @@ ModemStart start_modem(ModemLink& link) {
   if (!link.port->Configure(s.Mode)) report_refused_mode(link, device);
   link.port->SetTimeouts(50);
   m.attach(link.port.get());
-
   m.start_input_thread();
+  return std::nullopt;
+}
+
+// Whether a modem answers "at" on the port, opened afresh.
+bool modem_answers(ModemLink& link) {
+  if (open_port(link)) return false;
+  ModemChannel& m = link.modem;
+  m.events.clear(OkEvent);
+  m.SendCommand("at", "\r");
+  return m.WaitOk(kProbeReplyMs) == 0;
+}
+
+}  // namespace
+
+ModemStart start_modem(ModemLink& link) {
+  const Settings& s = link.settings;
+  ModemChannel& m = link.modem;
+
+  if (std::optional<ModemStart> not_opened = open_port(link)) return *not_opened;
   link.log.Log("InputThread started", kBlack);
 
   clock().sleep_ms(500);
@@ -243,6 +272,24 @@ ModemStart start_modem(ModemLink& link) {
   clock().sleep_ms(1000);
 
   return configure_mms(link);
+}
+
+bool wait_for_modem_return(ModemLink& link, int64_t limit_ms) {
+  link.log.WriteDailyLog("Trying port " + link.settings.Port + " every " + std::to_string(kProbeEveryMs / 1000) +
+                         " s meanwhile: the gateway goes on as soon as the modem answers again");
+  const int64_t end = clock().steady_ms() + limit_ms;
+  for (int64_t left = limit_ms; left > 0 && link.sleep_ms(std::min(kProbeEveryMs, left));
+       left = end - clock().steady_ms()) {
+    if (!modem_answers(link)) continue;
+    link.log.Log("The modem answers again on port " + link.settings.Port + ": starting it again", kBlack);
+    ModemStart started = start_modem(link);
+    if (started.outcome == ModemStart::kReady) {
+      link.log.Log("The modem on port " + link.settings.Port + " is ready again", kGreen);
+      return true;
+    }
+    link.log.Log(started.failure, kRed);
+  }
+  return false;
 }
 
 }  // namespace qz

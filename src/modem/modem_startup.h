@@ -4,6 +4,7 @@
 // means for the process (the technical alarm, the pause, the exit code) is the caller's.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,13 @@ struct ModemStart {
 // system's reason after the code; a Mode the parser or the device refuses is said in red
 // and the port keeps its line settings.
 ModemStart start_modem(ModemLink& link);
+
+// The modem has gone (unplugged, powered off, no longer answering): waits up to `limit_ms`
+// gateway milliseconds for it to come back, trying the port every few seconds, and when a
+// modem answers there, runs the whole start dialogue again. True when the modem is ready
+// again; false when the time ran out or the gateway stops. Whoever else uses the modem
+// waits meanwhile: the caller holds ModemLock once the workers run.
+bool wait_for_modem_return(ModemLink& link, int64_t limit_ms);
 
 // The red line about a Mode the parser refuses, as the start and qzgsmsd --check say it.
 std::string unreadable_mode_text(std::string_view mode);

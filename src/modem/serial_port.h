@@ -41,6 +41,14 @@ class SerialPort {
   // port is closed or the device failed (hung up, unplugged).
   int Read(void* buffer, int count);
 
+  // Waits up to `ms` gateway milliseconds until a byte can be read (or the device failed,
+  // which the next Read tells). False when the time ran out, the port is closed or an
+  // Interrupt came. For the one reader, so that an idle line costs no wake-ups.
+  bool WaitReadable(int64_t ms);
+  // Ends the reader's WaitReadable at once (or its next one, when it is not waiting).
+  // Safe from any thread.
+  void Interrupt();
+
   // Bytes written, fewer than `count` when the time-out ran out first; -1 when the port
   // is closed or the device failed.
   int Write(const void* buffer, int count);
@@ -64,6 +72,7 @@ class SerialPort {
   std::atomic<int> fd_{-1};
   std::atomic<int> unit_{500};
   std::atomic<int> last_error_{0};
+  int interrupt_fd_ = -1;  // readable after Interrupt, until a WaitReadable takes it
 };
 
 }  // namespace qz

@@ -11,6 +11,7 @@
 #include "core/decimal.h"
 #include "core/worker_progress.h"
 #include "modem/modem_link.h"
+#include "modem/modem_startup.h"
 #include "core/process_end.h"
 #include "core/window_sink.h"
 #include "modem/tech_alarm.h"
@@ -19,7 +20,8 @@ namespace qz {
 
 namespace {
 constexpr int64_t kShortestPollMs = 1000;
-// How long a gateway that lost the network waits before it ends, for the alarm to leave.
+// How long a gateway that lost the network waits for the modem to come back before it
+// ends (and the alarm has time to leave).
 constexpr int64_t kLostSignalExitMs = 20000;
 }  // namespace
 
@@ -65,6 +67,7 @@ void SignalThread(ModemLink& link) {
       registration_failed = false;
       link.status.registered.store(true);
     }
+    bool modem_returned = false;
     if (level == 0) {
       m.events.clear(OkEvent);
       m.SendCommand("at+cops", "=0,0\r");
@@ -72,19 +75,25 @@ void SignalThread(ModemLink& link) {
       link.status.registered.store(registered);
       if (!registered) {
         if (registration_failed) {
-          // The lock stays taken: no other exchange starts while the gateway goes down.
+          // The lock stays taken: no other exchange starts while the modem is gone.
           link.status.modem_up.store(false);
           link.log.Log("Signal lost, exiting for reinit", kRed);
           tech_alarm(link);
           link.log.Log(process_end_notice(kLostSignalExitMs, 1), kRed);
-          clock().sleep_ms(kLostSignalExitMs);
-          end_process(1);
-          return;
+          if (!wait_for_modem_return(link, kLostSignalExitMs)) {
+            if (!link.stopping()) end_process(1);
+            return;
+          }
+          link.status.modem_up.store(true);
+          link.status.registered.store(true);
+          modem_returned = true;
         }
-        registration_failed = true;
+        registration_failed = !modem_returned;
       }
     }
     modem_lock.unlock();
+    // What failed while the modem was gone is tried again now, not after its retry delay.
+    if (modem_returned && link.on_modem_return) link.on_modem_return();
     link.log.notify_window(kNotifySignal);
   }
 }

@@ -1,5 +1,6 @@
 #include <fnmatch.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/inotify.h>
 #include <unistd.h>
 
@@ -12,7 +13,7 @@
 
 namespace qz {
 
-FolderWatch::FolderWatch(const std::filesystem::path& folder) {
+FolderWatch::FolderWatch(const std::filesystem::path& folder) : wake_fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
   fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   if (fd_ < 0) return;
   if (inotify_add_watch(fd_, folder.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO) < 0) {
@@ -23,6 +24,13 @@ FolderWatch::FolderWatch(const std::filesystem::path& folder) {
 
 FolderWatch::~FolderWatch() {
   if (fd_ >= 0) ::close(fd_);
+  if (wake_fd_ >= 0) ::close(wake_fd_);
+}
+
+void FolderWatch::wake() {
+  if (wake_fd_ < 0) return;
+  const uint64_t one = 1;
+  [[maybe_unused]] ssize_t n = ::write(wake_fd_, &one, sizeof one);
 }
 
 bool FolderWatch::active() const { return fd_ >= 0; }
@@ -35,8 +43,9 @@ bool FolderWatch::wait(int64_t ms) {
     clock().sleep_ms(ms);
     return false;
   }
-  pollfd p{fd_, POLLIN, 0};
-  if (::poll(&p, 1, timeout) <= 0) return false;
+  pollfd p[2] = {{fd_, POLLIN, 0}, {wake_fd_, POLLIN, 0}};
+  if (::poll(p, wake_fd_ >= 0 ? 2 : 1, timeout) <= 0) return false;
+  if (p[1].revents & POLLIN) return false;
   // Several changes between two scans are one reason to scan.
   alignas(inotify_event) char buf[4096];
   while (::read(fd_, buf, sizeof buf) > 0) {

@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -270,9 +271,11 @@ bool apply_line_settings(int fd, const LineSettings& s, int& error) {
 
 }  // namespace
 
-SerialPort::SerialPort(std::string_view device) : device_(device) {}
+SerialPort::SerialPort(std::string_view device)
+    : device_(device), interrupt_fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
 SerialPort::~SerialPort() {
+  if (interrupt_fd_ >= 0) ::close(interrupt_fd_);
   int fd = fd_.exchange(-1);
   if (fd >= 0) {
     // The exclusive flag belongs to the terminal, not to our descriptor: drop it so the
@@ -406,6 +409,31 @@ int SerialPort::Read(void* buffer, int count) {
     return fail(errno, got);
   }
   return got;
+}
+
+bool SerialPort::WaitReadable(int64_t ms) {
+  int fd = fd_.load();
+  if (fd < 0) return false;
+  pollfd p[2] = {{fd, POLLIN, 0}, {interrupt_fd_, POLLIN, 0}};
+  const Steady::time_point deadline = deadline_after(ms);
+  for (;;) {
+    int wait = poll_timeout(deadline);
+    int r = ::poll(p, interrupt_fd_ >= 0 ? 2 : 1, wait);
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) return false;
+    if (p[1].revents & POLLIN) {
+      uint64_t taken;
+      [[maybe_unused]] ssize_t n = ::read(interrupt_fd_, &taken, sizeof taken);
+      return false;
+    }
+    return true;
+  }
+}
+
+void SerialPort::Interrupt() {
+  if (interrupt_fd_ < 0) return;
+  const uint64_t one = 1;
+  [[maybe_unused]] ssize_t n = ::write(interrupt_fd_, &one, sizeof one);
 }
 
 int SerialPort::Write(const void* buffer, int count) {
