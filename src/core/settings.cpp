@@ -50,6 +50,7 @@ constexpr ConfigKey kConfigKeys[] = {
     {"DSC", true, 0, &Settings::DSC},
     {"DisplaySMSCInfo", true, 1, &Settings::DisplaySMSCInfo},
     {"VoiceCallDuration", true, 10, &Settings::VoiceCallDuration},
+    {"ConcatenatedSMS", true, 0, &Settings::ConcatenatedSMS},
 };
 
 int32_t default_number(std::string_view key) {
@@ -194,6 +195,7 @@ void read_config(ConfigReader& r, Settings& s, const std::filesystem::path& inst
   s.DSC = r.number_or_default("DSC");
   s.DisplaySMSCInfo = r.number_or_default("DisplaySMSCInfo");
   s.VoiceCallDuration = r.number_or_default("VoiceCallDuration");
+  s.ConcatenatedSMS = r.number_or_default("ConcatenatedSMS");
 
   auto adjusted = [&](const std::string& line) {
     outcome.adjusted.push_back(line);

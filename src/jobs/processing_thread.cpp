@@ -27,6 +27,10 @@ std::string format(const char* pattern, const char* a, const char* b = "") {
   return line;
 }
 
+TextCoding message_coding(const AlarmJob& job) {
+  return job.MessageIsUtf8 ? TextCoding::kUtf8 : TextCoding::kLatin1;
+}
+
 // One attempt, no retry. Called and returns with the table lock held.
 void send_mini_message(JobContext& ctx, int slot, AlarmJob& job, std::unique_lock<std::mutex>& lock) {
   lock.unlock();
@@ -37,7 +41,7 @@ void send_mini_message(JobContext& ctx, int slot, AlarmJob& job, std::unique_loc
   job.SentTime = now_seconds();
 
   std::string line;
-  if (send_sms(ctx.link, job.PhoneNumber, job.Message, job.Flash) < 0) {
+  if (send_sms(ctx.link, job.PhoneNumber, job.Message, job.Flash, message_coding(job)) < 0) {
     line = format("ERROR sending to %s", job.PhoneNumber.c_str());
     ctx.log.PostWindowLine(nullptr, line, kRed);
     job.Status = JOB_FAILED;
@@ -68,7 +72,7 @@ void send_alarm_job(JobContext& ctx, int slot, AlarmJob& job, std::unique_lock<s
   const char* failure_pattern;
   const char* success_pattern;
   if (job.ContentType == "SMS") {
-    result = send_sms(ctx.link, job.PhoneNumber, job.Message, job.Flash);
+    result = send_sms(ctx.link, job.PhoneNumber, job.Message, job.Flash, message_coding(job));
     failure_pattern = "ERROR sending to %s (try %d/%d)";
     success_pattern = "Message sent to %s";
   } else if (job.ContentType.compare(0, 11, "application") == 0) {

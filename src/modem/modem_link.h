@@ -48,6 +48,10 @@ class ModemLink {
   // Counts and states for the status file, kept by the services and the job threads.
   GatewayStatus status;
 
+  // The reference that joins the parts of one concatenated SMS on the phone: a new one
+  // for each message, so parts of two alarms to one phone are never mixed.
+  unsigned char next_concatenation_reference() { return ++concatenation_reference_; }
+
   // The SMS service centre read from the SIM (and changed by the operator).
   std::string service_centre_number() const;
   int32_t service_centre_type() const;
@@ -59,6 +63,7 @@ class ModemLink {
 
  private:
   Workers& workers_;
+  std::atomic<unsigned char> concatenation_reference_{0};
   mutable std::mutex service_centre_mutex_;
   std::string service_centre_number_;
   int32_t service_centre_type_ = 0;

@@ -241,6 +241,19 @@ void ModemEngine::finish_sms(bool cancelled, SimClock::time_point now) {
   mode_ = Mode::Command;
   SubmittedSms record{sms_number_, sms_text_, false, now};
   sms_text_.clear();
+  if (sms_pdu_length_ && !cancelled) {
+    record.pdu = true;
+    // The PDU in hex: the SMSC field (its length octet first), then the declared length.
+    const std::string& hex = record.text;
+    const bool is_hex = hex.find_first_not_of("0123456789ABCDEFabcdef") == std::string::npos;
+    const std::size_t smsc = is_hex && hex.size() >= 2 ? std::stoul(hex.substr(0, 2), nullptr, 16) : 0;
+    if (!is_hex || hex.size() % 2 != 0 || hex.size() / 2 != 1 + smsc + *sms_pdu_length_) {
+      log("SMS PDU refused: not " + std::to_string(*sms_pdu_length_) + " octets in hex: " + printable(hex));
+      recording_.sms.push_back(std::move(record));
+      queue_reply({cms(304)}, Millis{0}, false, {}, now);
+      return;
+    }
+  }
   if (cancelled) {
     recording_.sms.push_back(std::move(record));
     log("SMS to " + sms_number_ + " cancelled");
@@ -655,7 +668,17 @@ ModemEngine::Reply ModemEngine::pin(const std::string& suffix) {
 }
 
 ModemEngine::Reply ModemEngine::submit_sms(const std::string& suffix) {
-  std::string number = unquote(split_args(suffix.substr(1))[0]);
+  // Text mode names the number; PDU mode the length of the PDU to come, which holds it.
+  std::string number;
+  sms_pdu_length_.reset();
+  if (message_format_ == 0) {
+    auto length = parse_number(suffix.substr(1));
+    if (!length || *length < 1 || *length > 164) return {kError};
+    sms_pdu_length_ = static_cast<std::size_t>(*length);
+    number = "(PDU)";
+  } else {
+    number = unquote(split_args(suffix.substr(1))[0]);
+  }
   if (number.empty()) return {kError};
   if (sim_locked()) return {cms(311)};
   if (config_.network != NetworkMode::Registered || functionality_ != 1) return {cms(331)};

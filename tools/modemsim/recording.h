@@ -15,10 +15,11 @@ struct ReceivedCommand {
 };
 
 struct SubmittedSms {
-  std::string number;  // from the submission command, without quotes
-  std::string text;    // raw bytes between the prompt and Ctrl-Z (GSM alphabet)
+  std::string number;  // from the submission command, without quotes; "(PDU)" in PDU mode
+  std::string text;    // raw bytes between the prompt and Ctrl-Z (GSM alphabet, or the PDU in hex)
   bool accepted = false;  // false when cancelled with ESC or answered with an error
   SimClock::time_point at;
+  bool pdu = false;    // submitted in PDU mode
 };
 
 struct DialledCall {
