@@ -669,10 +669,12 @@ ModemEngine::Reply ModemEngine::pin(const std::string& suffix) {
 
 ModemEngine::Reply ModemEngine::submit_sms(const std::string& suffix) {
   // Text mode names the number; PDU mode the length of the PDU to come, which holds it.
+  // A quoted number is taken in either mode, as the simulator always has.
   std::string number;
   sms_pdu_length_.reset();
-  if (message_format_ == 0) {
-    auto length = parse_number(suffix.substr(1));
+  const std::string argument = trim(suffix.substr(1));
+  if (message_format_ == 0 && !is_quoted(argument)) {
+    auto length = parse_number(argument);
     if (!length || *length < 1 || *length > 164) return {kError};
     sms_pdu_length_ = static_cast<std::size_t>(*length);
     number = "(PDU)";
