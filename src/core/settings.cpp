@@ -51,6 +51,7 @@ constexpr ConfigKey kConfigKeys[] = {
     {"DisplaySMSCInfo", true, 1, &Settings::DisplaySMSCInfo},
     {"VoiceCallDuration", true, 10, &Settings::VoiceCallDuration},
     {"ConcatenatedSMS", true, 0, &Settings::ConcatenatedSMS},
+    {"IncomingUTF8", true, 0, &Settings::IncomingUTF8},
 };
 
 int32_t default_number(std::string_view key) {
@@ -196,6 +197,7 @@ void read_config(ConfigReader& r, Settings& s, const std::filesystem::path& inst
   s.DisplaySMSCInfo = r.number_or_default("DisplaySMSCInfo");
   s.VoiceCallDuration = r.number_or_default("VoiceCallDuration");
   s.ConcatenatedSMS = r.number_or_default("ConcatenatedSMS");
+  s.IncomingUTF8 = r.number_or_default("IncomingUTF8");
 
   auto adjusted = [&](const std::string& line) {
     outcome.adjusted.push_back(line);

@@ -149,6 +149,16 @@ bool text_mode_carries(const SmsText& text) {
          text.units.find(static_cast<char>(kCtrlZ)) == std::string::npos;
 }
 
+char32_t gsm_character(unsigned char septet, bool escaped) {
+  septet &= 0x7F;
+  if (escaped) {
+    for (const Extension& e : kGsmExtension) {
+      if (e.code == septet) return e.character;
+    }
+  }
+  return septet == kEscape ? U' ' : kGsmAlphabet[septet];
+}
+
 SmsCount count_sms(std::string_view utf8, bool concatenated) {
   const SmsText text = encode_sms_text(utf8, std::string_view::npos);
   const std::vector<std::string> parts = split_sms_text(text, concatenated);

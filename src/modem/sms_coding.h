@@ -39,6 +39,11 @@ std::vector<std::string> split_sms_text(const SmsText& text, bool concatenated);
 // would end the text early and ESC (every extension character) would cancel it.
 bool text_mode_carries(const SmsText& text);
 
+// The character of a received GSM septet, `escaped` when the escape 0x1B came before it.
+// An escaped septet without an extension character is read as its plain one, as the
+// standard asks; the escape itself is a space.
+char32_t gsm_character(unsigned char septet, bool escaped);
+
 // What the send dialog's counter shows: the length as the modem will send it, the room of
 // a part for it, and the number of parts.
 struct SmsCount {

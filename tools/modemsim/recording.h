@@ -50,6 +50,7 @@ struct StoredMessage {
   std::string sender = "+41791234567";
   std::string timestamp = "24/03/01,12:00:00+04";
   std::string text;  // raw bytes in the GSM alphabet; line breaks are sent as CR LF
+  bool ucs2 = false;  // text holds UCS-2 octets, big-endian: listed in hex in text mode
 };
 
 // The settings the modem keeps between commands.
