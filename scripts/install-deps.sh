@@ -7,6 +7,9 @@ packages+=(libsystemd-dev)  # sd_notify: qzgsmsd tells systemd that it is ready 
 # The fuzzers: clang 14, its runtimes (libFuzzer and the sanitizers) and the symbolizer
 # that puts source lines into their reports.
 packages+=(clang-14 libclang-rt-14-dev llvm-14)
+# The SMS tests read the PDUs the gateway builds with a decoder that shares nothing with
+# it: libgammu's, through Debian's own Python.
+packages+=(python3-gammu)
 # The operator window: Qt 6 Widgets, and the DejaVu faces its tests and image drawing use.
 packages+=(qt6-base-dev fonts-dejavu-core)
 # Pictures of the window for review (scripts/screenshot.sh) run it under a virtual display.

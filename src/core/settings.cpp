@@ -50,6 +50,8 @@ constexpr ConfigKey kConfigKeys[] = {
     {"DSC", true, 0, &Settings::DSC},
     {"DisplaySMSCInfo", true, 1, &Settings::DisplaySMSCInfo},
     {"VoiceCallDuration", true, 10, &Settings::VoiceCallDuration},
+    {"ConcatenatedSMS", true, 0, &Settings::ConcatenatedSMS},
+    {"IncomingUTF8", true, 0, &Settings::IncomingUTF8},
 };
 
 int32_t default_number(std::string_view key) {
@@ -194,6 +196,8 @@ void read_config(ConfigReader& r, Settings& s, const std::filesystem::path& inst
   s.DSC = r.number_or_default("DSC");
   s.DisplaySMSCInfo = r.number_or_default("DisplaySMSCInfo");
   s.VoiceCallDuration = r.number_or_default("VoiceCallDuration");
+  s.ConcatenatedSMS = r.number_or_default("ConcatenatedSMS");
+  s.IncomingUTF8 = r.number_or_default("IncomingUTF8");
 
   auto adjusted = [&](const std::string& line) {
     outcome.adjusted.push_back(line);

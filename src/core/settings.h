@@ -73,6 +73,8 @@ struct Settings {
   int32_t DSC = 0;
   int32_t DisplaySMSCInfo = 0;
   int32_t VoiceCallDuration = 0;  // seconds
+  int32_t ConcatenatedSMS = 0;    // flag: a long text reaches the phone as one message
+  int32_t IncomingUTF8 = 0;       // flag: CmdLineFormat's command takes received texts in UTF-8
 };
 
 // A key of section [Config]: its name, and for the number keys the default a missing key

@@ -25,6 +25,7 @@ struct AlarmJob {
   std::string PhoneNumber;
   std::string AlarmKey;     // key of the text in QZAMSG.INI
   std::string Message;
+  bool MessageIsUtf8 = false;  // an SMS text kept in UTF-8 (see convert_job_texts)
   int32_t dbentry = 0;      // zero-based row in the report table
   int32_t Flash = 0;
   int32_t ConfirmType = 0;  // stored; only part of the duplicate rule

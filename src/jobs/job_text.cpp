@@ -1,5 +1,6 @@
 #include "jobs/job_text.h"
 
+#include <algorithm>
 #include <set>
 #include <string_view>
 
@@ -76,12 +77,24 @@ void convert(std::string& text, std::size_t width, bool gsm, Lacking& lacking) {
   text = std::move(latin1);
 }
 
+// An SMS text in UTF-8 (ASCII included) stays UTF-8: the sender finds the GSM alphabet or
+// UCS-2 for every character. False for a single-byte text, which keeps its old path.
+bool keep_as_utf8(std::string& text, std::size_t width) {
+  const bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (ascii) return true;
+  const std::size_t length = utf8_length(text, width);
+  if (length == 0) return false;
+  text.resize(length);
+  return true;
+}
+
 }  // namespace
 
 std::string convert_job_texts(AlarmJob& job) {
   const bool sms = job.IsMiniMessage != 0 || job.ContentType == "SMS";
   Lacking lacking;
-  convert(job.Message, kMessageWidth, sms, lacking);
+  job.MessageIsUtf8 = sms && keep_as_utf8(job.Message, kMessageWidth);
+  if (!job.MessageIsUtf8) convert(job.Message, kMessageWidth, sms, lacking);
   convert(job.Name, kNameWidth, false, lacking);
   convert(job.Subject, kSubjectWidth, false, lacking);
   return lacking.take();

@@ -16,10 +16,15 @@ namespace qz {
 // of the job file cuts bytes) is dropped. Any other text is ISO 8859-1 already and stays as
 // it is, byte for byte.
 //
+// The exception is the Message of a job that goes out as an SMS (a mini-message or
+// ContentType "SMS"): when it is ASCII or well-formed UTF-8 it stays UTF-8 (less a
+// character cut at the end) and MessageIsUtf8 is set, for the sender to code it in the GSM
+// alphabet or UCS-2, which between them carry every character.
+//
 // Returns what will not reach the subscriber as written, as UTF-8, each character once in
 // the order of first appearance, empty when nothing is lost: code points above U+00FF in
-// any of the three texts, and, in a Message that goes out as an SMS (a mini-message or
-// ContentType "SMS"), the characters the GSM send table turns into a space. An MMS carries
+// any of the three texts, and, in a single-byte Message that goes out as an SMS, the
+// characters the GSM send table turns into a space. An MMS carries
 // its 8-bit texts as they are, so only the first kind counts there. Blanks (space, tab,
 // no-break space) become a space as they should, and control characters have no form to
 // show in a log line: neither is reported.

@@ -56,17 +56,31 @@ void show_outcome_cell(JobContext& ctx, int slot, const AlarmJob& job, const std
   }
 }
 
+// The first 16 bytes of a long job text, for its cell and log line. A UTF-8 text is cut
+// before a character that would not fit whole, so no half character reaches the window.
+std::string message_head(const AlarmJob& job) {
+  std::size_t end = std::min<std::size_t>(16, job.Message.size());
+  if (job.MessageIsUtf8) {
+    while (end > 0 && end < job.Message.size() && (static_cast<unsigned char>(job.Message[end]) & 0xC0) == 0x80) --end;
+  }
+  return job.Message.substr(0, end);
+}
+
+TextCoding message_coding(const AlarmJob& job) {
+  return job.MessageIsUtf8 ? TextCoding::kUtf8 : TextCoding::kLatin1;
+}
+
 // One attempt, no retry. Called and returns with the table lock held.
 void send_mini_message(JobContext& ctx, int slot, AlarmJob& job, std::unique_lock<std::mutex>& lock) {
   lock.unlock();
   const std::string what = job.Message.size() > 16
-                               ? format("'%16.16s (...)' to %s", job.Message.c_str(), job.Name.c_str())
+                               ? format("'%s (...)' to %s", message_head(job).c_str(), job.Name.c_str())
                                : format("'%s' to %s", job.Message.c_str(), job.Name.c_str());
   ctx.jobs.show_job_cell(slot, kCellSending, "sending " + what);
   job.SentTime = now_seconds();
 
   std::string line;
-  if (send_sms(ctx.link, job.PhoneNumber, job.Message, job.Flash) < 0) {
+  if (send_sms(ctx.link, job.PhoneNumber, job.Message, job.Flash, message_coding(job)) < 0) {
     line = format("ERROR sending to %s", job.PhoneNumber.c_str());
     ctx.log.PostWindowLine(nullptr, line, kRed);
     job.Status = JOB_FAILED;
@@ -99,7 +113,7 @@ void send_alarm_job(JobContext& ctx, int slot, AlarmJob& job, std::unique_lock<s
   const char* failure_pattern;
   const char* success_pattern;
   if (job.ContentType == "SMS") {
-    result = send_sms(ctx.link, job.PhoneNumber, job.Message, job.Flash);
+    result = send_sms(ctx.link, job.PhoneNumber, job.Message, job.Flash, message_coding(job));
     failure_pattern = "ERROR sending to %s (try %d/%d)";
     success_pattern = "Message sent to %s";
   } else if (job.ContentType.compare(0, 11, "application") == 0) {

@@ -22,8 +22,9 @@ std::vector<ListedMessage> parse_listing(std::string_view capture);
 
 void IncomingThread(ModemLink& link);
 
-// Converts the text from the GSM alphabet and starts the command with the sender and
-// the text as two arguments. False when the command could not be started.
-bool run_incoming(ModemLink& link, const std::string& sender, std::string text);
+// Converts the text from the GSM alphabet (unless it is `utf8` already) and starts the
+// command with the sender and the text as two arguments. False when the command could not
+// be started.
+bool run_incoming(ModemLink& link, const std::string& sender, std::string text, bool utf8 = false);
 
 }  // namespace qz

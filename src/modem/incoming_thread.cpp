@@ -1,11 +1,13 @@
 #include <cstdio>
 #include <mutex>
 
+#include "core/colours.h"
 #include "core/decimal.h"
 #include "core/worker_progress.h"
 #include "modem/modem_link.h"
 #include "modem/child_process.h"
 #include "modem/incoming.h"
+#include "modem/sms_deliver.h"
 
 namespace qz {
 
@@ -41,17 +43,51 @@ std::size_t count_entries(std::string_view capture) {
   return count;
 }
 
-// Lists the storage and hands each message on; the reply: 0 OK, 1 ERROR, -1 none.
+bool set_message_format(ModemChannel& m, const char* argument) {
+  m.events.clear(OkEvent);
+  m.SendCommand("at+cmgf", argument);
+  return m.WaitOk(5000) == 0;
+}
+
+// A listing in PDU mode has the PDU in hex where text mode has the text; the sender and
+// the text come out of it in UTF-8. An entry that does not decode is dropped here, and so
+// kept in the modem.
+std::vector<ListedMessage> decode_pdu_entries(std::vector<ListedMessage> listed) {
+  std::vector<ListedMessage> messages;
+  for (ListedMessage& message : listed) {
+    std::string_view hex = message.text;
+    while (!hex.empty() && (hex.back() == '\r' || hex.back() == ' ')) hex.remove_suffix(1);
+    if (auto sms = decode_deliver_pdu(hex)) {
+      message.sender = "\"" + sms->sender + "\"";  // quoted, as in a text-mode listing
+      message.text = std::move(sms->text);
+      messages.push_back(std::move(message));
+    }
+  }
+  return messages;
+}
+
+// Lists the storage and hands each message on; the reply: 0 OK, 1 ERROR, -1 none. A
+// command that takes UTF-8 gets its messages through a listing in PDU mode, which alone
+// tells in which alphabet each came; the modem goes back to text mode after it.
 int list_and_hand_on(ModemLink& link, const ListingForm& form) {
   ModemChannel& m = link.modem;
+  const bool utf8 = link.settings.IncomingUTF8 != 0;
+  if (utf8 && !set_message_format(m, "=0\r")) {
+    set_message_format(m, "=1\r");
+    return -1;
+  }
   m.start_list_capture();
   m.events.clear(OkEvent);
   m.events.clear(ErrorEvent);
-  m.SendCommand("at+cmgl", form.argument());
+  m.SendCommand("at+cmgl", utf8 ? "=4\r" : form.argument());
   int reply = m.WaitOkOrError(15000);
   std::string capture = m.stop_capture();
+  if (utf8 && !set_message_format(m, "=1\r")) {
+    link.log.Log("The modem did not confirm its return to text mode after listing in PDU mode", kRed);
+  }
   if (reply != 0) return reply;
   std::vector<ListedMessage> messages = parse_listing(capture);
+  if (utf8) messages = decode_pdu_entries(std::move(messages));
   std::size_t entries = count_entries(capture);
   if (messages.size() < entries) {
     // Without its sender and text such an entry cannot be handed on, and deleting it
@@ -63,7 +99,7 @@ int list_and_hand_on(ModemLink& link, const ListingForm& form) {
   }
   for (const ListedMessage& message : messages) {
     // A message whose command could not start stays in the modem for a later poll.
-    if (run_incoming(link, message.sender, message.text)) delete_message(m, message.index, 1000, true);
+    if (run_incoming(link, message.sender, message.text, utf8)) delete_message(m, message.index, 1000, true);
   }
   return 0;
 }

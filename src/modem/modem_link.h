@@ -53,6 +53,10 @@ class ModemLink {
   // tried again at once. Set before the workers start.
   std::function<void()> on_modem_return;
 
+  // The reference that joins the parts of one concatenated SMS on the phone: a new one
+  // for each message, so parts of two alarms to one phone are never mixed.
+  unsigned char next_concatenation_reference() { return ++concatenation_reference_; }
+
   // The SMS service centre read from the SIM (and changed by the operator).
   std::string service_centre_number() const;
   int32_t service_centre_type() const;
@@ -66,6 +70,7 @@ class ModemLink {
 
  private:
   Workers& workers_;
+  std::atomic<unsigned char> concatenation_reference_{0};
   mutable std::mutex service_centre_mutex_;
   std::string service_centre_number_;
   int32_t service_centre_type_ = 0;

@@ -9,8 +9,8 @@
 
 namespace qz {
 
-bool run_incoming(ModemLink& link, const std::string& sender, std::string text) {
-  text = from_gsm(text);
+bool run_incoming(ModemLink& link, const std::string& sender, std::string text, bool utf8) {
+  if (!utf8) text = from_gsm(text);
 
   // The sender and the text each stay inside their own argument: nothing in a received
   // message is interpreted.

@@ -12,9 +12,20 @@ class ModemLink;
 // above (the modem then takes the text as 8-bit data).
 std::size_t sms_part_length(std::string_view text);
 
-// Sends `text` (ISO 8859-1) to `number` as one or more SMS; `flash` > 0 asks for a flash
-// SMS. 0 when every part was accepted (an empty text counts), -1 at the first failure.
-int send_sms(ModemLink& link, std::string_view number, std::string_view text, int flash);
+// How the bytes of a text to send are to be read.
+enum class TextCoding {
+  kLatin1,  // the gateway's single-byte text: the GSM character table, byte for byte
+  kUtf8,    // the GSM alphabet with its extension table, or UCS-2 when that cannot carry it
+};
+
+// Sends `text` to `number` as one or more SMS; `flash` > 0 asks for a flash SMS. 0 when
+// every part was accepted (an empty text counts), -1 at the first failure.
+//
+// Single-byte texts and UTF-8 texts in the GSM alphabet go in text mode. UTF-8 texts in
+// UCS-2, with extension characters, or in parts joined on the phone (ConcatenatedSMS) go
+// in PDU mode, and the modem is put back into text mode after them.
+int send_sms(ModemLink& link, std::string_view number, std::string_view text, int flash,
+             TextCoding coding = TextCoding::kLatin1);
 
 // Writes the gateway's service centre into the modem and reads it back. 0 when the modem
 // acknowledged the new address, -1 when it did not.

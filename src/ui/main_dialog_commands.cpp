@@ -47,10 +47,10 @@ void MainDialogCommands::RunOffTheWindowThread(std::function<void()> work) {
 
 void MainDialogCommands::SendSms() {
   Gateway& g = window_.gateway_;
-  CSendSmsDialog dialog(g.settings_file, &window_);
+  CSendSmsDialog dialog(g.settings_file, &window_, g.settings.ConcatenatedSMS != 0);
   if (dialog.exec() != QDialog::Accepted) return;
   RunOffTheWindowThread([&g, number = dialog.PhoneNumber(), text = dialog.Message(), flash = dialog.Flash()] {
-    post_send_result(g.log, send_sms(g.link, number, text, flash), number);
+    post_send_result(g.log, send_sms(g.link, number, text, flash, TextCoding::kUtf8), number);
   });
 }
 

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "jobs/job_file.h"
-#include "modem/gsm_charset.h"
 
 namespace qz {
 namespace {
@@ -18,14 +17,19 @@ AlarmJob job_with(const std::string& message, const std::string& type = "SMS") {
 }
 
 TEST(JobTextTest, Utf8TextsBecomeLatin1AndOtherTextsStayAsTheyAre) {
-  AlarmJob job = job_with("Temp\xC3\xA9rature \xC3\xA9lev\xC3\xA9" "e");
+  const std::string utf8 = "Temp\xC3\xA9rature \xC3\xA9lev\xC3\xA9" "e";
+  AlarmJob job = job_with(utf8, "application/vnd.wap.multipart.mixed");
   job.Name = "J\xC3\xBCrg M\xC3\xBCller";
   job.Subject = "\xC3\x84rger \xC3\xA0 Z\xC3\xBCrich";
   EXPECT_EQ(convert_job_texts(job), "");
   EXPECT_EQ(job.Message, "Temp\xE9rature \xE9lev\xE9" "e");
-  EXPECT_EQ(to_gsm(job.Message), "Temp\x05rature \x05lev\x05" "e");
   EXPECT_EQ(job.Name, "J\xFCrg M\xFCller");
   EXPECT_EQ(job.Subject, "\xC4rger \xE0 Z\xFCrich");
+  // The text of an SMS stays UTF-8, for the sender to code it.
+  AlarmJob sms = job_with(utf8);
+  EXPECT_EQ(convert_job_texts(sms), "");
+  EXPECT_EQ(sms.Message, utf8);
+  EXPECT_TRUE(sms.MessageIsUtf8);
 
   // ISO 8859-1, ASCII, and texts that are not well-formed UTF-8 keep the single-byte
   // reading byte for byte.
@@ -75,21 +79,22 @@ TEST(JobTextTest, CharacterCutByTheFieldWidthIsDroppedNotGarbled) {
 }
 
 TEST(JobTextTest, WhatWillNotArriveAsWrittenIsReportedOnceInOrder) {
-  // U+2265 and U+20AC cannot be carried at all; '[', ']', '~' and the degree sign
-  // become a space in the GSM alphabet.
-  AlarmJob sms = job_with("\xE2\x89\xA5 5 [bar] \xE2\x89\xA5 \xE2\x82\xAC ~ 20\xC2\xB0 [x]");
+  // In a UTF-8 SMS text nothing is lost: UCS-2 carries whatever GSM cannot.
+  const std::string utf8 = "\xE2\x89\xA5 5 [bar] \xE2\x89\xA5 \xE2\x82\xAC ~ 20\xC2\xB0 [x]";
+  AlarmJob sms = job_with(utf8);
   sms.Name = "{Ann}";  // shown, never sent
-  EXPECT_EQ(convert_job_texts(sms), "\xE2\x89\xA5[]\xE2\x82\xAC~\xC2\xB0");
-  EXPECT_EQ(sms.Message, "? 5 [bar] ? ? ~ 20\xB0 [x]");
+  EXPECT_EQ(convert_job_texts(sms), "");
+  EXPECT_EQ(sms.Message, utf8);
 
-  // Single-byte texts are checked the same way.
+  // Single-byte SMS texts keep the GSM table, where '[', ']' and the degree sign become
+  // a space.
   AlarmJob latin1 = job_with("Temp [\xB0" "C]");
   EXPECT_EQ(convert_job_texts(latin1), "[\xC2\xB0]");
   EXPECT_EQ(latin1.Message, "Temp [\xB0" "C]");
 
   // Blanks and control characters are not reported; the alphabet has only the capital
   // C with cedilla. A mini-message is an SMS whatever its type says.
-  AlarmJob mini = job_with("a\tb\xC2\xA0" "c\x01\r\nfa\xC3\xA7" "ade \xC3\x87" "A", "");
+  AlarmJob mini = job_with("a\tb\xA0" "c\x01\r\nfa\xE7" "ade \xC7" "A", "");
   mini.IsMiniMessage = 1;
   EXPECT_EQ(convert_job_texts(mini), "\xC3\xA7");
 

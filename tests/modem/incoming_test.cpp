@@ -250,6 +250,43 @@ TEST_F(IncomingTest, StorageIsCleanedAfterTwoUnansweredListingsInARow) {
   EXPECT_EQ(storage_commands(3).at(2), "at+cmgl=\"ALL\"") << "a time-out keeps the form";
 }
 
+TEST_F(IncomingTest, CommandThatTakesUtf8GetsEveryAlphabetInUtf8) {
+  h.set("IncomingUTF8", "1");
+  install_per_run_command("incoming_sms.bat");
+  struct Case {
+    std::string sender;
+    std::string stored;  // as the network delivered it
+    bool ucs2;
+    std::string shown;   // sender and text as the command gets them
+  };
+  const Case cases[] = {
+      // Cyrillic and a character outside the basic plane (a surrogate pair in UCS-2).
+      {"+41791111111", std::string("\x04\x14\x04\x30\x00\x20\xD8\x3D\xDE\x00", 10), true,
+       "\"+41791111111\"\n\xD0\x94\xD0\xB0 \xF0\x9F\x98\x80\n"},
+      // The GSM alphabet with Omega and the escaped euro sign and brackets.
+      {"0792222222", "\x15 5\x1B\x65 \x1B\x3C" "a\x1B\x3E \x7B", false,
+       "\"0792222222\"\n\xCE\xA9 5\xE2\x82\xAC [a] \xC3\xA4\n"},
+      // A sender's name instead of a number, with a quote and a semicolon in it.
+      {"Plant\";rm", "ok", false, "\"Plant\";rm\"\nok\n"},
+  };
+  Lines expected;
+  for (const Case& c : cases) {
+    sim::StoredMessage message;
+    message.sender = c.sender;
+    message.text = c.stored;
+    message.ucs2 = c.ucs2;
+    h.modem.add_message(message);
+    expected.push_back(c.shown);
+  }
+  start();
+  ASSERT_TRUE(wait_for_deletions(std::size(cases)));
+  ASSERT_TRUE(eventually([&] { return finished_runs().size() == std::size(cases); }));
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(finished_runs(), expected);
+  EXPECT_TRUE(h.modem.messages().empty());
+  EXPECT_EQ(h.modem.state().message_format, 1) << "back in text mode after the listing";
+}
+
 TEST_F(IncomingTest, HostileTextAndSenderReachTheCommandAsTwoPlainArguments) {
   h.install_recording_command("incoming_sms.bat");
   const std::string sender = "+41\"; touch pwned1; \"\\$(touch pwned2)`touch pwned3`%s%n|&<>*";

@@ -186,6 +186,23 @@ TEST_F(SmsTest, RefusedSubmissionFailsAtStep2) {
   EXPECT_FALSE(sms[0].accepted || sms[1].accepted);
 }
 
+TEST_F(SmsTest, RefusedPduSubmissionStillLeavesTheModemInTextMode) {
+  h.modem.configure([](sim::ModemConfig& c) {
+    c.sms.failure = sim::SmsFailure::Error;
+    c.sms.times = 1;
+  });
+  start();
+  // Cyrillic needs UCS-2, which goes in PDU mode.
+  EXPECT_EQ(send_sms(h.link(), "0791234567", "\xD0\x96", 0, TextCoding::kUtf8), -1);
+  EXPECT_EQ(h.modem.state().message_format, 1);
+  EXPECT_EQ(send("0791234567", "next"), 0);
+  auto sms = h.modem.sms();
+  ASSERT_EQ(sms.size(), 2u);
+  EXPECT_TRUE(sms[0].pdu);
+  EXPECT_EQ(sms[1].text, "next");
+  EXPECT_TRUE(sms[1].accepted);
+}
+
 TEST_F(SmsTest, FailedPartStopsTheRestAndEarlierPartsStaySent) {
   start();
   // The first submission is answered, every later one is refused before the prompt.

@@ -230,6 +230,8 @@ TEST_F(ModemSimTest, ListingTestAnswerFollowsConfiguration) {
 
 TEST_F(ModemSimTest, ListsStoredMessagesInEveryAcceptedFormAndDeletes) {
   echo_off();
+  // Text mode: in PDU mode the listing holds PDUs.
+  EXPECT_EQ(port.command("at+cmgf=1\r"), kOk);
   ASSERT_EQ(modem.add_message("+41791111111", "Hello"), 1);
   ASSERT_EQ(modem.add_message("+41792222222", "two\nlines"), 2);
 

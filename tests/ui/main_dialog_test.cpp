@@ -193,10 +193,12 @@ TEST(MainDialogAlarmPath, DroppedJobShowsInItsCellWhileSentThenTheCellGoesIdle) 
   }));
   ASSERT_TRUE(process_until([&] { return window->Button(2)->isEnabled(); }));
 
-  test::write_file(folder / "jobs/a.part", "[Alarm]\r\nPhoneNumber=0791234567\r\nName=Ann\r\nMessage=Boiler\r\n");
+  // A long UTF-8 text is cut for its cell before the character that straddles its 16th byte.
+  test::write_file(folder / "jobs/a.part",
+                   "[Alarm]\r\nPhoneNumber=0791234567\r\nName=Ann\r\nMessage=Kessel \xC3\xBC" "ber 3 \xC3\x9C" "berdruck\r\n");
   std::filesystem::rename(folder / "jobs/a.part", folder / "jobs/a.sms");
   ASSERT_TRUE(process_until([&] { return window->CellImageIndex(0) == 2; }));
-  EXPECT_EQ(window->CellLabel(0)->toolTip(), "sending 'Boiler' to Ann");
+  EXPECT_EQ(window->CellLabel(0)->toolTip(), QString::fromUtf8("sending 'Kessel \u00fcber 3  (...)' to Ann"));
   ASSERT_TRUE(process_until([&] { return window->CellImageIndex(0) == 0; }));
   EXPECT_TRUE(window->CellLabel(0)->text().isEmpty());
   bool green = false;

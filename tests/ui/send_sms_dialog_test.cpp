@@ -140,7 +140,7 @@ TEST_F(SendSmsDialogTest, OneHistoryServesBothSendDialogs) {
   EXPECT_EQ(Listed(), QStringList{"+4930123"});
 }
 
-TEST_F(SendSmsDialogTest, ValuesAreTheGatewaysEightBitText) {
+TEST_F(SendSmsDialogTest, TheNumberIsEightBitTextAndTheMessageUtf8) {
   CSendSmsDialog dialog(folder_.file());
   EXPECT_EQ(Number(dialog)->currentText(), QString()) << "opens on no number";
   EXPECT_EQ(dialog.Flash(), 0);
@@ -148,14 +148,13 @@ TEST_F(SendSmsDialogTest, ValuesAreTheGatewaysEightBitText) {
   Message(dialog)->setPlainText(QStringLiteral("Gr\u00fc\u00dfe \u20ac \U0001F600\nEnde"));
   dialog.findChild<QCheckBox*>("flash")->setChecked(true);
   EXPECT_EQ(dialog.PhoneNumber(), " +49 170 12 ");
-  EXPECT_EQ(dialog.Message(),
-            "Gr\xfc\xdf"
-            "e ? ?\nEnde");
+  EXPECT_EQ(dialog.Message(), "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC \xF0\x9F\x98\x80\nEnde");
   EXPECT_EQ(dialog.Flash(), 1);
 }
 
-TEST_F(SendSmsDialogTest, CounterCountsBytesAgainstTheLimitOfTheirKind) {
+TEST_F(SendSmsDialogTest, CounterCountsWhatTheModemWillSend) {
   CSendSmsDialog dialog(folder_.file());
+  CSendSmsDialog joined(folder_.file(), nullptr, true);
   ShowNow(dialog);
   CColorLabel* counter = Counter(dialog);
   const QColor window_text = counter->TextColour();
@@ -164,27 +163,37 @@ TEST_F(SendSmsDialogTest, CounterCountsBytesAgainstTheLimitOfTheirKind) {
   EXPECT_EQ(counter->font().pixelSize(), 18);
   EXPECT_NE(window_text, kRedText);
 
-  Message(dialog)->setPlainText(QString(160, 'a'));
-  EXPECT_EQ(counter->text(), "160 / 160");
-  EXPECT_EQ(counter->TextColour(), window_text);
-  Message(dialog)->setPlainText(QString(161, 'a'));
-  EXPECT_EQ(counter->text(), "161 / 160");
-  EXPECT_EQ(counter->TextColour(), kRedText);
-
-  // One byte of 0x80 or above anywhere lowers the limit to 140.
-  Message(dialog)->setPlainText(QString(70, 'a') + QChar(0xE9) + QString(69, 'a'));
-  EXPECT_EQ(counter->text(), "140 / 140");
-  EXPECT_EQ(counter->TextColour(), window_text);
-  Message(dialog)->textCursor().insertText(QStringLiteral("b"));
-  EXPECT_EQ(counter->text(), "141 / 140");
-  EXPECT_EQ(counter->TextColour(), kRedText);
-
-  // A character the gateway cannot send goes as '?', a 7-bit byte.
-  Message(dialog)->setPlainText(QString(150, 'a') + QChar(0x20AC));
-  EXPECT_EQ(counter->text(), "151 / 160");
-  Message(dialog)->clear();
-  EXPECT_EQ(counter->text(), "0 / 160");
-  EXPECT_EQ(counter->TextColour(), window_text);
+  const QString e_acute(QChar(0xE9));
+  const QString euro(QChar(0x20AC));
+  const QString zhe(QChar(0x0436));
+  const QString grin = QStringLiteral("\U0001F600");
+  struct Case {
+    QString text;
+    bool concatenated;
+    const char* shown;
+    bool red;  // more than one part
+  };
+  const Case cases[] = {
+      {QString(160, 'a'), false, "160 / 160", false},
+      {QString(161, 'a'), false, "161 / 160", true},
+      {QString(159, 'a') + e_acute, false, "160 / 160", false},  // in the GSM alphabet
+      {QString(158, 'a') + euro, false, "160 / 160", false},    // escaped: two septets
+      {QString(159, 'a') + euro, false, "161 / 160", true},
+      {QString(161, 'a'), true, "161 / 153", true},
+      {QString(160, 'a'), true, "160 / 160", false},
+      {zhe.repeated(70), false, "70 / 70", false},
+      {zhe.repeated(71), false, "71 / 70", true},
+      {zhe.repeated(71), true, "71 / 67", true},
+      {zhe.repeated(68) + grin, false, "70 / 70", false},  // a surrogate pair is two units
+      {QString(),  false, "0 / 160", false},
+  };
+  for (const Case& c : cases) {
+    CSendSmsDialog& d = c.concatenated ? joined : dialog;
+    SCOPED_TRACE(c.shown);
+    Message(d)->setPlainText(c.text);
+    EXPECT_EQ(Counter(d)->text(), c.shown);
+    EXPECT_EQ(Counter(d)->TextColour() == kRedText, c.red);
+  }
 }
 
 TEST_F(SendSmsDialogTest, TheMessageTakesNoMoreThanTwoThousandCharacters) {
@@ -209,7 +218,7 @@ TEST_F(SendSmsDialogTest, TheMessageTakesNoMoreThanTwoThousandCharacters) {
   message->moveCursor(QTextCursor::End);
   message->insertPlainText(QStringLiteral("\U0001F600\U0001F600"));
   EXPECT_EQ(message->toPlainText(), QString(1999, 'a') + QStringLiteral("\U0001F600"));
-  EXPECT_EQ(dialog.Message().size(), 2000u);
+  EXPECT_EQ(dialog.Message(), std::string(1999, 'a') + "\xF0\x9F\x98\x80");
 }
 
 TEST_F(SendSmsDialogTest, SizedInDialogUnitsAndEveryControlFits) {

@@ -71,6 +71,57 @@ std::string cme(int code) { return framed("+CME ERROR: " + std::to_string(code))
 std::string cms(int code) { return framed("+CMS ERROR: " + std::to_string(code)); }
 
 // Stored texts may break lines any way; the modem sends every break as CR LF.
+std::string to_hex(std::string_view bytes) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string hex;
+  for (unsigned char b : bytes) {
+    hex += kHex[b >> 4];
+    hex += kHex[b & 0xF];
+  }
+  return hex;
+}
+
+// Septets packed seven into eight bits, least significant first.
+std::string pack_septets(std::string_view septets) {
+  std::string packed((septets.size() * 7 + 7) / 8, '\0');
+  for (std::size_t i = 0; i < septets.size(); ++i) {
+    const std::size_t bit = i * 7;
+    const unsigned value = static_cast<unsigned char>(septets[i]) & 0x7F;
+    packed[bit / 8] = static_cast<char>(packed[bit / 8] | (value << (bit % 8)));
+    if (bit % 8 > 1) packed[bit / 8 + 1] = static_cast<char>(packed[bit / 8 + 1] | (value >> (8 - bit % 8)));
+  }
+  return packed;
+}
+
+// A stored message as SMS-DELIVER in hex, as a modem lists it in PDU mode: the sender a
+// number when it is one, else a name; the time stamp fixed.
+std::string deliver_pdu(const StoredMessage& message) {
+  std::string pdu("\x00\x04", 2);  // no SMSC field; SMS-DELIVER
+  std::string digits = message.sender;
+  const bool international = !digits.empty() && digits[0] == '+';
+  if (international) digits.erase(0, 1);
+  if (!digits.empty() && digits.find_first_not_of("0123456789") == std::string::npos) {
+    pdu += static_cast<char>(digits.size());
+    pdu += static_cast<char>(international ? 0x91 : 0x81);
+    for (std::size_t i = 0; i < digits.size(); i += 2) {
+      const int low = digits[i] - '0';
+      const int high = i + 1 < digits.size() ? digits[i + 1] - '0' : 0xF;
+      pdu += static_cast<char>(high << 4 | low);
+    }
+  } else {
+    const std::string name = pack_septets(message.sender.substr(0, 11));
+    pdu += static_cast<char>((message.sender.substr(0, 11).size() * 7 + 3) / 4);
+    pdu += static_cast<char>(0xD0);
+    pdu += name;
+  }
+  pdu += '\0';                                 // protocol identifier
+  pdu += static_cast<char>(message.ucs2 ? 0x08 : 0x00);
+  pdu += std::string("\x42\x30\x10\x21\x00\x00\x40", 7);  // 24/03/01 12:00:00 +01:00
+  pdu += static_cast<char>(message.text.size());
+  pdu += message.ucs2 ? message.text : pack_septets(message.text);
+  return to_hex(pdu);
+}
+
 std::string with_crlf(std::string_view text) {
   std::string out;
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -241,6 +292,19 @@ void ModemEngine::finish_sms(bool cancelled, SimClock::time_point now) {
   mode_ = Mode::Command;
   SubmittedSms record{sms_number_, sms_text_, false, now};
   sms_text_.clear();
+  if (sms_pdu_length_ && !cancelled) {
+    record.pdu = true;
+    // The PDU in hex: the SMSC field (its length octet first), then the declared length.
+    const std::string& hex = record.text;
+    const bool is_hex = hex.find_first_not_of("0123456789ABCDEFabcdef") == std::string::npos;
+    const std::size_t smsc = is_hex && hex.size() >= 2 ? std::stoul(hex.substr(0, 2), nullptr, 16) : 0;
+    if (!is_hex || hex.size() % 2 != 0 || hex.size() / 2 != 1 + smsc + *sms_pdu_length_) {
+      log("SMS PDU refused: not " + std::to_string(*sms_pdu_length_) + " octets in hex: " + printable(hex));
+      recording_.sms.push_back(std::move(record));
+      queue_reply({cms(304)}, Millis{0}, false, {}, now);
+      return;
+    }
+  }
   if (cancelled) {
     recording_.sms.push_back(std::move(record));
     log("SMS to " + sms_number_ + " cancelled");
@@ -655,7 +719,19 @@ ModemEngine::Reply ModemEngine::pin(const std::string& suffix) {
 }
 
 ModemEngine::Reply ModemEngine::submit_sms(const std::string& suffix) {
-  std::string number = unquote(split_args(suffix.substr(1))[0]);
+  // Text mode names the number; PDU mode the length of the PDU to come, which holds it.
+  // A quoted number is taken in either mode, as the simulator always has.
+  std::string number;
+  sms_pdu_length_.reset();
+  const std::string argument = trim(suffix.substr(1));
+  if (message_format_ == 0 && !is_quoted(argument)) {
+    auto length = parse_number(argument);
+    if (!length || *length < 1 || *length > 164) return {kError};
+    sms_pdu_length_ = static_cast<std::size_t>(*length);
+    number = "(PDU)";
+  } else {
+    number = unquote(split_args(suffix.substr(1))[0]);
+  }
   if (number.empty()) return {kError};
   if (sim_locked()) return {cms(311)};
   if (config_.network != NetworkMode::Registered || functionality_ != 1) return {cms(331)};
@@ -726,13 +802,20 @@ ModemEngine::Reply ModemEngine::list_messages(const std::string& suffix) {
     int message_status = message.status == "REC READ" ? 1 : 0;
     if (status != 4 && status != message_status) continue;
     std::string header = "+CMGL: " + std::to_string(index) + ",";
+    if (numeric && message_format_ == 0) {
+      const std::string pdu = deliver_pdu(message);
+      header += std::to_string(message_status) + ",," + std::to_string(pdu.size() / 2 - 1);
+      out += "\r\n" + header + "\r\n" + pdu;
+      message.status = "REC READ";
+      continue;
+    }
     if (numeric) {
       header += std::to_string(message_status) + ",," + std::to_string(message.text.size());
     } else {
       header += "\"" + message.status + "\",\"" + message.sender + "\",,\"" + message.timestamp +
                 "\"";
     }
-    out += "\r\n" + header + "\r\n" + with_crlf(message.text);
+    out += "\r\n" + header + "\r\n" + (message.ucs2 ? to_hex(message.text) : with_crlf(message.text));
     message.status = "REC READ";
   }
   if (!out.empty()) out += "\r\n";

@@ -127,6 +127,7 @@ class ModemEngine {
   bool skip_lf_ = false;
   std::string sms_number_;
   std::string sms_text_;
+  std::optional<std::size_t> sms_pdu_length_;  // set for a submission in PDU mode
   SmsFailure sms_failure_ = SmsFailure::None;
   std::string mms_pdu_;
   std::size_t mms_expected_ = 0;

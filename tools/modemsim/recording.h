@@ -15,10 +15,11 @@ struct ReceivedCommand {
 };
 
 struct SubmittedSms {
-  std::string number;  // from the submission command, without quotes
-  std::string text;    // raw bytes between the prompt and Ctrl-Z (GSM alphabet)
+  std::string number;  // from the submission command, without quotes; "(PDU)" in PDU mode
+  std::string text;    // raw bytes between the prompt and Ctrl-Z (GSM alphabet, or the PDU in hex)
   bool accepted = false;  // false when cancelled with ESC or answered with an error
   SimClock::time_point at;
+  bool pdu = false;    // submitted in PDU mode
 };
 
 struct DialledCall {
@@ -49,6 +50,7 @@ struct StoredMessage {
   std::string sender = "+41791234567";
   std::string timestamp = "24/03/01,12:00:00+04";
   std::string text;  // raw bytes in the GSM alphabet; line breaks are sent as CR LF
+  bool ucs2 = false;  // text holds UCS-2 octets, big-endian: listed in hex in text mode
 };
 
 // The settings the modem keeps between commands.

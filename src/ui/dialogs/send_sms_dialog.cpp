@@ -10,7 +10,7 @@
 #include <QPushButton>
 
 #include "core/colours.h"
-#include "modem/sms.h"
+#include "modem/sms_coding.h"
 #include "ui/controls/color_label.h"
 #include "ui/dialogs/dialog_layout.h"
 #include "ui/dialogs/gateway_text.h"
@@ -24,8 +24,8 @@ constexpr QSize kCounterSize(69, 15);
 
 }  // namespace
 
-CSendSmsDialog::CSendSmsDialog(SettingsFile& settings_file, QWidget* parent)
-    : QDialog(parent), history_(settings_file) {
+CSendSmsDialog::CSendSmsDialog(SettingsFile& settings_file, QWidget* parent, bool concatenated_sms)
+    : QDialog(parent), history_(settings_file), concatenated_sms_(concatenated_sms) {
   setWindowTitle(QStringLiteral("Send SMS"));
 
   auto* number_label = new QLabel(QStringLiteral("Phone Number :"), this);
@@ -52,10 +52,10 @@ CSendSmsDialog::CSendSmsDialog(SettingsFile& settings_file, QWidget* parent)
   counter_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   counter_->setIndent(QFontMetrics(counter_->font()).horizontalAdvance(QLatin1Char('0')) / 2);
   // Room for the longest count in whatever face stands in for LcdD.
-  counter_->SetText(QStringLiteral("%1 / %2").arg(kMaxMessageLength).arg(sms_part_length("")));
+  counter_->SetText(QStringLiteral("%1 / %2").arg(kMaxMessageLength).arg(sms_part_room(SmsAlphabet::kGsm, false)));
   counter_->setFixedSize(
       DialogUnitsToPixels(*this, kCounterSize).expandedTo(counter_->minimumSizeHint()));
-  counter_->SetText(QStringLiteral("0 / %1").arg(sms_part_length("")));
+  counter_->SetText(QStringLiteral("0 / %1").arg(sms_part_room(SmsAlphabet::kGsm, false)));
 
   flash_ = new QCheckBox(QStringLiteral("Flash"), this);
   flash_->setObjectName(QStringLiteral("flash"));
@@ -109,7 +109,10 @@ std::string CSendSmsDialog::PhoneNumber() const {
   return ToGatewayText(phone_number_->currentText());
 }
 
-std::string CSendSmsDialog::Message() const { return ToGatewayText(message_->toPlainText()); }
+std::string CSendSmsDialog::Message() const {
+  const QByteArray utf8 = message_->toPlainText().toUtf8();
+  return std::string(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+}
 
 int CSendSmsDialog::Flash() const { return flash_->isChecked() ? 1 : 0; }
 
@@ -120,13 +123,12 @@ void CSendSmsDialog::accept() {
 }
 
 void CSendSmsDialog::UpdateCounter() {
-  // The part length the send will use, so the counter says what the modem will get.
-  const std::string bytes = Message();
-  const int limit = static_cast<int>(sms_part_length(bytes));
-  const int length = static_cast<int>(bytes.size());
-  counter_->SetText(QStringLiteral("%1 / %2").arg(length).arg(limit));
+  // What the modem will get: septets (an extension character counts two) or UCS-2
+  // code units, against the room of one part.
+  const SmsCount count = count_sms(Message(), concatenated_sms_);
+  counter_->SetText(QStringLiteral("%1 / %2").arg(count.length).arg(count.part_room));
   // It only informs: a longer text is still sent, in parts.
-  if (length > limit)
+  if (count.parts > 1)
     counter_->SetTextColour(kRed);
   else
     counter_->SetSystemTextColour();

@@ -26,10 +26,14 @@ class CSendSmsDialog : public QDialog {
   // The message edit takes no more than this many characters.
   static constexpr int kMaxMessageLength = 2000;
   // The phone-number history is read from, and after Send written to, `settings_file`.
-  explicit CSendSmsDialog(SettingsFile& settings_file, QWidget* parent = nullptr);
+  // `concatenated_sms`: the gateway joins the parts of a long text on the phone
+  // (ConcatenatedSMS), which leaves less room in each part for the counter.
+  explicit CSendSmsDialog(SettingsFile& settings_file, QWidget* parent = nullptr,
+                          bool concatenated_sms = false);
 
   // The values as they stand (after Send: as sent). The number is passed on as entered,
-  // unchecked; both texts are the gateway's 8-bit text.
+  // unchecked, in the gateway's 8-bit text; the message is UTF-8, for send_sms to code
+  // in the GSM alphabet or UCS-2.
   std::string PhoneNumber() const;
   std::string Message() const;
   int Flash() const;
@@ -42,6 +46,7 @@ class CSendSmsDialog : public QDialog {
   void UpdateCounter();
 
   PhoneNumberHistory history_;
+  const bool concatenated_sms_;
   QComboBox* phone_number_ = nullptr;
   QPlainTextEdit* message_ = nullptr;
   CColorLabel* counter_ = nullptr;
