@@ -3,6 +3,7 @@
 
 #include <thread>
 
+#include "core/paths.h"
 #include "gateway/folder_lock.h"
 #include "jobs/folder_watch.h"
 #include "modem/port_name.h"
@@ -10,6 +11,22 @@
 
 namespace qz {
 namespace {
+
+// Folder settings keep their drive on Windows; a folder without one is on the instance's.
+TEST(PathsWindows, FolderSettingsKeepTheirDrive) {
+  const std::filesystem::path instance = "C:\\srv\\gsm1";
+  struct Case {
+    const char* setting;
+    const char* folder;
+  } cases[] = {
+      {"\\qzt\\qzgsms", "C:\\qzt\\qzgsms"},
+      {"D:\\qzt\\log", "D:\\qzt\\log"},
+      {"d:/qzt/log/", "d:\\qzt\\log"},
+      {"jobs\\done\\", "C:\\srv\\gsm1\\jobs\\done"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(folder_from_setting(instance, c.setting).native(), std::filesystem::path(c.folder).native()) << c.setting;
+  EXPECT_EQ(join_folder_and_name(instance, "E:\\tables", "plant.dbf").native(), L"E:\\tables\\plant.dbf");
+}
 
 TEST(PortNameWindows, ComNamesAreDevicesEverythingElseAPath) {
   struct Case {
