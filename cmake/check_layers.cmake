@@ -7,6 +7,10 @@
 #   ui/         gateway/ and everything below it, and Qt
 #   platform/   core/, and the interfaces it implements (listed below)
 #
+# And only src/platform/ calls the operating system: no other file of the gateway's programs
+# includes an operating system's header or asks which system it is built for. The simulator
+# (tools/modemsim, apps/qzgsms-modemsim) is a Linux program of its own and is not checked.
+#
 # Run as a test: cmake -DSOURCE_DIR=<repository> -P check_layers.cmake
 cmake_minimum_required(VERSION 3.22)
 
@@ -15,7 +19,7 @@ set(allowed_modem "core/;modem/")
 set(allowed_jobs "core/;modem/;jobs/")
 set(allowed_gateway "core/;modem/;jobs/;gateway/")
 set(allowed_ui "core/;modem/;jobs/;gateway/;ui/")
-set(allowed_platform "core/;platform/;modem/port_name.h;modem/serial_port.h;modem/mode_string.h;modem/child_process.h;modem/command_line.h;jobs/folder_watch.h;gateway/processor_rule.h;gateway/folder_lock.h;gateway/port_device.h")
+set(allowed_platform "core/;platform/;modem/port_name.h;modem/serial_port.h;modem/mode_string.h;modem/child_process.h;modem/command_line.h;jobs/folder_watch.h;gateway/processor_rule.h;gateway/folder_lock.h;gateway/port_device.h;gateway/stop_signals.h;gateway/headless_wait.h")
 
 set(violations "")
 foreach(layer core modem jobs gateway ui platform)
@@ -39,7 +43,32 @@ foreach(layer core modem jobs gateway ui platform)
   endforeach()
 endforeach()
 
+# Headers of POSIX, Linux and Windows; the C and C++ standard headers are not among them.
+set(system_header_regex
+    "^(sys|linux|asm|net|netinet|arpa|systemd)/|^(unistd|fcntl|signal|termios|poll|dirent|pwd|grp|spawn|sched|pthread|glob|fnmatch|syslog|dlfcn|netdb|pty|semaphore|libgen|wordexp)\\.h$|^(windows|winbase|winnt|winsock2|ws2tcpip|io|direct|process|conio|tchar|shlobj|shellapi)\\.h$")
+file(GLOB_RECURSE portable_sources
+     "${SOURCE_DIR}/src/*.h" "${SOURCE_DIR}/src/*.cpp"
+     "${SOURCE_DIR}/apps/*.h" "${SOURCE_DIR}/apps/*.cpp"
+     "${SOURCE_DIR}/tools/*.h" "${SOURCE_DIR}/tools/*.cpp")
+list(FILTER portable_sources EXCLUDE REGEX "/src/platform/|/apps/qzgsms-modemsim/|/tools/modemsim/")
+foreach(source IN LISTS portable_sources)
+  file(RELATIVE_PATH where "${SOURCE_DIR}" "${source}")
+  file(STRINGS "${source}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*<")
+  foreach(line IN LISTS includes)
+    string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*<([^>]*)>.*" "\\1" header "${line}")
+    string(TOLOWER "${header}" header_lower)
+    if(header_lower MATCHES "${system_header_regex}")
+      string(APPEND violations "  ${where} includes <${header}>: only src/platform/ calls the system\n")
+    endif()
+  endforeach()
+  file(STRINGS "${source}" conditions REGEX "^[ \t]*#[ \t]*(if|ifdef|ifndef|elif)[ \t].*(_WIN32|_WIN64|__linux__|__unix__|__APPLE__|__MINGW)")
+  foreach(line IN LISTS conditions)
+    string(STRIP "${line}" line)
+    string(APPEND violations "  ${where} asks for the system (${line}): only src/platform/ may\n")
+  endforeach()
+endforeach()
+
 if(violations)
-  message(FATAL_ERROR "Includes across the layers of src/:\n${violations}")
+  message(FATAL_ERROR "Includes that break the layers:\n${violations}")
 endif()
-message(STATUS "Every include of src/ keeps to its layer")
+message(STATUS "Every include of src/ keeps to its layer, and only src/platform/ calls the system")
