@@ -9,30 +9,13 @@
 #include "modem/child_process.h"
 #include "modem/command_line.h"
 #include "modem/windows_command_line.h"
+#include "platform/windows/windows_text.h"
 
 namespace qz {
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::wstring wide(std::string_view utf8) {
-  if (utf8.empty()) return {};
-  int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring out(static_cast<std::size_t>(n), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-  return out;
-}
-
-std::string narrow(std::wstring_view text) {
-  if (text.empty()) return {};
-  int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(n), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
-                        nullptr, nullptr);
-  return out;
-}
 
 // The gateway's texts are ISO 8859-1 (a received SMS) or UTF-8 (settings, job texts);
 // a text that is not UTF-8 is taken as ISO 8859-1, whose bytes are the first 256
@@ -66,7 +49,7 @@ bool is_file(const fs::path& path) {
 // PATH entry. A name without an extension is tried with those the system starts.
 int resolve(const std::string& name, const fs::path& folder, std::string* found) {
   if (name.empty()) return ENOENT;
-  const fs::path given(wide(name));
+  const fs::path given(widen(name));
   std::vector<fs::path> candidates;
   if (name.find_first_of("\\/:") != std::string::npos) {
     candidates.push_back(given.is_absolute() || folder.empty() ? given : folder / given);
@@ -174,12 +157,12 @@ bool ChildProcess::start(bool minimised, bool new_console) {
     application = command_interpreter();
     line = script_command_line(file, args);
   } else {
-    application = fs::path(wide(file));
+    application = fs::path(widen(file));
     args.insert(args.begin(), file);
     line = program_command_line(args);
   }
-  std::wstring wide_line = wide(line);
-  std::wstring title = wide(as_utf8(command_line_));
+  std::wstring wide_line = widen(line);
+  std::wstring title = widen(as_utf8(command_line_));
 
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
