@@ -171,7 +171,7 @@ bool ChildProcess::start(bool minimised, bool new_console) {
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOWMINNOACTIVE;
   }
-  DWORD flags = CREATE_NEW_PROCESS_GROUP | CREATE_UNICODE_ENVIRONMENT;
+  DWORD flags = CREATE_NEW_PROCESS_GROUP;
   if (new_console) flags |= CREATE_NEW_CONSOLE;
   PROCESS_INFORMATION info{};
   if (!::CreateProcessW(application.c_str(), wide_line.data(), nullptr, nullptr, FALSE, flags,
