@@ -6,21 +6,20 @@
 #include <QMessageBox>
 #include <QSocketNotifier>
 #include <QTimer>
-#include <signal.h>
-#include <sys/signalfd.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <string_view>
 #include <vector>
 
+#include "core/this_process.h"
 #include "gateway/folder_claims.h"
 #include "gateway/gateway.h"
 #include "gateway/orderly_stop.h"
 #include "gateway/processor_rule.h"
 #include "gateway/program_options.h"
 #include "gateway/status_file.h"
+#include "gateway/stop_signals.h"
 #include "ui/main_dialog.h"
 #include "ui/window_error_box.h"
 #include "ui/window_images.h"
@@ -74,7 +73,7 @@ int main(int argc, char** argv) {
   // The stop signals (SIGTERM, SIGINT, SIGHUP, SIGQUIT) close the window, which stops the
   // gateway in an orderly way. They are taken before any thread starts, so only the
   // descriptor sees them.
-  const int signal_fd = qz::take_stop_signals(SFD_CLOEXEC | SFD_NONBLOCK);
+  static qz::StopSignals stop_signals = qz::StopSignals::take();
   QApplication app(toolkit_argc, toolkit.data());
   if (toolkit_argc > 1) {
     // What the toolkit did not take is neither its option nor ours.
@@ -90,11 +89,10 @@ int main(int argc, char** argv) {
   // Listening starts before the window is built: building it may ask the operator a
   // question, and a stop must end the program then too.
   qz::ui::CMainDialog* window = nullptr;
-  QSocketNotifier stop_requests(signal_fd, QSocketNotifier::Read);
+  QSocketNotifier stop_requests(static_cast<qintptr>(stop_signals.native_handle()), QSocketNotifier::Read);
   int signals_seen = 0;
   QObject::connect(&stop_requests, &QSocketNotifier::activated, [&] {
-    signalfd_siginfo info;
-    while (read(signal_fd, &info, sizeof info) > 0) ++signals_seen;
+    while (stop_signals.take_one()) ++signals_seen;
     // Before the window stands the gateway has not started: nothing to stop. A second
     // signal while stopping means: now.
     if (window == nullptr || signals_seen > 1) qz::end_gateway_process(gateway, 0);
@@ -107,7 +105,7 @@ int main(int argc, char** argv) {
   window->show();
   // The status file for qzgsmsd --status, written on the window's thread like the
   // headless gateway's: now, then whenever it is due, and once more at the stop.
-  static qz::StatusFileWriter status(getpid());
+  static qz::StatusFileWriter status(qz::current_process_id());
   QTimer status_timer;
   QObject::connect(&status_timer, &QTimer::timeout, [&] {
     status.write_when_due(gateway);

@@ -1,12 +1,5 @@
 #include "headless.h"
 
-#include <poll.h>
-#include <signal.h>
-#include <sys/eventfd.h>
-#include <sys/signalfd.h>
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -17,8 +10,10 @@
 #include "core/error_box.h"
 #include "gateway/folder_claims.h"
 #include "core/service_manager.h"
+#include "core/this_process.h"
 #include "gateway/front_end_view.h"
 #include "gateway/gateway.h"
+#include "gateway/headless_wait.h"
 #include "gateway/orderly_stop.h"
 #include "gateway/processor_rule.h"
 #include "gateway/program_options.h"
@@ -29,23 +24,6 @@
 #include "service_watch.h"
 
 namespace {
-
-// Worker threads only write a byte into a pipe; the main thread, which plays the part
-// of the window, reads the shared tables.
-class PipeSink : public qz::WindowSink {
- public:
-  PipeSink() {
-    if (pipe2(fds_, O_CLOEXEC | O_NONBLOCK) != 0) fds_[0] = fds_[1] = -1;
-  }
-  void notify(int number) override {
-    unsigned char b = static_cast<unsigned char>(number);
-    [[maybe_unused]] ssize_t n = write(fds_[1], &b, 1);  // a full pipe already wakes the reader
-  }
-  int read_fd() const { return fds_[0]; }
-
- private:
-  int fds_[2];
-};
 
 // Without a window there is nobody to close a box: report-table errors become red lines.
 class RedLineErrorBox : public qz::ErrorBox {
@@ -73,7 +51,7 @@ const char* ansi_colour(qz::Colour c) {
 // priority prefix of sd-daemon(3), so `journalctl -p err` shows the red lines, which are
 // the log's errors and warnings alike; plain elsewhere.
 struct Output {
-  bool colour = isatty(STDOUT_FILENO) != 0;
+  bool colour = qz::standard_output_is_terminal();
   bool journal = qz::standard_output_is_journal();
 };
 
@@ -145,8 +123,9 @@ int run_headless_gateway() {
   }
   if (!claim.warning.empty()) print_line(claim.warning, qz::kRed, out);
 
-  // Before any thread starts, so only the descriptor sees them.
-  const int signal_fd = qz::take_stop_signals(SFD_CLOEXEC);
+  // Worker threads only notify it; this thread, which plays the part of the window,
+  // reads the shared tables. Made before any thread starts, as it takes the stop signals.
+  static qz::HeadlessWait wait;
 
   static qz::Gateway gateway(std::filesystem::current_path());
   qz::apply_processor_rule(gateway.log);
@@ -154,30 +133,26 @@ int run_headless_gateway() {
   gateway.set_error_box(&error_box);
   qz::FrontEndView view(gateway);
 
-  PipeSink sink;
   ServiceWatch watch(gateway);
   // Set once the start has succeeded; the loop below tells the service manager.
   static std::atomic<bool> started{false};
-  std::thread startup([&sink] {
-    if (!qz::init_gsms(gateway, &sink)) return;
+  std::thread startup([] {
+    if (!qz::init_gsms(gateway, &wait)) return;
     started = true;
-    sink.notify(qz::kNotifyLogLine);  // wakes the loop
+    wait.notify(qz::kNotifyLogLine);  // wakes the loop
   });
   startup.detach();
 
   // The orderly stop runs beside the loop below, which goes on printing what it says.
-  int stopped_fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   bool stop_asked = false;
-  pollfd fds[3] = {{sink.read_fd(), POLLIN, 0}, {signal_fd, POLLIN, 0}, {stopped_fd, POLLIN, 0}};
-  qz::StatusFileWriter status(getpid());
+  qz::StatusFileWriter status(qz::current_process_id());
   bool ready = false;
   for (;;) {
     status.write_when_due(gateway);
-    if (poll(fds, 3, std::min(status.wait_ms(), watch.timeout_ms())) < 0) continue;
-    if (fds[0].revents & POLLIN) {
-      unsigned char drain[256];
-      for (ssize_t n; (n = read(sink.read_fd(), drain, sizeof drain)) > 0;) {
-        if (std::find(drain, drain + n, qz::kNotifySignal) != drain + n) watch.signal_read();
+    qz::HeadlessWait::Woken woken = wait.wait(std::min(status.wait_ms(), watch.timeout_ms()));
+    if (!woken.notified.empty()) {
+      if (std::find(woken.notified.begin(), woken.notified.end(), qz::kNotifySignal) != woken.notified.end()) {
+        watch.signal_read();
       }
       print_pending_lines(view, out, &watch);
     }
@@ -189,18 +164,15 @@ int run_headless_gateway() {
       print_line(notice->text, notice->colour, out);
       std::fflush(stdout);
     }
-    if (fds[2].revents & POLLIN) break;
-    if (fds[1].revents & POLLIN) {
-      signalfd_siginfo info;
-      [[maybe_unused]] ssize_t n = read(signal_fd, &info, sizeof info);
+    if (woken.stop_done) break;
+    if (woken.stop_signal) {
       // A second signal while stopping means: now.
       if (stop_asked) break;
       stop_asked = true;
       watch.stopping();
-      std::thread([stopped_fd] {
+      std::thread([] {
         qz::stop_in_order(gateway);
-        uint64_t one = 1;
-        [[maybe_unused]] ssize_t w = write(stopped_fd, &one, sizeof one);
+        wait.stop_done();
       }).detach();
     }
   }

@@ -2,7 +2,6 @@
 #include "core/worker_progress.h"
 
 #include <atomic>
-#include <ctime>
 #include <thread>
 
 namespace qz {
@@ -57,13 +56,6 @@ void ScaledClock::sleep_ms(int64_t ms) {
 std::chrono::nanoseconds ScaledClock::real_duration(int64_t ms) {
   if (ms <= 0) return std::chrono::nanoseconds(0);
   return std::chrono::nanoseconds(static_cast<int64_t>(ms * 1e6 / speedup_));
-}
-
-LocalTime local_time(std::chrono::system_clock::time_point t) {
-  std::time_t secs = std::chrono::system_clock::to_time_t(t);
-  std::tm tm{};
-  localtime_r(&secs, &tm);
-  return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
 }  // namespace qz

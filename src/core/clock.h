@@ -51,7 +51,8 @@ Clock& clock();
 // Installs `c` (which must outlive its use); nullptr goes back to the real clock.
 void set_clock(Clock* c);
 
-// Local calendar time of a clock reading.
+// Local calendar time of a clock reading, by the system's time zone rules (the platform's;
+// safe from any thread).
 struct LocalTime {
   int year, month, day, hour, minute, second;
 };

@@ -1,11 +1,9 @@
 #include "core/gateway_log.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdio>
 
 #include "core/clock.h"
+#include "core/files.h"
 
 namespace qz {
 
@@ -24,16 +22,10 @@ void GatewayLog::WriteDailyLog(std::string_view text) {
   line.reserve(text.size() + 10);
   line.append(stamp).append(text).push_back('\n');
 
-  // O_APPEND makes the single write land whole at the end even with other writers.
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-  if (fd < 0) return;
-  std::size_t done = 0;
-  while (done < line.size()) {
-    ssize_t n = ::write(fd, line.data() + done, line.size() - done);
-    if (n <= 0) break;
-    done += static_cast<std::size_t>(n);
-  }
-  ::close(fd);
+  // Appending makes the single write land whole at the end even with other writers.
+  File file = File::open(path, {.access = OpenFor::kWrite, .create = Create::kIfMissing, .append = true,
+                                .permissions = 0644, .may_wait = true});
+  if (file.is_open()) file.write(line);
 }
 
 void GatewayLog::PostWindowLine(const char* prefix, std::string_view text, Colour colour) {
@@ -67,11 +59,9 @@ void GatewayLog::Log(std::string_view text, Colour colour) {
 
 void GatewayLog::TraceByte(unsigned char byte) {
   std::filesystem::path path = folder_ / "qzgsms.log";
-  // Opening without O_CREAT: no file, no tracing.
-  int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-  if (fd < 0) return;
-  [[maybe_unused]] ssize_t n = ::write(fd, &byte, 1);
-  ::close(fd);
+  // Never created here: no file, no tracing.
+  File file = File::open(path, {.access = OpenFor::kWrite, .append = true, .may_wait = true});
+  if (file.is_open()) file.write(std::string_view(reinterpret_cast<const char*>(&byte), 1));
 }
 
 void GatewayLog::register_window(WindowSink* sink) {

@@ -1,10 +1,5 @@
 #include "core/profile_file.h"
 
-#include <fcntl.h>
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -12,6 +7,7 @@
 #include <optional>
 #include <system_error>
 
+#include "core/files.h"
 #include "core/utf8.h"
 
 namespace qz {
@@ -177,34 +173,32 @@ enum class Load { kOk, kMissing, kFailed };
 
 // Reads a regular file whole. A FIFO or device is refused rather than read, so a
 // misplaced special file can neither block nor stream forever.
-Load load(const fs::path& path, std::string& out, struct stat* info) {
+Load load(const fs::path& path, std::string& out, FileInfo* info) {
   out.clear();
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) return (errno == ENOENT || errno == ENOTDIR) ? Load::kMissing : Load::kFailed;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxFileSize) {
-    ::close(fd);
-    errno = S_ISREG(st.st_mode) ? EFBIG : EINVAL;
+  File file = File::open(path, {});
+  if (!file.is_open()) return (errno == ENOENT || errno == ENOTDIR) ? Load::kMissing : Load::kFailed;
+  std::optional<FileInfo> st = file.info();
+  if (!st || st->kind != FileKind::kRegular || st->size > kMaxFileSize) {
+    errno = st && st->kind == FileKind::kRegular ? EFBIG : EINVAL;
     return Load::kFailed;
   }
-  out.resize(static_cast<std::size_t>(st.st_size) + 1);
+  out.resize(static_cast<std::size_t>(st->size) + 1);
   std::size_t used = 0;
   for (;;) {
-    // The file may have grown since fstat; keep reading until end of file, within bounds.
+    // The file may have grown since it was looked at; keep reading until end of file,
+    // within bounds.
     if (used == out.size()) {
       if (out.size() > static_cast<std::size_t>(kMaxFileSize)) {
-        ::close(fd);
         out.clear();
         errno = EFBIG;
         return Load::kFailed;
       }
       out.resize(out.size() * 2);
     }
-    ssize_t n = ::read(fd, out.data() + used, out.size() - used);
-    if (n < 0 && errno == EINTR) continue;
+    int64_t n = file.read(out.data() + used, out.size() - used);
     if (n < 0) {
       int error = errno;
-      ::close(fd);
+      file.close();
       out.clear();
       errno = error;
       return Load::kFailed;
@@ -212,9 +206,8 @@ Load load(const fs::path& path, std::string& out, struct stat* info) {
     if (n == 0) break;
     used += static_cast<std::size_t>(n);
   }
-  ::close(fd);
   out.resize(used);
-  if (info != nullptr) *info = st;
+  if (info != nullptr) *info = *st;
   return Load::kOk;
 }
 
@@ -429,47 +422,29 @@ bool has_line_break(std::string_view text) {
   return text.find_first_of("\r\n") != std::string_view::npos;
 }
 
-bool write_all(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
-
 // Writes a temporary file beside `target`, syncs it and renames it over `target`, so the
 // file is always either wholly old or wholly new. On any failure the temporary goes.
-bool replace_file(const fs::path& target, std::string_view bytes, const struct stat* existing) {
+bool replace_file(const fs::path& target, std::string_view bytes, const FileInfo* existing) {
   fs::path folder = target.parent_path();
-  std::string temp =
-      (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-  int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) return false;
+  fs::path temp;
+  File file = File::create_unique(folder / ("." + target.filename().string() + "."), temp);
+  if (!file.is_open()) return false;
 
-  bool ok = ::fchmod(fd, existing != nullptr ? (existing->st_mode & 07777) : 0600) == 0;
-  if (ok && existing != nullptr &&
-      (existing->st_uid != ::geteuid() || existing->st_gid != ::getegid())) {
-    // Keep the owner where we are allowed to; otherwise the file becomes ours, as any
-    // rewrite by its reader would.
-    [[maybe_unused]] int owner_kept = ::fchown(fd, existing->st_uid, existing->st_gid);
-  }
-  ok = ok && write_all(fd, bytes) && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
+  bool ok = file.set_permissions(existing != nullptr ? existing->permissions : 0600);
+  // Keep the owner where we are allowed to; otherwise the file becomes ours, as any
+  // rewrite by its reader would.
+  if (ok && existing != nullptr) file.keep_owner_of(target);
+  ok = ok && file.write(bytes) && file.sync();
+  ok = file.close() && ok;
+  ok = ok && rename_replacing(temp, target);
   if (!ok) {
     int error = errno;
-    ::unlink(temp.c_str());
+    remove_file(temp);
     errno = error;
     return false;
   }
   // The rename itself becomes durable with the folder; failing that is not a lost write.
-  int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
-  }
+  sync_folder(folder);
   return true;
 }
 
@@ -593,7 +568,7 @@ bool ProfileFile::write_text(std::string_view section, std::string_view key,
   }
 
   std::string bytes;
-  struct stat info {};
+  FileInfo info;
   Load loaded = load(target, bytes, &info);
   if (loaded == Load::kFailed) return false;  // never replace what we could not read
 

@@ -1,7 +1,5 @@
 #include "core/settings_check.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -9,6 +7,7 @@
 #include <cstdio>
 #include <system_error>
 
+#include "core/files.h"
 #include "core/paths.h"
 
 namespace qz {
@@ -21,11 +20,6 @@ namespace {
 char fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
 std::string reason(int error) { return std::generic_category().message(error); }
-
-// errno of access(path, mode), 0 when allowed.
-int access_error(const fs::path& path, int mode) {
-  return ::access(path.c_str(), mode) == 0 ? 0 : errno;
-}
 
 std::string shown(const fs::path& path) { return path.string(); }
 
@@ -46,7 +40,7 @@ void check_file(const SettingsFile& file, const Settings& s, const fs::path& ins
                        ": every setting takes its default (Port " + s.Port + ")"});
   } else {
     std::error_code ec;
-    int unreadable = fs::is_regular_file(path, ec) ? access_error(path, R_OK) : EINVAL;
+    int unreadable = fs::is_regular_file(path, ec) ? access_error(path, kAccessRead) : EINVAL;
     if (unreadable != 0) {
       std::string why = unreadable == EINVAL ? "not a regular file" : reason(unreadable);
       out.push_back({SettingsFinding::kSettingsUnreadable,
@@ -63,7 +57,7 @@ void check_file(const SettingsFile& file, const Settings& s, const fs::path& ins
 
   // Every write replaces the file through a new one beside it: the folder must be writable.
   int not_writable = read.write_error;
-  if (not_writable == 0) not_writable = access_error(path.parent_path(), W_OK | X_OK);
+  if (not_writable == 0) not_writable = access_error(path.parent_path(), kAccessWrite | kAccessEnter);
   if (not_writable != 0) {
     out.push_back({SettingsFinding::kSettingsNotWritable,
                    name + " cannot be written (" + shown(path) + ": " + reason(not_writable) +
@@ -175,7 +169,7 @@ void check_folder(const FolderUse& use, const fs::path& instance_folder, const S
     const fs::path parent = folder.parent_path();
     const bool parent_made = std::find(made.begin(), made.end(), parent) != made.end();
     if (use.made_at_start && read.read_only &&
-        (parent_made || (fs::is_directory(parent, ec) && access_error(parent, W_OK | X_OK) == 0))) {
+        (parent_made || (fs::is_directory(parent, ec) && access_error(parent, kAccessWrite | kAccessEnter) == 0))) {
       made.push_back(folder);
       out.push_back({SettingsFinding::kFolderCreatedAtStart,
                      head + " does not exist yet: the gateway creates it at start", false});
@@ -188,7 +182,7 @@ void check_folder(const FolderUse& use, const fs::path& instance_folder, const S
     out.push_back({SettingsFinding::kFolderMissing, head + " is not a folder: " + use.lost});
     return;
   }
-  int denied = access_error(folder, use.written ? (R_OK | W_OK | X_OK) : (R_OK | X_OK));
+  int denied = access_error(folder, use.written ? (kAccessRead | kAccessWrite | kAccessEnter) : (kAccessRead | kAccessEnter));
   if (denied != 0) {
     out.push_back({SettingsFinding::kFolderNotWritable,
                    head + " cannot be " + (use.written ? "written" : "read") + " (" + reason(denied) +

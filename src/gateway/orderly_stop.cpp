@@ -1,8 +1,5 @@
 #include "gateway/orderly_stop.h"
 
-#include <signal.h>
-#include <sys/signalfd.h>
-
 #include <cstdio>
 #include <cstdlib>
 
@@ -12,18 +9,6 @@
 #include "modem/voice_call.h"
 
 namespace qz {
-
-int take_stop_signals(int flags) {
-  sigset_t stop_signals;
-  sigemptyset(&stop_signals);
-  sigaddset(&stop_signals, SIGINT);
-  sigaddset(&stop_signals, SIGTERM);
-  sigaddset(&stop_signals, SIGHUP);
-  sigaddset(&stop_signals, SIGQUIT);
-  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
-  signal(SIGPIPE, SIG_IGN);
-  return signalfd(-1, &stop_signals, flags);
-}
 
 bool stop_in_order(Gateway& gateway, const std::function<bool()>& still_busy) {
   gateway.log.Log(kStoppingText, kBlue);

@@ -1,6 +1,6 @@
-// How a gateway program stops: on SIGTERM, SIGINT, SIGHUP or SIGQUIT (or the window's
-// Exit) no new job starts, the send in progress ends and what is done is reported, so
-// nothing is sent twice after a restart. A terminal that hangs up or a kill -HUP or -QUIT
+// How a gateway program stops: on a stop signal (stop_signals.h: SIGTERM, SIGINT, SIGHUP
+// or SIGQUIT on Linux) or the window's Exit, no new job starts, the send in progress ends
+// and what is done is reported, so nothing is sent twice after a restart. A terminal that hangs up or a kill -HUP or -QUIT
 // from a script is no reason to cut a send short. qzgsmsd and the window program stop the
 // same way.
 #pragma once
@@ -20,11 +20,6 @@ inline constexpr int64_t kStopLimitMs = 60000;
 
 inline constexpr const char* kStoppingText =
     "Stopping: no new job is started; the send in progress ends and is reported";
-
-// Blocks the stop signals for the calling thread and every thread started after it, and
-// returns a signalfd (with `flags`) that reports them instead. Also ignores SIGPIPE: a
-// command that ends early must not take the gateway with it. Call before any thread starts.
-int take_stop_signals(int flags);
 
 // Logs the stop, stops the gateway's workers within kStopLimitMs and says in red when the
 // send in progress did not end in time. `still_busy`, when given, is a send started by the

@@ -1,9 +1,7 @@
 #include "gateway/program_options.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <system_error>
 
 #include "core/version.h"
@@ -101,9 +99,9 @@ std::string program_version_line(std::string_view program_name) {
 }
 
 std::optional<std::string> enter_instance_folder(const std::string& folder) {
-  if (::chdir(folder.c_str()) != 0) {
-    return "cannot use the instance folder " + folder + ": " + std::generic_category().message(errno);
-  }
+  std::error_code ec;
+  std::filesystem::current_path(folder, ec);
+  if (ec) return "cannot use the instance folder " + folder + ": " + ec.message();
   return std::nullopt;
 }
 

@@ -1,15 +1,14 @@
 #include "jobs/database.h"
 
-#include <fcntl.h>
 #include <shapefil.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <limits>
 #include <system_error>
+
+#include "core/files.h"
 
 // How the table is accessed, and why not everything goes through shapelib.
 //
@@ -106,9 +105,7 @@ int parse_int(const std::string& text) {
 
 CDatabase::CDatabase(ErrorBox* box) : box_(box) {}
 
-CDatabase::~CDatabase() {
-  if (fd_ >= 0) ::close(fd_);
-}
+CDatabase::~CDatabase() = default;
 
 int CDatabase::error(const std::string& text) {
   if (box_) box_->show("Error", text);
@@ -116,20 +113,19 @@ int CDatabase::error(const std::string& text) {
 }
 
 int CDatabase::Open(const std::string& path) {
-  if (fd_ >= 0) Close();
+  if (file_.is_open()) Close();
   open_fault_.clear();
-  int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-  if (fd < 0) {
+  File file = File::open(path, {.access = OpenFor::kReadWrite});
+  if (!file.is_open()) {
     open_fault_ = errno == ENOENT ? "no such file" : std::generic_category().message(errno);
     return 0;
   }
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
+  std::optional<FileInfo> st = file.info();
+  if (!st || st->kind != FileKind::kRegular) {
     open_fault_ = "not a file";
     return 0;
   }
-  fd_ = fd;
+  file_ = std::move(file);
   std::string fault = load_header();
   if (!fault.empty()) {
     Close();
@@ -143,9 +139,9 @@ int CDatabase::Open(const std::string& path) {
 }
 
 std::string CDatabase::load_header() {
-  struct stat st {};
-  if (::fstat(fd_, &st) != 0) return "cannot read the file";
-  const int64_t file_size = st.st_size;
+  std::optional<FileInfo> st = file_.info();
+  if (!st) return "cannot read the file";
+  const int64_t file_size = st->size;
   if (file_size < kFileHeaderSize) return "shorter than a table header";
 
   std::string head;
@@ -195,7 +191,7 @@ std::string CDatabase::load_header() {
 }
 
 int CDatabase::Create(const std::string& path, const std::vector<DbfFieldDef>& fields) {
-  if (fd_ >= 0) Close();
+  if (file_.is_open()) Close();
   // shapelib always names the file *.dbf; another ending would create a file we cannot find.
   bool sound = path.size() > 4 && path.compare(path.size() - 4, 4, ".dbf") == 0 && !fields.empty();
   for (const auto& f : fields) {
@@ -206,7 +202,7 @@ int CDatabase::Create(const std::string& path, const std::vector<DbfFieldDef>& f
     error("CDatabase::Create");
     return 0;
   }
-  ::unlink(path.c_str());
+  remove_file(path);
   DBFHandle table = DBFCreate(path.c_str());
   if (!table) {
     error("CDatabase::Create");
@@ -217,7 +213,7 @@ int CDatabase::Create(const std::string& path, const std::vector<DbfFieldDef>& f
     added = added && DBFAddNativeFieldType(table, f.name.c_str(), f.type, f.width, f.decimals) >= 0;
   DBFClose(table);
   if (!added) {
-    ::unlink(path.c_str());
+    remove_file(path);
     error("CDatabase::Create");
     return 0;
   }
@@ -226,8 +222,7 @@ int CDatabase::Create(const std::string& path, const std::vector<DbfFieldDef>& f
 
 int CDatabase::Close() {
   fields_.clear();
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+  file_.close();
   header_length_ = record_length_ = record_count_ = 0;
   current_ = 0;
   return 1;
@@ -239,19 +234,19 @@ int CDatabase::position_failed(const char* operation) {
 }
 
 int CDatabase::Top() {
-  if (fd_ < 0 || record_count_ == 0) return position_failed("CDatabase::Top");
+  if (!file_.is_open() || record_count_ == 0) return position_failed("CDatabase::Top");
   current_ = 1;
   return 0;
 }
 
 int CDatabase::Bottom() {
-  if (fd_ < 0 || record_count_ == 0) return position_failed("CDatabase::Bottom");
+  if (!file_.is_open() || record_count_ == 0) return position_failed("CDatabase::Bottom");
   current_ = int(record_count_);
   return 0;
 }
 
 int CDatabase::Go(int record) {
-  if (fd_ < 0 || record < 1 || record > record_count_) return position_failed("CDatabase::Go");
+  if (!file_.is_open() || record < 1 || record > record_count_) return position_failed("CDatabase::Go");
   current_ = record;
   return 0;
 }
@@ -267,7 +262,7 @@ int CDatabase::RecNo() { return current_; }
 void CDatabase::SetAutoFlush(int flag) { auto_flush_ = flag; }
 
 int CDatabase::Flush() {
-  if (fd_ < 0 || ::fdatasync(fd_) != 0) {
+  if (!file_.is_open() || !file_.sync_data()) {
     error("CDatabase::Flush");
     return 0;
   }
@@ -295,26 +290,10 @@ int64_t CDatabase::record_start(int record) const {
 
 bool CDatabase::read_bytes(int64_t at, std::string& out, size_t size) const {
   out.assign(size, '\0');
-  size_t done = 0;
-  while (done < size) {
-    ssize_t n = ::pread(fd_, out.data() + done, size - done, off_t(at + int64_t(done)));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += size_t(n);
-  }
-  return true;
+  return file_.read_at(at, out.data(), size);
 }
 
-bool CDatabase::write_bytes(int64_t at, const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done, off_t(at + int64_t(done)));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += size_t(n);
-  }
-  return true;
-}
+bool CDatabase::write_bytes(int64_t at, const std::string& bytes) { return file_.write_at(at, bytes); }
 
 int CDatabase::GetField(const std::string& name, int& out) {
   out = 0;
@@ -356,14 +335,14 @@ int CDatabase::Find(const std::string& name, const std::string& value) {
 // Every write of this class ends here or in write_field: both refuse when there is no current
 // record, so a failed Go can never send a value to some other record.
 int CDatabase::write_record_part(int64_t at, const std::string& bytes, const char* operation) {
-  if (fd_ < 0 || current_ < 1 || current_ > record_count_) return 0;
+  if (!file_.is_open() || current_ < 1 || current_ > record_count_) return 0;
   // A table cut short by another program since Open must not be stretched with a hole.
-  struct stat st {};
-  if (::fstat(fd_, &st) != 0 || at + int64_t(bytes.size()) > st.st_size || !write_bytes(at, bytes)) {
+  std::optional<FileInfo> st = file_.info();
+  if (!st || at + int64_t(bytes.size()) > st->size || !write_bytes(at, bytes)) {
     error(operation);
     return 0;
   }
-  if (auto_flush_ && ::fdatasync(fd_) != 0) error(operation);
+  if (auto_flush_ && !file_.sync_data()) error(operation);
   return 1;
 }
 

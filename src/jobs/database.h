@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "core/error_box.h"
+#include "core/files.h"
 
 namespace qz {
 
@@ -130,7 +131,7 @@ class CDatabase {
   int error(const std::string& text);
 
   ErrorBox* box_;
-  int fd_ = -1;
+  File file_;
   int64_t header_length_ = 0;
   int64_t record_length_ = 0;
   int64_t record_count_ = 0;

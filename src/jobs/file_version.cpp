@@ -1,34 +1,17 @@
 #include "jobs/file_version.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
+
+#include "core/files.h"
 
 namespace qz {
 
 namespace {
 
-int64_t mtime_ns_of(const struct stat& st) {
-  return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-}
-
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
+// Never through a symbolic link, and a FIFO put in a job file's place cannot block us.
+constexpr OpenOptions kReadNoFollow{.no_follow = true};
 
 }  // namespace
 
@@ -78,29 +61,29 @@ std::optional<FileIdentity> FileIdentity::from_key(std::string_view key) {
 
 FileVersion read_file_version(const std::filesystem::path& path) {
   FileVersion version;
-  Descriptor fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  if (fd.get() < 0) {
+  File file = File::open(path, kReadNoFollow);
+  if (!file.is_open()) {
     if (errno == ENOENT || errno == ENOTDIR) version.state = FileState::kMissing;
     else if (errno == ELOOP) version.state = FileState::kNotRegular;
     else version.state = FileState::kUnreadable;
     return version;
   }
-  struct stat st {};
-  if (::fstat(fd.get(), &st) != 0) {
+  std::optional<FileInfo> st = file.info();
+  if (!st) {
     version.state = FileState::kUnreadable;
     return version;
   }
-  if (!S_ISREG(st.st_mode)) {
+  if (st->kind != FileKind::kRegular) {
     version.state = FileState::kNotRegular;
     return version;
   }
-  if (st.st_size > kMaxJobFileSize) {
+  if (st->size > kMaxJobFileSize) {
     version.state = FileState::kTooLarge;
     return version;
   }
 
-  // Read to the end even if the file grew since fstat, but never past the limit.
-  std::string bytes(static_cast<std::size_t>(st.st_size) + 1, '\0');
+  // Read to the end even if the file grew since it was looked at, but never past the limit.
+  std::string bytes(static_cast<std::size_t>(st->size) + 1, '\0');
   std::size_t used = 0;
   for (;;) {
     if (used == bytes.size()) {
@@ -110,8 +93,7 @@ FileVersion read_file_version(const std::filesystem::path& path) {
       }
       bytes.resize(bytes.size() * 2);
     }
-    ssize_t n = ::read(fd.get(), bytes.data() + used, bytes.size() - used);
-    if (n < 0 && errno == EINTR) continue;
+    int64_t n = file.read(bytes.data() + used, bytes.size() - used);
     if (n < 0) {
       version.state = FileState::kUnreadable;
       return version;
@@ -122,14 +104,15 @@ FileVersion read_file_version(const std::filesystem::path& path) {
   bytes.resize(used);
   // Taken after the read: a writer that changed the file while we read it changed its
   // time as well, and the next comparison sees a different version.
-  if (::fstat(fd.get(), &st) != 0) {
+  st = file.info();
+  if (!st) {
     version.state = FileState::kUnreadable;
     return version;
   }
-  version.identity.device = static_cast<uint64_t>(st.st_dev);
-  version.identity.inode = static_cast<uint64_t>(st.st_ino);
-  version.identity.size = static_cast<int64_t>(st.st_size);
-  version.identity.mtime_ns = mtime_ns_of(st);
+  version.identity.device = st->device;
+  version.identity.inode = st->inode;
+  version.identity.size = st->size;
+  version.identity.mtime_ns = st->mtime_ns;
   version.identity.content_hash = content_hash(bytes);
   version.bytes = std::move(bytes);
   version.state = FileState::kRead;
@@ -137,15 +120,14 @@ FileVersion read_file_version(const std::filesystem::path& path) {
 }
 
 bool begins_with_version(const std::filesystem::path& path, const FileIdentity& identity) {
-  Descriptor fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  struct stat st {};
-  if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  if (identity.size < 0 || identity.size > kMaxJobFileSize || st.st_size < identity.size) return false;
+  File file = File::open(path, kReadNoFollow);
+  std::optional<FileInfo> st = file.is_open() ? file.info() : std::nullopt;
+  if (!st || st->kind != FileKind::kRegular) return false;
+  if (identity.size < 0 || identity.size > kMaxJobFileSize || st->size < identity.size) return false;
   std::string bytes(static_cast<std::size_t>(identity.size), '\0');
   std::size_t used = 0;
   while (used < bytes.size()) {
-    ssize_t n = ::read(fd.get(), bytes.data() + used, bytes.size() - used);
-    if (n < 0 && errno == EINTR) continue;
+    int64_t n = file.read(bytes.data() + used, bytes.size() - used);
     if (n <= 0) return false;
     used += static_cast<std::size_t>(n);
   }

@@ -1,7 +1,7 @@
 // One version of a job file: its bytes and what identifies them. The alarm application
 // may rewrite a job file in place (same name, same inode) with a new alarm; the gateway
-// tells the versions apart by device, inode, size, modification time and a hash of the
-// bytes, so a rewrite is never mistaken for the job that was read before it.
+// tells the versions apart by the file's identity (files.h), size, modification time and
+// a hash of the bytes, so a rewrite is never mistaken for the job that was read before it.
 //
 // Job files are read through one descriptor opened without following a symbolic link,
 // and only regular files are read: a link placed in the watch folder cannot make the
@@ -51,9 +51,9 @@ struct FileVersion {
 // No job file comes near this; a bigger one is a bad request, never read into memory.
 inline constexpr int64_t kMaxJobFileSize = int64_t{1} << 20;
 
-// Reads `path` whole through one descriptor (O_NOFOLLOW, O_NONBLOCK), checking that it is a
-// regular file of at most kMaxJobFileSize bytes. The identity is taken from that same
-// descriptor after the read, so bytes and identity belong together.
+// Reads `path` whole through one open file (never through a link, never waiting for a
+// FIFO), checking that it is a regular file of at most kMaxJobFileSize bytes. The identity
+// is taken from that same open file after the read, so bytes and identity belong together.
 FileVersion read_file_version(const std::filesystem::path& path);
 
 // Whether the regular file `path` (never followed through a link) begins with the bytes of

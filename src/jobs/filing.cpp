@@ -1,10 +1,5 @@
 #include "jobs/filing.h"
 
-#include <fcntl.h>
-#include <stdio.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cinttypes>
@@ -51,38 +46,7 @@ std::string fileable_name(const std::string& name) {
   return shortened_name(name, kLongestFileName - kLongestNumber);
 }
 
-bool write_all(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
-
-bool exists_entry(const fs::path& path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0 || errno != ENOENT;
-}
-
-// Renames without ever replacing `to`; false with errno EEXIST when `to` is taken.
-bool rename_no_replace(const fs::path& from, const fs::path& to) {
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
-  if (errno != EINVAL && errno != ENOSYS) return false;
-  // A file system without the flag: a hard link fails on an existing name as well.
-  if (::link(from.c_str(), to.c_str()) == 0) {
-    ::unlink(from.c_str());
-    return true;
-  }
-  if (errno == EEXIST) return false;
-  // Nor hard links: check, then rename. Only this thread files into the folder.
-  if (exists_entry(to)) {
-    errno = EEXIST;
-    return false;
-  }
-  return ::rename(from.c_str(), to.c_str()) == 0;
-}
+bool exists_entry(const fs::path& path) { return entry_info(path) || errno != ENOENT; }
 
 }  // namespace
 
@@ -129,15 +93,8 @@ bool is_taken_aside_name(const std::string& name) {
   return name.size() > kTakenAsidePrefix.size() && name.starts_with(kTakenAsidePrefix);
 }
 
-void sync_folder(const fs::path& folder) {
-  int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
-}
-
 FilingResult publish_file(const fs::path& folder, const std::string& name, std::string_view bytes,
-                          mode_t mode, const std::function<void(const fs::path&)>& before_rename) {
+                          uint32_t permissions, const std::function<void(const fs::path&)>& before_rename) {
   FilingResult result;
   std::string fitting = fileable_name(name);
   result.shortened = fitting != name;
@@ -149,17 +106,17 @@ FilingResult publish_file(const fs::path& folder, const std::string& name, std::
 
     if (before_rename) before_rename(destination);
     fs::path temp = temporary_name_for(destination);
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) {
+    File file = File::open(temp, {.access = OpenFor::kWrite, .create = Create::kNew, .no_follow = true});
+    if (!file.is_open()) {
       result.error = std::strerror(errno);
       return result;
     }
-    bool written = ::fchmod(fd, mode & 07777) == 0 && write_all(fd, bytes) && ::fsync(fd) == 0;
+    bool written = file.set_permissions(permissions) && file.write(bytes) && file.sync();
     int saved = errno;
-    written = (::close(fd) == 0) && written;
+    written = file.close() && written;
     if (!written) {
       result.error = std::strerror(saved);
-      ::unlink(temp.c_str());
+      remove_file(temp);
       return result;
     }
     if (rename_no_replace(temp, destination)) {
@@ -168,7 +125,7 @@ FilingResult publish_file(const fs::path& folder, const std::string& name, std::
       return result;
     }
     saved = errno;
-    ::unlink(temp.c_str());
+    remove_file(temp);
     // Removed under us by the start of another gateway filing into the same folder:
     // written again.
     if (saved == ENOENT && ++vanished < 3) {
@@ -219,7 +176,7 @@ Removal remove_if_unchanged(const fs::path& path, const FileIdentity& identity) 
 }
 
 Removal remove_taken_aside(const fs::path& aside) {
-  if (::unlink(aside.c_str()) == 0) {
+  if (remove_file(aside)) {
     sync_folder(aside.parent_path());
     return Removal::kRemoved;
   }
@@ -249,7 +206,7 @@ int remove_leftover_temporaries(const fs::path& folder) {
   }
   int removed = 0;
   for (const fs::path& path : leftovers) {
-    if (::unlink(path.c_str()) == 0) ++removed;
+    if (remove_file(path)) ++removed;
   }
   if (removed > 0) sync_folder(folder);
   return removed;

@@ -6,14 +6,13 @@
 // the end of its stem, never its extension.
 #pragma once
 
-#include <sys/types.h>
-
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "core/files.h"
 #include "jobs/file_version.h"
 
 namespace qz {
@@ -49,10 +48,10 @@ bool is_taken_aside_name(const std::string& name);
 
 // Writes `bytes` into a new file `folder`/`name` (or the first free numbered name;
 // shortened first if it would not fit with its number) with
-// permission bits `mode`. `before_rename` is called with the final path just before
+// permission bits `permissions` (where files have them). `before_rename` is called with the final path just before
 // the file becomes visible there, so a journal can note where it is going.
 FilingResult publish_file(const std::filesystem::path& folder, const std::string& name,
-                          std::string_view bytes, mode_t mode,
+                          std::string_view bytes, uint32_t permissions,
                           const std::function<void(const std::filesystem::path&)>& before_rename = {});
 
 // Moves the directory entry `from` itself (a symbolic link is moved, not followed) into
@@ -88,8 +87,5 @@ int remove_leftover_temporaries(const std::filesystem::path& folder);
 // note on a filed name that differs from the one wanted (empty when it does not).
 std::string could_not_move_line(const std::filesystem::path& from, const FilingResult& filed);
 std::string filed_name_note(const std::string& wanted, const FilingResult& filed);
-
-// Makes a change of the folder's entries durable.
-void sync_folder(const std::filesystem::path& folder);
 
 }  // namespace qz

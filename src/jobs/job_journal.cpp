@@ -1,9 +1,5 @@
 #include "jobs/job_journal.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cinttypes>
@@ -22,16 +18,6 @@ namespace qz {
 namespace fs = std::filesystem;
 
 namespace {
-
-bool write_all(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
 
 // Splits off the next blank-separated word of `line`.
 std::string_view next_word(std::string_view& line) {
@@ -113,8 +99,7 @@ class PresentFiles {
   static std::optional<Inodes> list(fs::directory_iterator it, std::error_code ec) {
     Inodes inodes;
     for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-      struct stat st {};
-      if (::lstat(it->path().c_str(), &st) == 0) inodes.insert({st.st_dev, st.st_ino});
+      if (std::optional<FileInfo> st = entry_info(it->path())) inodes.insert({st->device, st->inode});
     }
     if (ec) return std::nullopt;
     return inodes;
@@ -189,17 +174,16 @@ void apply_record(std::string_view line, int64_t line_number, PresentFiles& pres
 // Reads the journal without following a symbolic link, a line at a time.
 JournalContents read_journal(const fs::path& path) {
   JournalContents out;
-  int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
+  File file = File::open(path, {.no_follow = true});
+  if (!file.is_open()) {
     if (errno == ENOENT) return out;
     out.unusable = errno == ELOOP ? "is a symbolic link, which is never followed"
                                   : std::string("cannot be read (") + std::strerror(errno) + ")";
     return out;
   }
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    out.unusable = S_ISDIR(st.st_mode) ? "is a directory" : "is not a regular file";
-    ::close(fd);
+  std::optional<FileInfo> st = file.info();
+  if (!st || st->kind != FileKind::kRegular) {
+    out.unusable = st && st->kind == FileKind::kDirectory ? "is a directory" : "is not a regular file";
     return out;
   }
   PresentFiles present;
@@ -208,8 +192,7 @@ JournalContents read_journal(const fs::path& path) {
   int64_t line_number = 0;
   std::vector<char> buffer(64 * 1024);  // not on the stack: threads get small ones
   for (;;) {
-    ssize_t n = ::read(fd, buffer.data(), buffer.size());
-    if (n < 0 && errno == EINTR) continue;
+    int64_t n = file.read(buffer.data(), buffer.size());
     if (n < 0) out.read_error = std::strerror(errno);
     if (n <= 0) break;
     out.had_bytes = true;
@@ -232,7 +215,7 @@ JournalContents read_journal(const fs::path& path) {
       overlong = false;
     }
   }
-  ::close(fd);
+  file.close();
   // A record is written whole with its line end; a crash in the middle of one leaves it
   // without: its step never happened.
   if (out.read_error.empty() && (!line.empty() || overlong)) out.cut_short = line.substr(0, 1);
@@ -313,25 +296,23 @@ std::string unescape_journal_text(std::string_view text) {
 JobJournal::JobJournal(fs::path instance_folder, GatewayLog& log)
     : path_(std::move(instance_folder) / kFileName), log_(log) {}
 
-JobJournal::~JobJournal() {
-  if (fd_ >= 0) ::close(fd_);
-}
+JobJournal::~JobJournal() = default;
 
 bool JobJournal::open_for_append(std::string& why) {
-  if (fd_ >= 0) return true;
+  if (file_.is_open()) return true;
   // Never through a symbolic link, and never blocked by a FIFO put in its place.
-  int fd = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-  if (fd < 0) {
+  File file = File::open(path_, {.access = OpenFor::kWrite, .create = Create::kIfMissing, .append = true,
+                                 .no_follow = true});
+  if (!file.is_open()) {
     why = errno == ELOOP ? "it is a symbolic link, which is never followed" : std::strerror(errno);
     return false;
   }
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
+  std::optional<FileInfo> st = file.info();
+  if (!st || st->kind != FileKind::kRegular) {
     why = "it is not a regular file";
     return false;
   }
-  fd_ = fd;
+  file_ = std::move(file);
   return true;
 }
 
@@ -339,7 +320,7 @@ bool JobJournal::append(const std::string& record) {
   // Called with mutex_ held.
   std::string why;
   if (open_for_append(why)) {
-    if (write_all(fd_, record) && ::fdatasync(fd_) == 0) {
+    if (file_.write(record) && file_.sync_data()) {
       if (std::exchange(writes_failing_, false)) {
         log_.Log("Job journal " + std::string(kFileName) + " is written again", kBlack);
       }
@@ -365,19 +346,18 @@ void JobJournal::rewrite(const std::vector<std::string>& records) {
   std::string bytes;
   for (const auto& r : records) bytes += r;
   fs::path temp = temporary_name_for(path_);
-  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
-  bool ok = fd >= 0 && write_all(fd, bytes) && ::fsync(fd) == 0;
-  if (fd >= 0) ok = (::close(fd) == 0) && ok;
-  ok = ok && ::rename(temp.c_str(), path_.c_str()) == 0;
+  File file = File::open(temp, {.access = OpenFor::kWrite, .create = Create::kTruncate, .no_follow = true});
+  bool ok = file.is_open() && file.write(bytes) && file.sync();
+  if (file.is_open()) ok = file.close() && ok;
+  ok = ok && rename_replacing(temp, path_);
   if (!ok) {
-    ::unlink(temp.c_str());
+    remove_file(temp);
     log_.Log("ERROR : cannot rewrite the job journal " + path_.string() + ": " + std::strerror(errno),
              kRed);
     return;
   }
   sync_folder(path_.parent_path());
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+  file_.close();
 }
 
 void JobJournal::recover() {
@@ -472,7 +452,7 @@ void JobJournal::record_filed(const FileIdentity& file) {
   handed_over_.erase(key);
   append("F " + key + "\n");
   // Nothing is pending any more: start the file afresh so it never grows.
-  if (live_.empty() && fd_ >= 0 && ::ftruncate(fd_, 0) == 0) ::fdatasync(fd_);
+  if (live_.empty() && file_.is_open() && file_.truncate(0)) file_.sync_data();
 }
 
 std::optional<JobJournal::Entry> JobJournal::find(const FileIdentity& file) const {

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "core/files.h"
 #include "jobs/file_version.h"
 
 namespace qz {
@@ -73,7 +74,7 @@ class JobJournal {
   std::filesystem::path path_;
   GatewayLog& log_;
   mutable std::mutex mutex_;
-  int fd_ = -1;
+  File file_;  // open for appending once written to
   bool writes_failing_ = false;  // said in red; quiet until a write succeeds again
   std::map<std::string, Entry> live_;  // by identity key
   std::map<std::string, bool> handed_over_;

@@ -1,5 +1,3 @@
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -69,7 +67,7 @@ void handle_bad_request(JobContext& ctx, const std::string& szenario, const std:
           ctx.log.WriteDailyLog(format("%s changed while it was filed: left in the watch folder", path.string()));
         } else if (removal == Removal::kFailed) {
           // Undone, so a file that cannot leave the folder does not fill the error folder.
-          ::unlink(filed.path.c_str());
+          remove_file(filed.path);
           filed.ok = false;
           filed.error = "cannot remove it from the watch folder";
         }

@@ -1,0 +1,11 @@
+#include <unistd.h>
+
+#include "core/this_process.h"
+
+namespace qz {
+
+long current_process_id() { return static_cast<long>(::getpid()); }
+
+bool standard_output_is_terminal() { return ::isatty(STDOUT_FILENO) != 0; }
+
+}  // namespace qz
