@@ -3,7 +3,8 @@
 # and UndefinedBehaviorSanitizer, one with ThreadSanitizer. Then a short run of every
 # fuzzer (scripts/fuzz.sh; QZGSMS_FUZZ_SECONDS each, 15 by default). Last, the Debian
 # package is built and checked (scripts/package.sh): installed, verified and removed again in
-# a throw-away root, never on this machine's own system.
+# a throw-away root, never on this machine's own system. Last, the Windows build and its short
+# test set under Wine (scripts/test-windows.sh; --full there runs every Windows scenario).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -25,7 +26,7 @@ run_config() {
   "${prefix[@]}" ctest --test-dir "build/$name" --output-on-failure -j "$jobs" "${exclude[@]}"
 }
 
-configs=${QZGSMS_CONFIGS:-"plain asan tsan fuzz package"}
+configs=${QZGSMS_CONFIGS:-"plain asan tsan fuzz package windows"}
 for c in $configs; do
   case $c in
     plain) run_config plain "" ;;
@@ -38,6 +39,10 @@ for c in $configs; do
     package)
       echo "=== package build and check ==="
       scripts/package.sh
+      ;;
+    windows)
+      echo "=== Windows build and tests under Wine ==="
+      scripts/test-windows.sh
       ;;
   esac
 done

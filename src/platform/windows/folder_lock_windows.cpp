@@ -1,18 +1,19 @@
-// Folder claims on Windows: a handle on the folder itself opened for DELETE access while
-// sharing only reading and writing. A second claim asks for DELETE too and meets a sharing
-// violation; programs that list the folder or write files in it ask for neither and are
-// not hindered. The system closes the handle when the process ends, however it ends, and
-// the handle is not inheritable, so started commands do not keep it.
+// Folder claims on Windows: a named mutex whose name is the folder's identity (volume
+// serial number and file index), so two spellings of one folder, or a link to it, meet the
+// same claim. Nothing is written into the folder and nothing in it is held open: the alarm
+// application lists and writes the watch folder as before. The system removes the mutex
+// with the last handle, when the process ends however it ends, and the handle is not
+// inheritable, so started commands do not keep it.
 //
-// Windows does not say who holds a handle, so the holder is named only when it is this
-// process (its instance folder is its watch folder): each claim is remembered by the
-// folder's identity, volume serial number and file index.
+// Windows does not say who holds a named object, so the holder is named only when it is
+// this process (its instance folder is its watch folder).
 #include <windows.h>
 
+#include <cstdio>
 #include <mutex>
 #include <set>
+#include <string>
 #include <system_error>
-#include <utility>
 
 #include "gateway/folder_lock.h"
 #include "platform/windows/windows_error.h"
@@ -21,41 +22,46 @@ namespace qz {
 
 namespace {
 
-using Identity = std::pair<DWORD, uint64_t>;
-
 std::mutex claims_mutex;
-std::set<Identity> claims_of_this_process;
+std::set<std::wstring> claims_of_this_process;
 
-HANDLE handle_of(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
-
-HANDLE open_folder(const std::filesystem::path& folder, DWORD access, DWORD share) {
-  return CreateFileW(folder.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-}
-
-bool identity_of(HANDLE h, Identity& identity) {
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(h, &info)) return false;
-  identity = {info.dwVolumeSerialNumber, (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
-  return true;
-}
-
-bool claimed_here(const std::filesystem::path& folder) {
-  HANDLE h = open_folder(folder, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  Identity identity;
-  bool known = identity_of(h, identity);
-  CloseHandle(h);
-  std::lock_guard lock(claims_mutex);
-  return known && claims_of_this_process.count(identity) > 0;
-}
-
-void forget(intptr_t handle) {
-  Identity identity;
-  if (identity_of(handle_of(handle), identity)) {
-    std::lock_guard lock(claims_mutex);
-    claims_of_this_process.erase(identity);
+// The claim's name for `folder`; empty with `error` set when the folder cannot be opened.
+std::wstring claim_name(const std::filesystem::path& folder, int& error) {
+  HANDLE h = CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    error = errno_from_windows(GetLastError());
+    return {};
   }
-  CloseHandle(handle_of(handle));
+  BY_HANDLE_FILE_INFORMATION info{};
+  bool known = GetFileInformationByHandle(h, &info);
+  if (!known) error = errno_from_windows(GetLastError());
+  CloseHandle(h);
+  if (!known) return {};
+  wchar_t name[80];
+  std::swprintf(name, 80, L"Global\\qzgsms-folder-%08lX-%08lX%08lX", info.dwVolumeSerialNumber,
+                info.nFileIndexHigh, info.nFileIndexLow);
+  return name;
+}
+
+bool claimed_here(const std::wstring& name) {
+  std::lock_guard lock(claims_mutex);
+  return claims_of_this_process.count(name) > 0;
+}
+
+struct Handle {
+  HANDLE h;
+  std::wstring name;
+};
+
+void release(intptr_t handle) {
+  auto* held = reinterpret_cast<Handle*>(handle);
+  {
+    std::lock_guard lock(claims_mutex);
+    claims_of_this_process.erase(held->name);
+  }
+  CloseHandle(held->h);
+  delete held;
 }
 
 }  // namespace
@@ -64,7 +70,7 @@ FolderLock::FolderLock(FolderLock&& other) noexcept : handle_(other.handle_) { o
 
 FolderLock& FolderLock::operator=(FolderLock&& other) noexcept {
   if (this != &other) {
-    if (handle_ >= 0) forget(handle_);
+    if (handle_ >= 0) release(handle_);
     handle_ = other.handle_;
     other.handle_ = -1;
   }
@@ -72,41 +78,52 @@ FolderLock& FolderLock::operator=(FolderLock&& other) noexcept {
 }
 
 FolderLock::~FolderLock() {
-  if (handle_ >= 0) forget(handle_);
+  if (handle_ >= 0) release(handle_);
 }
 
 FolderLock::Claim FolderLock::claim(const std::filesystem::path& folder) {
   Claim claim;
-  HANDLE h = open_folder(folder, DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE);
-  if (h == INVALID_HANDLE_VALUE) {
-    DWORD code = GetLastError();
-    if (code == ERROR_SHARING_VIOLATION) {
-      claim.outcome = claimed_here(folder) ? Claim::kOurs : Claim::kInUse;
-      if (claim.outcome == Claim::kOurs) claim.holder.pid = static_cast<long>(GetCurrentProcessId());
-      return claim;
-    }
-    claim.error = std::generic_category().message(errno_from_windows(code));
+  int error = 0;
+  std::wstring name = claim_name(folder, error);
+  if (name.empty()) {
+    claim.error = std::generic_category().message(error);
     return claim;
   }
-  Identity identity;
-  if (identity_of(h, identity)) {
+  if (claimed_here(name)) {
+    claim.outcome = Claim::kOurs;
+    claim.holder.pid = static_cast<long>(GetCurrentProcessId());
+    return claim;
+  }
+  HANDLE h = CreateMutexW(nullptr, FALSE, name.c_str());
+  if (h == nullptr) {
+    // A mutex of that name made by another user cannot be opened: in use all the same.
+    if (GetLastError() == ERROR_ACCESS_DENIED) claim.outcome = Claim::kInUse;
+    else claim.error = std::generic_category().message(errno_from_windows(GetLastError()));
+    return claim;
+  }
+  if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    CloseHandle(h);
+    claim.outcome = Claim::kInUse;  // by a process Windows does not name
+    return claim;
+  }
+  {
     std::lock_guard lock(claims_mutex);
-    claims_of_this_process.insert(identity);
+    claims_of_this_process.insert(name);
   }
   claim.outcome = Claim::kClaimed;
-  claim.lock = FolderLock(reinterpret_cast<intptr_t>(h));
+  claim.lock = FolderLock(reinterpret_cast<intptr_t>(new Handle{h, name}));
   return claim;
 }
 
 std::optional<FolderHolder> folder_holder(const std::filesystem::path& folder) {
-  HANDLE h = open_folder(folder, DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE);
-  if (h != INVALID_HANDLE_VALUE) {
-    CloseHandle(h);
-    return std::nullopt;
-  }
-  if (GetLastError() != ERROR_SHARING_VIOLATION) return std::nullopt;
-  FolderHolder holder;  // held by a process Windows does not name
-  if (claimed_here(folder)) holder.pid = static_cast<long>(GetCurrentProcessId());
+  int error = 0;
+  std::wstring name = claim_name(folder, error);
+  if (name.empty()) return std::nullopt;
+  HANDLE h = OpenMutexW(SYNCHRONIZE, FALSE, name.c_str());
+  if (h == nullptr && GetLastError() != ERROR_ACCESS_DENIED) return std::nullopt;
+  if (h != nullptr) CloseHandle(h);
+  FolderHolder holder;
+  if (claimed_here(name)) holder.pid = static_cast<long>(GetCurrentProcessId());
   return holder;
 }
 
