@@ -22,6 +22,14 @@ std::string port_setting(const std::string& device);
 void wait_until_stop_signals_taken(long pid, const std::filesystem::path& output,
                                    std::chrono::milliseconds limit);
 
+// `path` as the gateway writes it in its lines.
+std::string gateway_path_text(const std::filesystem::path& path);
+
+// False where the gateway cannot see a symbolic link the test makes as a link: Wine shows
+// a Unix link to a Windows program as the file it points at (Windows' own links are
+// reparse points, which the gateway refuses).
+bool gateway_sees_symbolic_links();
+
 // The signal that asks the gateway for the stop `requested` (SIGTERM, SIGINT, ...) means.
 int stop_signal(int requested);
 

@@ -18,6 +18,10 @@ void wait_until_stop_signals_taken(long pid, const std::filesystem::path&, std::
   takes_stop_signals(static_cast<int>(pid), limit);
 }
 
+std::string gateway_path_text(const std::filesystem::path& path) { return path.string(); }
+
+bool gateway_sees_symbolic_links() { return true; }
+
 int stop_signal(int requested) { return requested; }
 
 }  // namespace qz::test

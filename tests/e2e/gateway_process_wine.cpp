@@ -36,6 +36,17 @@ void wait_until_stop_signals_taken(long, const std::filesystem::path& output, st
   }, limit);
 }
 
+// Wine shows the Unix root as drive Z:.
+std::string gateway_path_text(const std::filesystem::path& path) {
+  std::string text = "Z:" + path.string();
+  for (char& c : text) {
+    if (c == '/') c = '\\';
+  }
+  return text;
+}
+
+bool gateway_sees_symbolic_links() { return false; }
+
 // Wine turns SIGINT into Ctrl+C for a console program; SIGTERM would end it at once, as
 // ending a task does on Windows.
 int stop_signal(int requested) { return requested == SIGKILL ? SIGKILL : SIGINT; }
