@@ -3,7 +3,7 @@
 # repository folder) with the documentation as text and the examples:
 #   qzgsms-VERSION-win64/qzgsmsd.exe, qzgsms-dbftool.exe   (static: no DLL beside them)
 #   qzgsms-VERSION-win64/docs/*.txt, README.txt, LICENSE.txt
-#   qzgsms-VERSION-win64/examples/...
+#   qzgsms-VERSION-win64/examples/...  (the command files and QZGSMS.INI as on Windows)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -27,8 +27,17 @@ to_text() { sed 's/$/\r/' "$1" >"$2"; }
 for doc in docs/*.md; do to_text "$doc" "$stage/docs/$(basename "$doc" .md).txt"; done
 to_text README.md "$stage/README.txt"
 to_text LICENSE "$stage/LICENSE.txt"
-cp -r examples "$stage/examples"
-# The udev rule is for Linux only.
-rm -f "$stage/examples/"*.rules
+# The examples, with the command files and the port of Windows in place of the Linux ones.
+mkdir -p "$stage/examples"
+cp -r examples/jobs examples/QZAMSG.INI examples/windows/qzarun.cmd examples/windows/incoming_sms.bat "$stage/examples/"
+mkdir -p "$stage/examples/media"
+cp examples/media/*.jpg examples/media/*.amr "$stage/examples/media/"
+sed -e 's|^Port=/dev/ttyUSB0|Port=COM1|' \
+    -e 's|^; The modem.s serial device: COM1 .*|; The modem'"'"'s serial port: COM1 ... COM256.|' \
+    -e '/^; else is a device path. Prefer/d' \
+    -e 's|(/var/lib/qzgsms/<instance>)|(for example D:\\qzt\\gsm1)|' \
+    -e 's|Folders are written the Windows way (.*|Folders are Windows paths, with or without a drive;|' \
+    -e 's|^; prefix such as C: is dropped); a relative|; a relative|' \
+    -e 's/$/\r/' examples/QZGSMS.INI >"$stage/examples/QZGSMS.INI"
 (cd "$build" && cmake -E tar cf "$OLDPWD/$name.zip" --format=zip "$name")
 echo "$name.zip"
