@@ -1,6 +1,7 @@
 #include "gateway/status_file.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <fstream>
 #include <mutex>
@@ -9,6 +10,7 @@
 
 #include "core/clock.h"
 #include "core/colours.h"
+#include "core/files.h"
 #include "gateway/gateway.h"
 #include "modem/tech_alarm.h"
 
@@ -67,12 +69,12 @@ std::string replace_file(const fs::path& target, const std::string& text) {
     out.close();
     if (!out) return "cannot write " + temporary.string();
   }
-  std::error_code ec;
-  fs::rename(temporary, target, ec);
-  if (ec) {
+  // The platform's replacing rename: a reader never finds the file missing.
+  if (!rename_replacing(temporary, target)) {
+    const int why = errno;
     std::error_code ignored;
     fs::remove(temporary, ignored);
-    return "cannot rename it to " + target.string() + " (" + ec.message() + ")";
+    return "cannot rename it to " + target.string() + " (" + std::generic_category().message(why) + ")";
   }
   return {};
 }
