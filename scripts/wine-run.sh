@@ -4,7 +4,7 @@
 # The prefix is made on first use (a Windows folder tree, about 6 s). Wine's own messages
 # are silenced, and the .NET and HTML runtimes it would offer to download are declined.
 set -euo pipefail
-prefix=$1
+prefix=$(realpath -m "$1")  # Wine takes only an absolute prefix
 shift
 export WINEPREFIX=$prefix
 export WINEDEBUG=-all

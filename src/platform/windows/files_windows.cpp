@@ -6,7 +6,9 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <mutex>
 #include <random>
+#include <set>
 
 #include "core/files.h"
 #include "platform/windows/windows_error.h"
@@ -49,6 +51,35 @@ bool is_reparse_point(HANDLE h) {
          (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
+// Handles opened for appending. A write through one of them takes an exclusive lock on a
+// byte far beyond any end, goes to the end and writes there, so two appending writers (two
+// threads writing a line of the daily log each) never land at the same place: Windows keeps
+// append-only handles apart on its own, but Wine does not.
+std::mutex appenders_mutex;
+std::set<intptr_t> appenders;
+
+bool is_appender(intptr_t handle) {
+  std::lock_guard lock(appenders_mutex);
+  return appenders.count(handle) > 0;
+}
+
+bool append(HANDLE h, std::string_view bytes) {
+  OVERLAPPED lock_at{};
+  lock_at.Offset = 0xFFFFFFFE;
+  lock_at.OffsetHigh = 0x7FFFFFFF;
+  if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lock_at)) return fail_with_last_error();
+  bool written = SetFilePointerEx(h, LARGE_INTEGER{}, nullptr, FILE_END);
+  while (written && !bytes.empty()) {
+    DWORD done = 0;
+    DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 0x40000000));
+    written = WriteFile(h, bytes.data(), wanted, &done, nullptr);
+    bytes.remove_prefix(done);
+  }
+  if (!written) fail_with_last_error();
+  UnlockFileEx(h, 0, 1, 0, &lock_at);
+  return written;
+}
+
 // The file position, for the positional calls that must leave it as it was.
 class KeepPosition {
  public:
@@ -72,10 +103,7 @@ OVERLAPPED at_offset(int64_t offset) {
 File File::open(const std::filesystem::path& path, const OpenOptions& options) {
   DWORD access = 0;
   if (options.access != OpenFor::kWrite) access |= GENERIC_READ;
-  if (options.access != OpenFor::kRead) {
-    // Append-only access makes every write land at the end, whoever else appends.
-    access |= options.append ? FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE : GENERIC_WRITE;
-  }
+  if (options.access != OpenFor::kRead) access |= GENERIC_WRITE;
   DWORD disposition = OPEN_EXISTING;
   switch (options.create) {
     case Create::kNo: disposition = OPEN_EXISTING; break;
@@ -93,6 +121,10 @@ File File::open(const std::filesystem::path& path, const OpenOptions& options) {
     CloseHandle(h);
     errno = ELOOP;
     return File();
+  }
+  if (options.append && options.access != OpenFor::kRead) {
+    std::lock_guard lock(appenders_mutex);
+    appenders.insert(reinterpret_cast<intptr_t>(h));
   }
   return File(reinterpret_cast<intptr_t>(h));
 }
@@ -131,6 +163,10 @@ File::~File() { close(); }
 
 bool File::close() {
   if (handle_ == -1) return true;
+  {
+    std::lock_guard lock(appenders_mutex);
+    appenders.erase(handle_);
+  }
   bool closed = CloseHandle(handle_of(handle_));
   handle_ = -1;
   return closed || fail_with_last_error();
@@ -178,6 +214,7 @@ bool File::read_at(int64_t offset, char* data, std::size_t size) const {
 }
 
 bool File::write(std::string_view bytes) {
+  if (is_appender(handle_)) return append(handle_of(handle_), bytes);
   while (!bytes.empty()) {
     DWORD done = 0;
     DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 0x40000000));
