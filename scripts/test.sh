@@ -22,7 +22,9 @@ run_config() {
   # of its own) and thread pools are invisible to it: window tests that draw or convert a
   # large image report races between Qt's pooled threads, inside Qt's libraries. The window
   # tests (label "ui") run in the plain and AddressSanitizer builds; all others run here too.
-  if [ "$sanitize" = thread ]; then exclude=(-LE ui); fi
+  # The scenarios under Wine (labels wine, wine-short) belong to the Windows stage.
+  exclude=(-LE 'wine')
+  if [ "$sanitize" = thread ]; then exclude=(-LE 'ui|wine'); fi
   "${prefix[@]}" ctest --test-dir "build/$name" --output-on-failure -j "$jobs" "${exclude[@]}"
 }
 
