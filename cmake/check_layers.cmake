@@ -19,7 +19,7 @@ set(allowed_modem "core/;modem/")
 set(allowed_jobs "core/;modem/;jobs/")
 set(allowed_gateway "core/;modem/;jobs/;gateway/")
 set(allowed_ui "core/;modem/;jobs/;gateway/;ui/")
-set(allowed_platform "core/;platform/;modem/serial_port.h;modem/mode_string.h;modem/child_process.h;modem/command_line.h;jobs/folder_watch.h;gateway/processor_rule.h;gateway/folder_lock.h;gateway/port_device.h;gateway/stop_signals.h;gateway/headless_wait.h;ui/system_menu.h")
+set(allowed_platform "core/;platform/;modem/port_name.h;modem/serial_port.h;modem/mode_string.h;modem/child_process.h;modem/command_line.h;modem/windows_command_line.h;jobs/folder_watch.h;gateway/processor_rule.h;gateway/folder_lock.h;gateway/port_device.h;gateway/stop_signals.h;gateway/headless_wait.h;ui/system_menu.h")
 
 set(violations "")
 foreach(layer core modem jobs gateway ui platform)

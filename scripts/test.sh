@@ -3,7 +3,8 @@
 # and UndefinedBehaviorSanitizer, one with ThreadSanitizer. Then a short run of every
 # fuzzer (scripts/fuzz.sh; QZGSMS_FUZZ_SECONDS each, 15 by default). Last, the Debian
 # package is built and checked (scripts/package.sh): installed, verified and removed again in
-# a throw-away root, never on this machine's own system.
+# a throw-away root, never on this machine's own system. Last, the Windows build and its short
+# test set under Wine (scripts/test-windows.sh; --full there runs every Windows scenario).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,11 +22,13 @@ run_config() {
   # of its own) and thread pools are invisible to it: window tests that draw or convert a
   # large image report races between Qt's pooled threads, inside Qt's libraries. The window
   # tests (label "ui") run in the plain and AddressSanitizer builds; all others run here too.
-  if [ "$sanitize" = thread ]; then exclude=(-LE ui); fi
+  # The scenarios under Wine (labels wine, wine-short) belong to the Windows stage.
+  exclude=(-LE 'wine')
+  if [ "$sanitize" = thread ]; then exclude=(-LE 'ui|wine'); fi
   "${prefix[@]}" ctest --test-dir "build/$name" --output-on-failure -j "$jobs" "${exclude[@]}"
 }
 
-configs=${QZGSMS_CONFIGS:-"plain asan tsan fuzz package"}
+configs=${QZGSMS_CONFIGS:-"plain asan tsan fuzz package windows"}
 for c in $configs; do
   case $c in
     plain) run_config plain "" ;;
@@ -38,6 +41,10 @@ for c in $configs; do
     package)
       echo "=== package build and check ==="
       scripts/package.sh
+      ;;
+    windows)
+      echo "=== Windows build and tests under Wine ==="
+      scripts/test-windows.sh
       ;;
   esac
 done

@@ -11,7 +11,12 @@ std::filesystem::path folder_from_setting(const std::filesystem::path& instance_
   for (char& c : text) {
     if (c == '\\') c = '/';
   }
-  if (text.size() >= 2 && std::isalpha(static_cast<unsigned char>(text[0])) && text[1] == ':') {
+  // A drive prefix means something only where paths have drives (Windows); elsewhere it
+  // goes, and "\qzt\qzgsms" is the same folder as "C:\qzt\qzgsms". Where they have drives,
+  // "\qzt\qzgsms" lies on the instance folder's drive, the current one.
+  static const bool paths_have_drives = std::filesystem::path("C:").has_root_name();
+  if (!paths_have_drives && text.size() >= 2 && std::isalpha(static_cast<unsigned char>(text[0])) &&
+      text[1] == ':') {
     text.erase(0, 2);
   }
   std::filesystem::path folder(text);

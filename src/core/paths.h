@@ -1,6 +1,7 @@
 // Folder settings are Windows-style strings. Read on Linux, every backslash is a slash
-// and a drive prefix such as "C:" is dropped, so "\qzt\qzgsms" names /qzt/qzgsms; a
-// relative folder lies in the instance folder.
+// and a drive prefix such as "C:" is dropped, so "\qzt\qzgsms" names /qzt/qzgsms; on
+// Windows the drive stays and "\qzt\qzgsms" is on the current drive. A relative folder
+// lies in the instance folder.
 #pragma once
 
 #include <filesystem>

@@ -107,15 +107,21 @@ std::string_view line_text(std::string_view text, const Line& line) {
   return text.substr(line.begin, line.end - line.begin);
 }
 
-// The name of a section header: the first non-blank is '[', the name runs to ']' (or
-// to the end of the line when there is none).
+// The name of a section header: the first non-blank is '[' and the name runs to the
+// last ']' of the line. A line without ']' is no header, as the platform reads it: its
+// keys stay in the section before.
 std::optional<std::string_view> header_name(std::string_view line) {
   std::size_t first = 0;
   while (first < line.size() && is_blank(line[first])) ++first;
   if (first == line.size() || line[first] != '[') return std::nullopt;
   std::string_view rest = line.substr(first + 1);
-  return trim(rest.substr(0, rest.find(']')));
+  std::size_t close = rest.rfind(']');
+  if (close == std::string_view::npos) return std::nullopt;
+  return trim(rest.substr(0, close));
 }
+
+// Key lines before the first header belong to the section with the empty name.
+bool in_leading_section(std::string_view section) { return section.empty(); }
 
 struct KeyLine {
   std::string_view name;
@@ -148,7 +154,7 @@ std::optional<std::string_view> find_value(std::string_view text, std::string_vi
   key = trim(key);
   LineWalker walker(text);
   Line line;
-  bool inside = false;
+  bool inside = in_leading_section(section);
   while (walker.next(line)) {
     std::string_view current = line_text(text, line);
     if (auto name = header_name(current)) {
@@ -359,7 +365,7 @@ Splice plan_write(std::string_view text, std::string_view section, std::string_v
   key = trim(key);
   LineWalker walker(text);
   Line line;
-  bool inside = false;
+  bool inside = in_leading_section(section);
   std::size_t insert_at = 0;
   while (walker.next(line)) {
     std::string_view current = line_text(text, line);
@@ -470,11 +476,30 @@ int32_t ProfileText::read_int(std::string_view section, std::string_view key,
     negative = digits.front() == '-';
     digits.remove_prefix(1);
   }
+  // As the platform reads a number: "0x", "0o" and "0b" (lower case) give hexadecimal,
+  // octal and binary; a plain leading 0 is still decimal.
+  uint32_t base = 10;
+  if (digits.size() >= 2 && digits[0] == '0') {
+    if (digits[1] == 'x') base = 16;
+    if (digits[1] == 'o') base = 8;
+    if (digits[1] == 'b') base = 2;
+    if (base != 10) digits.remove_prefix(2);
+  }
   // Unsigned arithmetic wraps exactly as the platform's 32-bit reader does.
   uint32_t result = 0;
   for (char c : digits) {
-    if (c < '0' || c > '9') break;
-    result = result * 10u + static_cast<uint32_t>(c - '0');
+    uint32_t digit = 0;
+    if (c >= '0' && c <= '9') {
+      digit = static_cast<uint32_t>(c - '0');
+    } else if (c >= 'a' && c <= 'f') {
+      digit = static_cast<uint32_t>(c - 'a' + 10);
+    } else if (c >= 'A' && c <= 'F') {
+      digit = static_cast<uint32_t>(c - 'A' + 10);
+    } else {
+      break;
+    }
+    if (digit >= base) break;
+    result = result * base + digit;
   }
   if (negative) result = 0u - result;
   return static_cast<int32_t>(result);
@@ -492,6 +517,7 @@ std::optional<std::vector<std::string>> ProfileText::section_keys(std::string_vi
   LineWalker walker(text_);
   Line line;
   std::optional<std::vector<std::string>> keys;
+  if (in_leading_section(section)) keys.emplace();
   while (walker.next(line)) {
     std::string_view current = line_text(text_, line);
     if (auto name = header_name(current)) {
@@ -500,7 +526,10 @@ std::optional<std::vector<std::string>> ProfileText::section_keys(std::string_vi
       continue;
     }
     if (!keys) continue;
-    if (auto found = key_line(current)) keys->emplace_back(found->name);
+    // A key that starts with ';' is a comment to the platform's listing, though it can
+    // still be read by its name.
+    auto found = key_line(current);
+    if (found && !found->name.starts_with(';')) keys->emplace_back(found->name);
   }
   return keys;
 }

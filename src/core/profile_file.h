@@ -3,7 +3,9 @@
 //  - section and key names match without regard to case; blanks around names and
 //    values are ignored; a value enclosed in a pair of double or single quotes is
 //    returned without them; the first matching section and key win; a line without
-//    '=' is never a key;
+//    '=' is never a key; a header needs its ']' (a line starting with '[' without one
+//    opens no section); key lines before the first header belong to the section with
+//    the empty name;
 //  - a line ends at LF, CRLF or a lone CR, in any mix;
 //  - bytes pass through unchanged (job files are ISO 8859-1 or UTF-8: their reader tells
 //    which), but for the marks that say how a file is stored, as the platform's reader
@@ -44,8 +46,9 @@ class ProfileText {
                         std::string_view default_value, std::size_t capacity) const;
 
   // The names of the key lines of the section that reads see (the first of its name), as
-  // written without the blanks around them, in file order and with repeats; nullopt when
-  // there is no such section.
+  // written without the blanks around them, in file order and with repeats, leaving out
+  // names that start with ';' (comments to the platform's listing); nullopt when there is
+  // no such section.
   std::optional<std::vector<std::string>> section_keys(std::string_view section) const;
 
  private:
@@ -60,8 +63,10 @@ class ProfileFile {
   // A file given by its full path, used as it is.
   explicit ProfileFile(std::filesystem::path path);
 
-  // Optional sign, then leading decimal digits, wrapping to 32 bits; no digits read 0.
-  // The default when the key is missing or its value is empty.
+  // Optional sign, then the leading digits, wrapping to 32 bits; no digits read 0. The
+  // digits are decimal, or hexadecimal, octal or binary after "0x", "0o" or "0b" (lower
+  // case), as the platform reads them. The default when the key is missing or its value
+  // is empty.
   int32_t read_int(std::string_view section, std::string_view key, int32_t default_value) const;
 
   // At most capacity - 1 characters; the default (also cut) when the key is missing.

@@ -7,7 +7,9 @@
 // a hang-up or Ctrl-C at the gateway's terminal does not reach it), its standard streams
 // on /dev/null, no other open descriptor of the gateway, default signal handling and an
 // empty signal mask, the gateway's environment, and the instance folder as its working
-// directory.
+// directory. On Windows it gets its own process group, minimised in a console of its own
+// as asked, and a batch file runs through cmd.exe with every argument guarded against
+// cmd.exe's parsing (see windows_command_line.h).
 //
 // Ended children are always collected, so none is left as a zombie for long: is_running
 // and stop collect their own child; a detached child that is still running is handed to
@@ -83,6 +85,7 @@ class ChildProcess {
   std::string error_;
   std::uint32_t exit_code_ = 0;
   long pid_ = 0;
+  void* process_ = nullptr;  // the process handle where the system gives one (Windows)
 };
 
 // Where a start would find the command `name` (looked for as the constructor says): 0

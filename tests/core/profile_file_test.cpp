@@ -63,6 +63,8 @@ TEST_F(ProfileFileTest, NamesMatchWithoutCaseBlanksAndQuotesAreDroppedFirstMatch
       "Sq='x'\n"
       "Odd=\"x'\n"
       "Lone=\"\n"
+      "[Unclosed\n"
+      "Tail=still in config\n"
       "PORT=second\n"
       "[\xC4rger]\n"
       "k=latin\n"
@@ -74,25 +76,29 @@ TEST_F(ProfileFileTest, NamesMatchWithoutCaseBlanksAndQuotesAreDroppedFirstMatch
   EXPECT_EQ(f.read_text("Config", "Odd", "-", 64), "\"x'");
   EXPECT_EQ(f.read_text("Config", "Lone", "-", 64), "\"");
   EXPECT_EQ(f.read_text("\xE4RGER", "K", "-", 64), "latin");
-  // Only the first section of a name is searched; lines without '=' and lines before
-  // any section never match.
+  // Only the first section of a name is searched; lines without '=' never match; a '['
+  // without ']' opens no section; lines before any section are the nameless section's.
   EXPECT_EQ(f.read_text("Config", "Later", "-", 64), "-");
   EXPECT_EQ(f.read_text("Config", "no equals sign", "-", 64), "-");
-  EXPECT_EQ(f.read_text("", "key", "-", 64), "-");
+  EXPECT_EQ(f.read_text("Config", "Tail", "-", 64), "still in config");
+  EXPECT_EQ(f.read_text("Unclosed", "Tail", "-", 64), "-");
+  EXPECT_EQ(f.read_text("", "key", "-", 64), "before any section");
   EXPECT_EQ(ProfileFile(folder / "absent.ini").read_int("Config", "Port", 7), 7);
 }
 
-TEST_F(ProfileFileTest, IntegersTakeSignAndLeadingDigitsAndWrapAt32Bits) {
+TEST_F(ProfileFileTest, IntegersTakeSignPrefixAndLeadingDigitsAndWrapAt32Bits) {
   const struct {
     const char* value;
     int32_t expected;
   } cases[] = {
       {"42", 42},           {"  -17 ", -17},        {"+8", 8},
       {"12abc", 12},        {"abc", 0},             {"-", 0},
-      {"- 5", 0},           {"0x1F", 0},            {"'77'", 77},
+      {"- 5", 0},           {"0x1F", 31},            {"'77'", 77},
       {"2147483647", INT32_MAX}, {"2147483648", INT32_MIN}, {"4294967295", -1},
       {"4294967296", 0},    {"-2147483649", INT32_MAX}, {"99999999999", 1215752191},
       {"", -9},             {"   ", -9},            {"\"\"", -9},
+      {"0X1F", 0},          {"-0o17", -15},         {"0b101", 5},
+      {"010", 10},          {"0b2", 0},
   };
   std::string body = "[S]\n";
   for (std::size_t i = 0; i < std::size(cases); ++i) {
@@ -411,8 +417,8 @@ TEST_F(ProfileFileTest, Utf16FilesAreRewrittenInTheirOwnEncodingOrNotAtAll) {
 TEST_F(ProfileFileTest, SectionKeysListWhatTheReaderSeesAndFailedWritesSayWhy) {
   ProfileFile f = with("Stray=1\r\n[Config]\r\n  Port = COM3\r\nno equals sign\r\nProt=x\r\n; Mode=19\r\n"
                        "[Other]\r\nKey=1\r\n[ config ]\r\nLater=1\r\n");
-  // Only the first section of a name is ever read.
-  EXPECT_EQ(f.section_keys("config"), (std::vector<std::string>{"Port", "Prot", "; Mode"}));
+  // Only the first section of a name is ever read; a key starting with ';' is a comment.
+  EXPECT_EQ(f.section_keys("config"), (std::vector<std::string>{"Port", "Prot"}));
   EXPECT_EQ(f.section_keys("Missing"), std::nullopt);
 
   errno = 0;

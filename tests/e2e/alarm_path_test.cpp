@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "e2e/e2e_support.h"
+#include "e2e/gateway_process.h"
 #include "jobs/database.h"
 
 namespace qz {
@@ -162,7 +163,7 @@ TEST_F(AlarmPathTest, DamagedOrMissingTableOrRowStillFilesTheJobSaysWhyAndTouche
   ASSERT_TRUE(eventually([&] { return files_in(gw.done()).size() == std::size(cases); }));
   std::string log = gw.daily_log();
   for (const auto& c : cases) {
-    std::string line = "ERROR : could not update " + (gw.folder / "tables").string() + "/" + c.line + "\n";
+    std::string line = "ERROR : could not update " + test::gateway_path_text(gw.folder / "tables" / c.line) + "\n";
     EXPECT_NE(log.find(line), std::string::npos) << line;
   }
   EXPECT_EQ(test::read_file(gw.folder / "tables/plant.dbf"), untouched);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <thread>
 
+#include "e2e/gateway_process.h"
 #include "modem/command_line.h"
 #include "support/run_program.h"
 
@@ -23,7 +24,7 @@ GatewayInstance::~GatewayInstance() {
 void GatewayInstance::write_settings(const std::string& extra) {
   write_file(folder / "QZGSMS.INI",
              // The first of two equal keys wins: the test's own lines come first.
-             "[Config]\n" + extra + "Port=" + modem.slave_path() +
+             "[Config]\n" + extra + "Port=" + port_setting(modem.slave_path()) +
                  "\nWatchPath=jobs\nDonePath=done\nErrorPath=error\nWatchLogPath=tables\n"
                  "IncomingEnable=0\nQualityPollEverySecs=1000\nRetryCount=2\nRetryDelay=2\n");
 }
@@ -44,20 +45,15 @@ void GatewayInstance::drop_job(const std::string& name, const std::string& body)
 }
 
 void GatewayInstance::start(double speedup) {
-  // Through a shell that gives its place to the gateway: the same process, its standard
-  // output appended to a file.
-  process_ = std::make_unique<ChildProcess>(
-      std::vector<std::string>{"/bin/sh", "-c", "exec \"$0\" \"$1\" >>\"$2\"", QZGSMS_FAST_GATEWAY,
-                               std::to_string(speedup), output_file().string()},
-      folder.path());
+  process_ = std::make_unique<ChildProcess>(gateway_command(speedup, output_file()), folder.path());
   if (!process_->start()) throw std::runtime_error("cannot start the gateway: " + process_->error());
 }
 
 int GatewayInstance::stop(std::vector<int> signals, std::chrono::milliseconds limit) {
   if (!process_) return -1;
   // As a supervisor's stop would find it: past loading, taking its stop signals.
-  takes_stop_signals(static_cast<int>(process_->process_id()), std::chrono::seconds(10));
-  for (int signal : signals) ::kill(static_cast<pid_t>(process_->process_id()), signal);
+  wait_until_stop_signals_taken(process_->process_id(), output_file(), std::chrono::seconds(10));
+  for (int signal : signals) ::kill(static_cast<pid_t>(process_->process_id()), stop_signal(signal));
   if (!eventually([this] { return !process_->is_running(); }, limit)) {
     kill();
     return -1;

@@ -1,17 +1,28 @@
 #include "support/temp_folder.h"
 
-#include <stdlib.h>
-
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
 namespace qz::test {
 
+// A name no other test has: create_directory makes the folder only when it is new.
 TempFolder::TempFolder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "qzgsms-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
+  static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  std::random_device seed;
+  std::mt19937 random(seed());
+  std::uniform_int_distribution<int> pick(0, sizeof kLetters - 2);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string name = "qzgsms-test-";
+    for (int i = 0; i < 8; ++i) name += kLetters[pick(random)];
+    auto candidate = std::filesystem::temp_directory_path() / name;
+    if (std::filesystem::create_directory(candidate)) {
+      path_ = candidate;
+      return;
+    }
+  }
+  throw std::runtime_error("no fresh temporary folder");
 }
 
 TempFolder::~TempFolder() {
