@@ -44,7 +44,9 @@ bool matches(std::string_view mask, std::string_view name) {
 
 }  // namespace
 
-FolderWatch::FolderWatch(const std::filesystem::path& folder) {
+// The wake is a manual-reset event: once woken, every later wait ends at once, as on Linux.
+FolderWatch::FolderWatch(const std::filesystem::path& folder)
+    : wake_fd_(static_cast<int>(reinterpret_cast<intptr_t>(CreateEventW(nullptr, TRUE, FALSE, nullptr)))) {
   HANDLE h = FindFirstChangeNotificationW(folder.c_str(), FALSE,
                                           FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE);
   if (h != INVALID_HANDLE_VALUE) fd_ = static_cast<int>(reinterpret_cast<intptr_t>(h));
@@ -52,6 +54,11 @@ FolderWatch::FolderWatch(const std::filesystem::path& folder) {
 
 FolderWatch::~FolderWatch() {
   if (fd_ >= 0) FindCloseChangeNotification(handle_of(fd_));
+  if (wake_fd_ != 0) CloseHandle(handle_of(wake_fd_));
+}
+
+void FolderWatch::wake() {
+  if (wake_fd_ != 0) SetEvent(handle_of(wake_fd_));
 }
 
 bool FolderWatch::active() const { return fd_ >= 0; }
@@ -64,7 +71,8 @@ bool FolderWatch::wait(int64_t ms) {
     clock().sleep_ms(ms);
     return false;
   }
-  if (WaitForSingleObject(handle_of(fd_), timeout) != WAIT_OBJECT_0) return false;
+  HANDLE waits[2] = {handle_of(fd_), handle_of(wake_fd_)};
+  if (WaitForMultipleObjects(wake_fd_ != 0 ? 2 : 1, waits, FALSE, timeout) != WAIT_OBJECT_0) return false;
   // Several changes between two scans are one reason to scan.
   FindNextChangeNotification(handle_of(fd_));
   return true;

@@ -145,9 +145,14 @@ bool apply_line_settings(HANDLE h, const LineSettings& s, int& error) {
 
 }  // namespace
 
-SerialPort::SerialPort(std::string_view device) : device_(device) {}
+// The interrupt is an auto-reset event: one Interrupt ends one wait, as the Linux port's
+// counter does.
+SerialPort::SerialPort(std::string_view device)
+    : device_(device),
+      interrupt_fd_(static_cast<int>(reinterpret_cast<intptr_t>(CreateEventW(nullptr, FALSE, FALSE, nullptr)))) {}
 
 SerialPort::~SerialPort() {
+  if (interrupt_fd_ != 0) CloseHandle(handle_of(interrupt_fd_));
   int fd = fd_.exchange(-1);
   if (fd >= 0) CloseHandle(handle_of(fd));
 }
@@ -273,6 +278,50 @@ int SerialPort::Read(void* buffer, int count) {
     }
   }
   return got;
+}
+
+bool SerialPort::WaitReadable(int64_t ms) {
+  int fd = fd_.load();
+  if (fd < 0) return false;
+  HANDLE h = handle_of(fd);
+  HANDLE interrupt = handle_of(interrupt_fd_);
+  const Steady::time_point deadline = deadline_after(ms);
+  Event arrived;
+  for (;;) {
+    COMSTAT stat{};
+    DWORD errors = 0;
+    // A device that failed is readable: the next Read says what went wrong.
+    if (!ClearCommError(h, &errors, &stat) || stat.cbInQue > 0) return true;
+    const DWORD left = wait_timeout(deadline);
+    if (left == 0) return false;
+
+    // The driver signals the first byte that comes; a byte that came between the look
+    // above and the start of the request is seen by the second look.
+    SetCommMask(h, EV_RXCHAR | EV_ERR);
+    OVERLAPPED o{};
+    o.hEvent = arrived.h;
+    ResetEvent(arrived.h);
+    DWORD what = 0;
+    const bool pending = WaitCommEvent(h, &what, &o) || GetLastError() == ERROR_IO_PENDING;
+    if (pending && ClearCommError(h, &errors, &stat) && stat.cbInQue > 0) {
+      CancelIoEx(h, &o);
+      GetOverlappedResult(h, &o, &what, TRUE);
+      return true;
+    }
+    // Where the driver cannot signal, look again every few milliseconds.
+    constexpr DWORD kLookAgainMs = 20;
+    HANDLE waits[2] = {interrupt, arrived.h};
+    const DWORD r = WaitForMultipleObjects(pending ? 2 : 1, waits, FALSE, pending ? left : std::min(left, kLookAgainMs));
+    if (pending) {
+      if (r != WAIT_OBJECT_0 + 1) CancelIoEx(h, &o);
+      GetOverlappedResult(h, &o, &what, TRUE);
+    }
+    if (r == WAIT_OBJECT_0) return false;
+  }
+}
+
+void SerialPort::Interrupt() {
+  if (interrupt_fd_ != 0) SetEvent(handle_of(interrupt_fd_));
 }
 
 int SerialPort::Write(const void* buffer, int count) {
