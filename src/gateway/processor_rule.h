@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 namespace qz {
 
@@ -12,5 +13,16 @@ void apply_processor_rule(GatewayLog& log);
 
 // The mask with only the (n+1)-th set bit of `process_mask`, counting from bit 0.
 uint32_t nth_processor_mask(uint32_t process_mask, int n);
+
+// What the platform says of the processors, as masks of the first 32 (the rule was made
+// for 32-bit masks): every processor the machine has, and those this process may use.
+struct ProcessorMasks {
+  uint32_t system = 0;
+  uint32_t process = 0;
+};
+std::optional<ProcessorMasks> read_processor_masks();
+
+// Lets this process run only on the processors of `mask`; false when the platform refused.
+bool restrict_to_processors(uint32_t mask);
 
 }  // namespace qz

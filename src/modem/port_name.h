@@ -2,10 +2,15 @@
 // platform say "COM2"; on Linux that is the second on-board UART, /dev/ttyS1.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace qz {
+
+// The n of a "COMn" port name, 1 … 256 (any case, also written "\\.\COMn" or with a
+// trailing colon); nothing for any other name, a leading zero or a number out of range.
+std::optional<int> com_port_number(std::string_view port);
 
 // "COM1" … "COM256" (any case, also written "\\.\COMn" or with a trailing colon) name
 // /dev/ttyS0 … /dev/ttyS255. Anything else is a device path and is used as it is, so

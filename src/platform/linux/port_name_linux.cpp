@@ -1,27 +1,10 @@
 #include "modem/port_name.h"
 
-#include <cctype>
-
 namespace qz {
 
 std::string device_path_for_port(std::string_view port) {
-  std::string_view s = port;
-  if (s.substr(0, 4) == "\\\\.\\") s.remove_prefix(4);
-  if (!s.empty() && s.back() == ':') s.remove_suffix(1);
-
-  auto upper = [](char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); };
-  if (s.size() < 4 || s.size() > 6 || upper(s[0]) != 'C' || upper(s[1]) != 'O' || upper(s[2]) != 'M') {
-    return std::string(port);
-  }
-  std::string_view digits = s.substr(3);
-  if (digits.front() == '0') return std::string(port);
-  int n = 0;
-  for (char c : digits) {
-    if (c < '0' || c > '9') return std::string(port);
-    n = n * 10 + (c - '0');
-  }
-  if (n < 1 || n > 256) return std::string(port);
-  return "/dev/ttyS" + std::to_string(n - 1);
+  std::optional<int> n = com_port_number(port);
+  return n ? "/dev/ttyS" + std::to_string(*n - 1) : std::string(port);
 }
 
 }  // namespace qz
