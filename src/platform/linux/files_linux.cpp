@@ -73,19 +73,6 @@ File File::create_unique(const fs::path& prefix, fs::path& created) {
   return File(fd);
 }
 
-File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
-
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    close();
-    handle_ = other.handle_;
-    other.handle_ = -1;
-  }
-  return *this;
-}
-
-File::~File() { close(); }
-
 bool File::close() {
   if (handle_ == -1) return true;
   int fd = fd_of(handle_);

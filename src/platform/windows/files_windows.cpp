@@ -148,19 +148,6 @@ File File::create_unique(const std::filesystem::path& prefix, std::filesystem::p
   return File();
 }
 
-File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
-
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    close();
-    handle_ = other.handle_;
-    other.handle_ = -1;
-  }
-  return *this;
-}
-
-File::~File() { close(); }
-
 bool File::close() {
   if (handle_ == -1) return true;
   {
