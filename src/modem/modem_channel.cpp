@@ -103,8 +103,11 @@ void ModemChannel::start_input_thread() {
 
 void ModemChannel::stop_input_thread() {
   stopping_ = true;
+  // Only a running reader is woken: once it has ended, the port may be gone already (its
+  // owner frees it after stopping the reader, and the destructor comes here again).
+  if (!input_thread_.joinable()) return;
   if (SerialPort* port = port_.load(std::memory_order_acquire)) port->Interrupt();
-  if (input_thread_.joinable()) input_thread_.join();
+  input_thread_.join();
 }
 
 bool ModemChannel::append_to_line(char byte) {
