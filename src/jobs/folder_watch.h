@@ -37,4 +37,7 @@ class FolderWatch {
 std::vector<std::string> list_matching_files(const std::filesystem::path& folder,
                                              const std::string& mask);
 
+// Whether the file name `name` (UTF-8) matches `mask`, * and ? without regard to case.
+bool file_name_matches(const std::string& mask, const std::string& name);
+
 }  // namespace qz

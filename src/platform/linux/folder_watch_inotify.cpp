@@ -53,18 +53,8 @@ bool FolderWatch::wait(int64_t ms) {
   return true;
 }
 
-std::vector<std::string> list_matching_files(const std::filesystem::path& folder,
-                                             const std::string& mask) {
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    std::error_code type_ec;
-    if (it->symlink_status(type_ec).type() == std::filesystem::file_type::directory) continue;
-    std::string name = it->path().filename().string();
-    if (fnmatch(mask.c_str(), name.c_str(), FNM_CASEFOLD) == 0) names.push_back(name);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
+bool file_name_matches(const std::string& mask, const std::string& name) {
+  return fnmatch(mask.c_str(), name.c_str(), FNM_CASEFOLD) == 0;
 }
 
 }  // namespace qz

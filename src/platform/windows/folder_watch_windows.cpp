@@ -1,6 +1,6 @@
 // The watch folder on Windows: a change notification for names and writes in the folder.
-// Windows signals while a file is still being written, not once it is closed; the reader
-// takes a file only when it can open it whole, so an early wake-up costs one look.
+// Windows signals while a file is still being written, not once it is closed: the reader's
+// pause before it reads a new file is what gives the writer time to finish.
 #include <windows.h>
 
 #include <algorithm>
@@ -10,7 +10,6 @@
 #include "core/clock.h"
 #include "core/worker_progress.h"
 #include "jobs/folder_watch.h"
-#include "platform/windows/windows_text.h"
 
 namespace qz {
 
@@ -78,18 +77,6 @@ bool FolderWatch::wait(int64_t ms) {
   return true;
 }
 
-std::vector<std::string> list_matching_files(const std::filesystem::path& folder,
-                                             const std::string& mask) {
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    std::error_code type_ec;
-    if (it->symlink_status(type_ec).type() == std::filesystem::file_type::directory) continue;
-    std::string name = narrow(it->path().filename().native());
-    if (matches(mask, name)) names.push_back(name);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
+bool file_name_matches(const std::string& mask, const std::string& name) { return matches(mask, name); }
 
 }  // namespace qz
