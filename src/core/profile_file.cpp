@@ -228,23 +228,25 @@ bool is_utf16(Encoding encoding) {
   return encoding == Encoding::kUtf16Le || encoding == Encoding::kUtf16Be;
 }
 
+// The encoding a file's first bytes announce.
+Encoding encoding_of(std::string_view bytes) {
+  if (bytes.starts_with(kUtf8Bom)) return Encoding::kUtf8Bom;
+  if (bytes.starts_with("\xFF\xFE")) return Encoding::kUtf16Le;
+  if (bytes.starts_with("\xFE\xFF")) return Encoding::kUtf16Be;
+  return Encoding::kBytes;
+}
+
 Decoded decode(std::string bytes) {
   Decoded decoded;
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-  if (bytes.starts_with(kUtf8Bom)) {
-    decoded.encoding = Encoding::kUtf8Bom;
-    bytes.erase(0, kUtf8Bom.size());
-    decoded.text = std::move(bytes);
-    return decoded;
-  }
-  const bool little = bytes.size() >= 2 && byte(0) == 0xFF && byte(1) == 0xFE;
-  const bool big = bytes.size() >= 2 && byte(0) == 0xFE && byte(1) == 0xFF;
-  if (!little && !big) {
+  decoded.encoding = encoding_of(bytes);
+  if (decoded.encoding == Encoding::kUtf8Bom) bytes.erase(0, kUtf8Bom.size());
+  if (!is_utf16(decoded.encoding)) {
     decoded.text = std::move(bytes);
     return decoded;
   }
 
-  decoded.encoding = big ? Encoding::kUtf16Be : Encoding::kUtf16Le;
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+  const bool big = decoded.encoding == Encoding::kUtf16Be;
   const std::size_t units = (bytes.size() - 2) / 2;
   const auto unit = [&](std::size_t i) -> char32_t {
     const std::size_t at = 2 + 2 * i;
@@ -592,7 +594,9 @@ bool ProfileFile::write_text(std::string_view section, std::string_view key,
   updated += splice.insert;
   updated.append(text, splice.pos + splice.erase, std::string::npos);
   std::optional<std::string> encoded = encode(file.encoding, std::move(updated));
-  if (!encoded) {
+  // A name or value spliced in at the very start must not make the file's first bytes
+  // announce another encoding: every reader would then see a different file.
+  if (!encoded || encoding_of(*encoded) != file.encoding) {
     errno = EILSEQ;
     return false;
   }

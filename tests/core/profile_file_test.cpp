@@ -222,6 +222,9 @@ TEST_F(ProfileFileTest, FailedWritesLeaveTheFileAsItWas) {
   EXPECT_FALSE(f.write_text("S]", "k", "1"));
   EXPECT_FALSE(f.write_text("S", "a=b", "1"));
   EXPECT_FALSE(f.write_text("S", " [T]", "1"));
+  // A key that lands at the very start would turn the file into one with a byte-order mark.
+  EXPECT_FALSE(f.write_text("", "\xFF\xFEk", "1"));
+  EXPECT_FALSE(f.write_text("", "\xEF\xBB\xBFk", "1"));
   EXPECT_EQ(read_file(ini()), before);
 
   EXPECT_FALSE(ProfileFile(folder / "missing" / "x.ini").write_text("S", "k", "1"));
