@@ -5,10 +5,13 @@
 # sanitizer report or broken invariant to build/fuzz/findings/, each run's output to
 # build/fuzz/logs/NAME.log. Prints the executions per target; exits non-zero on a finding.
 # Replay a finding with: build/fuzz/fuzz/NAME_fuzzer build/fuzz/findings/FILE
+# QZGSMS_FUZZ_SEED fixes the fuzzers' random seed, so that a short run repeats the same
+# inputs on every machine; unset, each run explores anew.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=${1:-600}
+seed=${QZGSMS_FUZZ_SEED:-}
 build=build/fuzz
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++-14 -DQZGSMS_FUZZ=ON \
@@ -33,7 +36,7 @@ for fuzzer in "$build"/fuzz/*_fuzzer; do
   log=$build/logs/$name.log
   mkdir -p "$build/corpus/$name"
   result=clean
-  if ! "$fuzzer" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
+  if ! "$fuzzer" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 ${seed:+-seed="$seed"} \
       -artifact_prefix="$build/findings/$name-" "$build/corpus/$name" "fuzz/corpus/$name" \
       >"$log" 2>&1; then
     result="FINDING, see $log"
