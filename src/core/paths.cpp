@@ -3,7 +3,14 @@
 #include <cctype>
 #include <system_error>
 
+#include "core/utf8.h"
+
 namespace qz {
+
+std::filesystem::path path_from_text(std::string_view text) {
+  if (is_utf8(text)) return std::filesystem::path(std::u8string(text.begin(), text.end()));
+  return std::filesystem::path(std::string(text));
+}
 
 std::filesystem::path folder_from_setting(const std::filesystem::path& instance_folder,
                                           std::string_view value) {
@@ -19,7 +26,7 @@ std::filesystem::path folder_from_setting(const std::filesystem::path& instance_
       text[1] == ':') {
     text.erase(0, 2);
   }
-  std::filesystem::path folder(text);
+  std::filesystem::path folder = path_from_text(text);
   folder = folder.is_absolute() ? folder.lexically_normal() : (instance_folder / folder).lexically_normal();
   // "jobs\" and "jobs" are one folder; the path keeps no empty last element, so its
   // parent is the folder above.
@@ -29,7 +36,7 @@ std::filesystem::path folder_from_setting(const std::filesystem::path& instance_
 
 std::filesystem::path join_folder_and_name(const std::filesystem::path& instance_folder,
                                            std::string_view folder, std::string_view name) {
-  return folder_from_setting(instance_folder, folder) / std::string(name);
+  return folder_from_setting(instance_folder, folder) / path_from_text(name);
 }
 
 std::string absolute_text(const std::filesystem::path& path) {

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "core/files.h"
+#include "core/paths.h"
 #include "core/utf8.h"
 
 namespace qz {
@@ -429,7 +430,10 @@ bool has_line_break(std::string_view text) {
 bool replace_file(const fs::path& target, std::string_view bytes, const FileInfo* existing) {
   fs::path folder = target.parent_path();
   fs::path temp;
-  File file = File::create_unique(folder / ("." + target.filename().string() + "."), temp);
+  fs::path prefix = folder / ".";
+  prefix += target.filename();
+  prefix += ".";
+  File file = File::create_unique(prefix, temp);
   if (!file.is_open()) return false;
 
   bool ok = file.set_permissions(existing != nullptr ? existing->permissions : 0600);
@@ -604,7 +608,7 @@ bool ProfileFile::write_text(std::string_view section, std::string_view key,
 }
 
 fs::path resolve_name_in_folder(const fs::path& folder, std::string_view name) {
-  fs::path exact = folder / fs::path(std::string(name));
+  fs::path exact = folder / path_from_text(name);
   std::error_code ec;
   if (fs::exists(fs::symlink_status(exact, ec))) return exact;
 
@@ -614,7 +618,7 @@ fs::path resolve_name_in_folder(const fs::path& folder, std::string_view name) {
     std::string entry = it->path().filename().string();
     if (same_file_name(entry, name) && (best.empty() || entry < best)) best = std::move(entry);
   }
-  return best.empty() ? exact : folder / best;
+  return best.empty() ? exact : folder / path_from_text(best);
 }
 
 bool same_profile_name(std::string_view a, std::string_view b) {

@@ -95,13 +95,23 @@ bool same_name(const std::string& a, const char* b) {
   return true;
 }
 
+// A table's name is UTF-8 when it reads as UTF-8, else bytes of the system's code page:
+// a name from an older program must open, never throw out of a C function.
+std::filesystem::path table_path(const char* path) {
+  try {
+    return std::filesystem::u8path(path);
+  } catch (const std::exception&) {
+    return std::filesystem::path(path);
+  }
+}
+
 }  // namespace
 
 extern "C" {
 
 DBFHandle DBFCreate(const char* path) {
   auto* table = new DbfLiteTable;
-  table->path = std::filesystem::u8path(path);
+  table->path = table_path(path);
   table->writable = true;
   if (!write_table(*table)) {
     delete table;
@@ -111,7 +121,7 @@ DBFHandle DBFCreate(const char* path) {
 }
 
 DBFHandle DBFOpen(const char* path, const char* access) {
-  std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
+  std::ifstream in(table_path(path), std::ios::binary);
   if (!in) return nullptr;
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (bytes.size() < kHeaderSize + 1) return nullptr;
@@ -120,7 +130,7 @@ DBFHandle DBFOpen(const char* path, const char* access) {
   const unsigned record_length = get16(bytes, 10);
   if (header_length < kHeaderSize + 1 || header_length > bytes.size() || record_length < 1) return nullptr;
   auto* table = new DbfLiteTable;
-  table->path = std::filesystem::u8path(path);
+  table->path = table_path(path);
   table->writable = std::strchr(access, '+') != nullptr;
   int offset = 1;
   for (size_t at = kHeaderSize; at + kDescriptorSize <= header_length - 1; at += kDescriptorSize) {

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "core/paths.h"
 #include "core/version.h"
 
 namespace qz {
@@ -100,7 +101,7 @@ std::string program_version_line(std::string_view program_name) {
 
 std::optional<std::string> enter_instance_folder(const std::string& folder) {
   std::error_code ec;
-  std::filesystem::current_path(folder, ec);
+  std::filesystem::current_path(path_from_text(folder), ec);
   if (ec) return "cannot use the instance folder " + folder + ": " + ec.message();
   return std::nullopt;
 }

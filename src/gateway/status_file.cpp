@@ -62,7 +62,8 @@ std::string status_text(Gateway& g, long pid, bool stopped) {
 
 // Empty on success, else why not.
 std::string replace_file(const fs::path& target, const std::string& text) {
-  const fs::path temporary = target.parent_path() / (target.filename().string() + "-new");
+  fs::path temporary = target;
+  temporary += "-new";
   {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
     out << text;

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "core/files.h"
+#include "core/paths.h"
 
 // How the table is accessed, and why not everything goes through shapelib.
 //
@@ -115,7 +116,7 @@ int CDatabase::error(const std::string& text) {
 int CDatabase::Open(const std::string& path) {
   if (file_.is_open()) Close();
   open_fault_.clear();
-  File file = File::open(path, {.access = OpenFor::kReadWrite});
+  File file = File::open(path_from_text(path), {.access = OpenFor::kReadWrite});
   if (!file.is_open()) {
     open_fault_ = errno == ENOENT ? "no such file" : std::generic_category().message(errno);
     return 0;
@@ -202,7 +203,7 @@ int CDatabase::Create(const std::string& path, const std::vector<DbfFieldDef>& f
     error("CDatabase::Create");
     return 0;
   }
-  remove_file(path);
+  remove_file(path_from_text(path));
   DBFHandle table = DBFCreate(path.c_str());
   if (!table) {
     error("CDatabase::Create");
@@ -213,7 +214,7 @@ int CDatabase::Create(const std::string& path, const std::vector<DbfFieldDef>& f
     added = added && DBFAddNativeFieldType(table, f.name.c_str(), f.type, f.width, f.decimals) >= 0;
   DBFClose(table);
   if (!added) {
-    remove_file(path);
+    remove_file(path_from_text(path));
     error("CDatabase::Create");
     return 0;
   }

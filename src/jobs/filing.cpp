@@ -9,6 +9,8 @@
 #include <random>
 #include <vector>
 
+#include "core/paths.h"
+
 namespace qz {
 
 namespace fs = std::filesystem;
@@ -72,7 +74,7 @@ std::string shortened_name(const std::string& name, std::size_t longest) {
 
 fs::path temporary_name_for(const fs::path& destination) {
   return destination.parent_path() /
-         (std::string(kTemporaryPrefix) + random_digits() + std::string(kTemporarySuffix));
+         path_from_text(std::string(kTemporaryPrefix) + random_digits() + std::string(kTemporarySuffix));
 }
 
 bool is_temporary_name(const std::string& name) {
@@ -86,7 +88,8 @@ bool is_temporary_name(const std::string& name) {
 fs::path taken_aside_name_for(const fs::path& job_file) {
   std::string name = job_file.filename().string();
   return job_file.parent_path() /
-         (std::string(kTakenAsidePrefix) + shortened_name(name, kLongestFileName - kTakenAsidePrefix.size()));
+         path_from_text(std::string(kTakenAsidePrefix) +
+                        shortened_name(name, kLongestFileName - kTakenAsidePrefix.size()));
 }
 
 bool is_taken_aside_name(const std::string& name) {
@@ -100,7 +103,7 @@ FilingResult publish_file(const fs::path& folder, const std::string& name, std::
   result.shortened = fitting != name;
   int vanished = 0;
   for (int n = 0; n < kMaxNumberedNames; ++n) {
-    fs::path destination = folder / numbered_name(fitting, n);
+    fs::path destination = folder / path_from_text(numbered_name(fitting, n));
     result.path = destination;
     if (exists_entry(destination)) continue;
 
@@ -147,7 +150,7 @@ FilingResult move_entry(const fs::path& from, const fs::path& folder, const std:
   std::string fitting = fileable_name(name);
   result.shortened = fitting != name;
   for (int n = 0; n < kMaxNumberedNames; ++n) {
-    result.path = folder / numbered_name(fitting, n);
+    result.path = folder / path_from_text(numbered_name(fitting, n));
     if (rename_no_replace(from, result.path)) {
       sync_folder(folder);
       result.ok = true;
@@ -220,7 +223,7 @@ std::string could_not_move_line(const fs::path& from, const FilingResult& filed)
 std::string filed_name_note(const std::string& wanted, const FilingResult& filed) {
   if (!filed.ok) return "";
   if (filed.shortened) return wanted + " is too long for a file name: filed as " + filed.path.string();
-  if (filed.path.filename() != wanted) return wanted + " existed already: filed as " + filed.path.string();
+  if (filed.path.filename() != path_from_text(wanted)) return wanted + " existed already: filed as " + filed.path.string();
   return "";
 }
 

@@ -10,6 +10,7 @@
 
 #include "core/colours.h"
 #include "core/gateway_log.h"
+#include "core/paths.h"
 #include "jobs/alarm_job.h"
 #include "jobs/filing.h"
 
@@ -53,7 +54,7 @@ std::string outcome_record(const JobJournal::Entry& e) {
 std::map<std::string, fs::path> taken_aside_files(const std::map<std::string, JobJournal::Entry>& entries) {
   std::set<fs::path> folders;
   for (const auto& [key, e] : entries) {
-    fs::path folder = fs::path(e.job_file).parent_path();
+    fs::path folder = path_from_text(e.job_file).parent_path();
     folders.insert(folder.empty() ? fs::path(".") : folder);
   }
   std::map<std::string, fs::path> found;
@@ -153,7 +154,7 @@ void apply_record(std::string_view line, int64_t line_number, PresentFiles& pres
     }
     e.status = static_cast<int32_t>(status);
     e.job_file = unescape_journal_text(rest);
-    if (!present.holds(e.job_file, e.identity)) {
+    if (!present.holds(path_from_text(e.job_file), e.identity)) {
       out.skipped.add(e.job_file);
       out.entries.erase(key);
       return;
@@ -163,7 +164,7 @@ void apply_record(std::string_view line, int64_t line_number, PresentFiles& pres
     auto it = out.entries.find(key);
     if (it == out.entries.end()) return;
     if (kind == "R") it->second.table_written = true;
-    else it->second.destination = unescape_journal_text(rest);
+    else it->second.destination = path_from_text(unescape_journal_text(rest));
   } else if (kind == "F") {
     out.entries.erase(key);
   } else {
@@ -378,7 +379,7 @@ void JobJournal::recover() {
       // The filed copy is complete; only the job file's removal was cut short. The job
       // file is the one with the entry's identity, under its name or taken aside: a file
       // dropped under its name since is another job and stays.
-      Removal removal = is_aside ? remove_taken_aside(aside->second) : remove_if_unchanged(e.job_file, e.identity);
+      Removal removal = is_aside ? remove_taken_aside(aside->second) : remove_if_unchanged(path_from_text(e.job_file), e.identity);
       if (removal != Removal::kFailed) {
         log_.WriteDailyLog("Job journal: " + e.job_file + " was filed as " + e.destination.string());
         continue;
@@ -395,7 +396,7 @@ void JobJournal::recover() {
     // No complete copy: the job is filed afresh (a copy cut short is a temporary, removed
     // at start).
     e.destination.clear();
-    FileVersion now = read_file_version(e.job_file);
+    FileVersion now = read_file_version(path_from_text(e.job_file));
     if (!is_aside && (now.state != FileState::kRead || !(now.identity == e.identity))) {
       log_.WriteDailyLog("Job journal: " + e.job_file + " is gone or was rewritten; its entry ends");
       continue;

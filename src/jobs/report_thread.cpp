@@ -90,7 +90,7 @@ bool file_job(JobContext& ctx, const AlarmJob& job, uint32_t pass_time, const Lo
                                                        : s.ErrorPath;
   if (folder.empty()) return false;
 
-  std::filesystem::path from(job.JobFile);
+  std::filesystem::path from = path_from_text(job.JobFile);
   char prefix[16];
   std::snprintf(prefix, sizeof prefix, "%08X-", pass_time);
   std::string name = prefix + from.filename().string();

@@ -4,9 +4,10 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <memory>
 #include <system_error>
 
+#include "core/files.h"
+#include "core/paths.h"
 #include "modem/phone_number.h"
 
 namespace qz {
@@ -108,9 +109,17 @@ const FileType* file_type_of(std::string_view extension) {
 
 enum class ReadOutcome { kOk, kCannotOpen, kTooBig, kNoRoom };
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
+// Up to `size` bytes, fewer only at the end of the file; -1 on a read error.
+int64_t read_up_to(File& file, unsigned char* data, std::size_t size) {
+  std::size_t total = 0;
+  while (total < size) {
+    int64_t got = file.read(reinterpret_cast<char*>(data) + total, size - total);
+    if (got < 0) return -1;
+    if (got == 0) break;
+    total += static_cast<std::size_t>(got);
+  }
+  return static_cast<int64_t>(total);
+}
 
 // Reads the file into `dest` (room for `room` octets) and sets `size`. Only a regular
 // file is opened, so a FIFO or a device cannot block or feed us forever, and no more
@@ -118,30 +127,31 @@ struct FileCloser {
 // file. kNoRoom: the file is within the limit but larger than `room`.
 ReadOutcome read_attachment(const std::string& path, unsigned char* dest, std::size_t room,
                             std::size_t& size) {
+  const std::filesystem::path file_path = path_from_text(path);
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(std::filesystem::path(path), ec)) {
-    return ReadOutcome::kCannotOpen;
-  }
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-  if (!file) return ReadOutcome::kCannotOpen;
+  if (!std::filesystem::is_regular_file(file_path, ec)) return ReadOutcome::kCannotOpen;
+  File file = File::open(file_path, {.access = OpenFor::kRead});
+  if (!file.is_open()) return ReadOutcome::kCannotOpen;
 
   constexpr std::size_t kLimit = kMmsMaxFileBytes + 1;
   const std::size_t want = std::min(room, kLimit);
-  std::size_t total = want > 0 ? std::fread(dest, 1, want, file.get()) : 0;
+  int64_t got = read_up_to(file, dest, want);
+  if (got < 0) return ReadOutcome::kTooBig;
+  std::size_t total = static_cast<std::size_t>(got);
   bool fits = true;
   // The destination is full but the limit is not reached: find out which of the two
   // failures it is, without keeping the surplus.
   if (total == want) {
     unsigned char scratch[4096];
-    while (total < kLimit && !std::ferror(file.get())) {
-      std::size_t got =
-          std::fread(scratch, 1, std::min(sizeof scratch, kLimit - total), file.get());
+    while (total < kLimit) {
+      got = read_up_to(file, scratch, std::min(sizeof scratch, kLimit - total));
+      if (got < 0) return ReadOutcome::kTooBig;
       if (got == 0) break;
-      total += got;
+      total += static_cast<std::size_t>(got);
       fits = false;
     }
   }
-  if (std::ferror(file.get()) || total >= kLimit) return ReadOutcome::kTooBig;
+  if (total >= kLimit) return ReadOutcome::kTooBig;
   if (!fits) return ReadOutcome::kNoRoom;
   size = total;
   return ReadOutcome::kOk;

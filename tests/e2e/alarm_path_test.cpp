@@ -64,6 +64,23 @@ TEST_F(AlarmPathTest, SmsJobIsSentReportedMovedAndNoted) {
   EXPECT_EQ(gw.stop(), 0);
 }
 
+// Names come back from the folder listing and the journal as text: on Windows a name
+// outside ASCII must name the same file again, or the job is never read or filed.
+TEST_F(AlarmPathTest, JobFileAndScenarioNamedOutsideAsciiAreSentReportedAndFiled) {
+  const std::string scenario = "S\xC3\xBC" "d";                         // Süd
+  const std::string job = "St\xC3\xB6rung \xE6\xBC\xA2.sms";           // Störung 漢
+  gw.write_settings();
+  gw.install_table("gdal_report.dbf", scenario);
+  gw.start();
+  gw.drop_job(job, sms_job("+41 79 123 45 67", "Boiler 3", 1, scenario, "SMS"));
+
+  ASSERT_TRUE(eventually([&] { return files_in(gw.done()).size() == 1 && files_in(gw.watch()).empty(); }));
+  EXPECT_EQ(gw.modem.sms().size(), 1u);
+  EXPECT_TRUE(files_in(gw.done())[0].ends_with("-" + job)) << files_in(gw.done())[0];
+  EXPECT_EQ(read_row(gw.folder / "tables" / (scenario + ".dbf"), 2, 2).status, 8);
+  EXPECT_EQ(gw.stop(), 0);
+}
+
 TEST_F(AlarmPathTest, ReportTableIsFoundWithoutRegardToCase) {
   gw.write_settings();
   std::filesystem::copy_file(std::filesystem::path(QZGSMS_FIXTURES_DIR) / "dbf/db3_report.dbf",
