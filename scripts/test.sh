@@ -14,7 +14,10 @@ jobs=$(nproc)
 run_config() {
   local name=$1 sanitize=$2
   echo "=== $name build ==="
-  cmake -S . -B "build/$name" -G Ninja -DQZGSMS_SANITIZE="$sanitize" >/dev/null
+  # The window's tests do not run under ThreadSanitizer (below), so it is not built there.
+  local options=()
+  if [ "$sanitize" = thread ]; then options=(-DCMAKE_DISABLE_FIND_PACKAGE_Qt6=ON); fi
+  cmake -S . -B "build/$name" -G Ninja -DQZGSMS_SANITIZE="$sanitize" "${options[@]}" >/dev/null
   cmake --build "build/$name" -j "$jobs"
   echo "=== $name tests ==="
   # ThreadSanitizer needs a memory layout that full address randomisation can break.
