@@ -10,6 +10,7 @@
 
 #include <shapefil.h>
 
+#include "core/paths.h"
 #include "gateway/program_options.h"
 #include "jobs/database.h"
 
@@ -46,7 +47,7 @@ int usage_error(const std::string& text) {
 // replaced when that is asked for.
 int create(const std::string& path, int records, bool force) {
   std::error_code ec;
-  if (!force && std::filesystem::exists(std::filesystem::symlink_status(path, ec))) {
+  if (!force && std::filesystem::exists(std::filesystem::symlink_status(qz::path_from_text(path), ec))) {
     std::fprintf(stderr, "qzgsms-dbftool: %s exists already: not replaced (give --force to replace it)\n",
                  path.c_str());
     return 1;
