@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/profile_file.h"
+#include "core/utf8.h"
 #include "fuzz_check.h"
 #include "scratch_folder.h"
 
@@ -61,20 +62,26 @@ Spellings spellings_in(std::string_view text) {
   return found;
 }
 
-void check_reads(const ProfileText& text, const std::string& section, const std::string& key,
-                 std::size_t whole) {
+// Room for any value of a file of `size` bytes: a UTF-16 file reads as UTF-8, up to three
+// bytes for each two (or for one odd byte at the end).
+std::size_t room_for_whole(std::size_t size) { return 3 * size + 2; }
+
+bool is_utf16(std::string_view bytes) {
+  return bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
+}
+
+void check_reads(const ProfileText& text, bool utf16, const std::string& section,
+                 const std::string& key, std::size_t whole) {
   const std::string full = text.read_text(section, key, "\x01", whole);
-  FUZZ_CHECK(full.size() < whole);
+  FUZZ_CHECK(full.size() + 1 < whole);
   for (std::size_t capacity : {std::size_t{0}, std::size_t{1}, std::size_t{8}, std::size_t{64}}) {
     const std::string cut = text.read_text(section, key, "\x01", capacity);
     FUZZ_CHECK(cut.size() + 1 <= (capacity == 0 ? 1 : capacity));
     FUZZ_CHECK(full.starts_with(cut));
+    // A file that names its Unicode form is cut between characters.
+    if (utf16 && qz::is_utf8(full)) FUZZ_CHECK(qz::is_utf8(cut));
   }
   text.read_int(section, key, -1);
-}
-
-bool is_utf16(std::string_view bytes) {
-  return bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
 }
 
 // A write adds lines or replaces a value within its line: whatever it took out of the
@@ -104,7 +111,7 @@ void check_write(ProfileFile& file, const std::string& section, const std::strin
     FUZZ_CHECK(after == before);
     return;
   }
-  FUZZ_CHECK(file.read_text(section, key, "\x01 never written", after.size() + 2) ==
+  FUZZ_CHECK(file.read_text(section, key, "\x01 never written", room_for_whole(after.size())) ==
              read_as(value));
   if (!is_utf16(before)) FUZZ_CHECK(removes_no_line_break(before, after));
   FUZZ_CHECK(file.write_text(section, key, value));
@@ -123,7 +130,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   sections.insert(sections.end(), spelt.sections.begin(), spelt.sections.end());
   keys.insert(keys.end(), spelt.keys.begin(), spelt.keys.end());
   for (const std::string& section : sections) {
-    for (const std::string& key : keys) check_reads(text, section, key, bytes.size() + 2);
+    for (const std::string& key : keys) {
+      check_reads(text, is_utf16(bytes), section, key, room_for_whole(bytes.size()));
+    }
   }
 
   // The same bytes as a file read just as they do in memory.
@@ -132,8 +141,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   ProfileFile file(path);
   const std::string section = spelt.sections.empty() ? "Fuzz" : spelt.sections.front();
   const std::string key = spelt.keys.empty() ? "Key" : spelt.keys.front();
-  FUZZ_CHECK(file.read_text(section, key, "\x01", bytes.size() + 2) ==
-             text.read_text(section, key, "\x01", bytes.size() + 2));
+  FUZZ_CHECK(file.read_text(section, key, "\x01", room_for_whole(bytes.size())) ==
+             text.read_text(section, key, "\x01", room_for_whole(bytes.size())));
 
   // Replacing a key the text may have, adding one to its section, adding a section.
   const std::string value = spelt.last_line.substr(0, 256);

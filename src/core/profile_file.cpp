@@ -470,7 +470,11 @@ fs::path ProfileFile::path() const {
   return in_folder_ ? resolve_name_in_folder(folder_, name_) : folder_;
 }
 
-ProfileText::ProfileText(std::string bytes) : text_(decode(std::move(bytes)).text) {}
+ProfileText::ProfileText(std::string bytes) {
+  Decoded decoded = decode(std::move(bytes));
+  text_ = std::move(decoded.text);
+  unicode_ = decoded.encoding != Encoding::kBytes;
+}
 
 int32_t ProfileText::read_int(std::string_view section, std::string_view key,
                               int32_t default_value) const {
@@ -515,7 +519,8 @@ std::string ProfileText::read_text(std::string_view section, std::string_view ke
                                    std::string_view default_value, std::size_t capacity) const {
   if (capacity == 0) return {};
   std::string_view value = find_value(text_, section, key).value_or(default_value);
-  return std::string(value.substr(0, capacity - 1));
+  // A file of bytes is cut where the platform cuts it, at the byte.
+  return std::string(value.substr(0, unicode_ ? utf8_cut(value, capacity - 1) : capacity - 1));
 }
 
 std::optional<std::vector<std::string>> ProfileText::section_keys(std::string_view section) const {

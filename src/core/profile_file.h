@@ -53,6 +53,9 @@ class ProfileText {
 
  private:
   std::string text_;
+  // The file said which Unicode form it is in (a byte-order mark): its values are UTF-8
+  // and are cut only between characters.
+  bool unicode_ = false;
 };
 
 class ProfileFile {

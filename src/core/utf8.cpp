@@ -1,5 +1,7 @@
 #include "core/utf8.h"
 
+#include <algorithm>
+
 namespace qz {
 
 Utf8Char decode_utf8(std::string_view text, std::size_t pos) {
@@ -64,6 +66,12 @@ void append_utf8(std::string& out, char32_t code) {
     out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
     out += static_cast<char>(0x80 | (code & 0x3F));
   }
+}
+
+std::size_t utf8_cut(std::string_view text, std::size_t limit) {
+  std::size_t end = std::min(limit, text.size());
+  while (end > 0 && end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return end;
 }
 
 }  // namespace qz

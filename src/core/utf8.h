@@ -23,6 +23,10 @@ Utf8Char decode_utf8(std::string_view text, std::size_t pos);
 
 bool is_utf8(std::string_view text);
 
+// How many bytes of `text`, at most `limit`, end before a character that would not fit
+// whole: a cut there leaves no half character.
+std::size_t utf8_cut(std::string_view text, std::size_t limit);
+
 // Surrogates and code points above U+10FFFF are written as U+FFFD.
 void append_utf8(std::string& out, char32_t code);
 

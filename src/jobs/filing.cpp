@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/paths.h"
+#include "core/utf8.h"
 
 namespace qz {
 
@@ -66,9 +67,7 @@ std::string shortened_name(const std::string& name, std::size_t longest) {
   std::size_t dot = name.rfind('.');
   std::string extension = dot == std::string::npos || dot == 0 ? "" : name.substr(dot);
   if (extension.size() > kLongestExtension) extension.clear();
-  std::size_t keep = longest - std::strlen(hash) - extension.size();
-  // Never half a UTF-8 character: back up over continuation bytes.
-  while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
+  std::size_t keep = utf8_cut(name, longest - std::strlen(hash) - extension.size());
   return name.substr(0, keep) + hash + extension;
 }
 

@@ -6,9 +6,10 @@
 
 #include "core/clock.h"
 #include "core/colours.h"
-#include "jobs/job_context.h"
 #include "core/paths.h"
+#include "core/utf8.h"
 #include "core/worker_progress.h"
+#include "jobs/job_context.h"
 #include "jobs/job_threads.h"
 #include "modem/mms_sender.h"
 #include "modem/sms.h"
@@ -59,11 +60,7 @@ void show_outcome_cell(JobContext& ctx, int slot, const AlarmJob& job, const std
 // The first 16 bytes of a long job text, for its cell and log line. A UTF-8 text is cut
 // before a character that would not fit whole, so no half character reaches the window.
 std::string message_head(const AlarmJob& job) {
-  std::size_t end = std::min<std::size_t>(16, job.Message.size());
-  if (job.MessageIsUtf8) {
-    while (end > 0 && end < job.Message.size() && (static_cast<unsigned char>(job.Message[end]) & 0xC0) == 0x80) --end;
-  }
-  return job.Message.substr(0, end);
+  return job.Message.substr(0, job.MessageIsUtf8 ? utf8_cut(job.Message, 16) : 16);
 }
 
 TextCoding message_coding(const AlarmJob& job) {

@@ -119,6 +119,13 @@ TEST_F(ProfileFileTest, TextIsCutToCapacityLessOneAndEmptyIsNotMissing) {
   EXPECT_EQ(f.read_text("S", "k", "", 0), "");
   EXPECT_EQ(f.read_text("S", "missing", "default", 3), "de");
   EXPECT_EQ(f.read_text("S", "empty", "default", 64), "");
+
+  // A file of bytes is cut at the byte, as the platform cuts it; a file that names its
+  // Unicode form is cut before a character that would not fit whole.
+  EXPECT_EQ(with("[S]\nk=Z\xC3\xBCrich\n").read_text("S", "k", "", 3), "Z\xC3");
+  EXPECT_EQ(with("\xEF\xBB\xBF[S]\nk=Z\xC3\xBCrich\n").read_text("S", "k", "", 3), "Z");
+  EXPECT_EQ(with(utf16(u"[S]\nk=Z\u00fcrich\n", false)).read_text("S", "k", "", 3), "Z");
+  EXPECT_EQ(with(utf16(u"[S]\nk=Z\u00fcrich\n", true)).read_text("S", "k", "", 4), "Z\xC3\xBC");
 }
 
 TEST_F(ProfileFileTest, WritesCreateFileSectionsAndKeysInPlace) {
