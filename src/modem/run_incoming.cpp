@@ -1,6 +1,8 @@
-#include <cstdio>
+#include <algorithm>
+#include <string>
 
 #include "core/colours.h"
+#include "core/utf8.h"
 #include "modem/modem_link.h"
 #include "modem/child_process.h"
 #include "modem/command_line.h"
@@ -18,8 +20,9 @@ bool run_incoming(ModemLink& link, const std::string& sender, std::string text, 
   bool started = command.start(true, true);
   if (started) command.detach();
 
-  char line[256];
-  std::snprintf(line, sizeof line, "'%s' command received from %s", text.c_str(), sender.c_str());
+  // The line is held to 255 bytes; a UTF-8 text is cut between characters.
+  std::string line = "'" + text + "' command received from " + sender;
+  line.resize(utf8 ? utf8_cut(line, 255) : std::min<std::size_t>(line.size(), 255));
   link.log.Log(line, kBlue);
   ++link.status.received;
   if (!started) {
