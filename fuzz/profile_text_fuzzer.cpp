@@ -62,9 +62,9 @@ Spellings spellings_in(std::string_view text) {
   return found;
 }
 
-// Room for any value of a file of `size` bytes: a UTF-16 file reads as UTF-8, up to three
-// bytes for each two (or for one odd byte at the end).
-std::size_t room_for_whole(std::size_t size) { return 3 * size + 2; }
+// Room for any value of a file of `size` bytes, and for the one-byte default: a UTF-16
+// file reads as UTF-8, up to three bytes for each two (or for one odd byte at the end).
+std::size_t room_for_whole(std::size_t size) { return 3 * size + 4; }
 
 bool is_utf16(std::string_view bytes) {
   return bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
