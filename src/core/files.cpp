@@ -16,4 +16,10 @@ File& File::operator=(File&& other) noexcept {
 
 File::~File() { close(); }
 
+bool same_file(const std::filesystem::path& a, const std::filesystem::path& b) {
+  std::optional<FileInfo> first = target_info(a);
+  std::optional<FileInfo> second = first ? target_info(b) : std::nullopt;
+  return second && first->device == second->device && first->inode == second->inode;
+}
+
 }  // namespace qz

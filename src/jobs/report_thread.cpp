@@ -99,7 +99,10 @@ bool file_job(JobContext& ctx, const AlarmJob& job, uint32_t pass_time, const Lo
 
   FilingResult filed = publish_file(
       folder_from_setting(ctx.folder, folder), name, bytes, 0644,
-      [&](const std::filesystem::path& destination) { ctx.journal.record_destination(job.Identity, destination); });
+      [&](const std::filesystem::path& destination) {
+        ctx.journal.record_destination(job.Identity, destination);
+        ctx.filed_copies.note(destination, ctx.watch_folder());
+      });
   if (!filed.ok) {
     std::string line = could_not_move_line(from, filed);
     ctx.log.WriteDailyLog(line);
