@@ -253,6 +253,7 @@ int main(int argc, char** argv) {
   if (options.modem_return) {
     if (modem_return.ok) {
       std::printf("Modem unplugged for %d s, an alarm dropped meanwhile\n", modem_return.gone_seconds);
+      std::printf("  modem back -> status says modem up  %.1f s\n", modem_return.to_modem_up);
       std::printf("  modem back -> that alarm accepted   %.1f s (sent %d time(s), %d gateway start(s))\n",
                   modem_return.to_first_alarm, modem_return.sent, modem_return.starts);
     } else {

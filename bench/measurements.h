@@ -81,6 +81,7 @@ struct ModemReturnResult {
   bool ok = false;
   std::string problem;
   int gone_seconds = 0;        // how long the modem was away
+  double to_modem_up = 0;      // modem back -> the status file says the modem is up (s)
   double to_first_alarm = 0;   // modem back -> the alarm dropped while it was gone accepted (s)
   int starts = 0;              // gateway starts, the first included (a supervisor restarts it)
   int sent = 0;                // times that alarm was accepted (1 expected)

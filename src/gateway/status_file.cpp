@@ -84,6 +84,7 @@ std::string replace_file(const fs::path& target, const std::string& text) {
 
 void StatusFileWriter::write(Gateway& g, bool stopped) {
   next_due_ms_ = clock().steady_ms() + kStatusEveryMs;
+  modem_up_written_ = g.link.status.modem_up.load();
   std::string failure = replace_file(g.folder / kStatusFileName, status_text(g, pid_, stopped));
   if (failure.empty()) {
     failure_said_ = false;
@@ -94,7 +95,7 @@ void StatusFileWriter::write(Gateway& g, bool stopped) {
 }
 
 void StatusFileWriter::write_when_due(Gateway& g) {
-  if (clock().steady_ms() >= next_due_ms_) write(g);
+  if (clock().steady_ms() >= next_due_ms_ || g.link.status.modem_up.load() != modem_up_written_) write(g);
 }
 
 int StatusFileWriter::wait_ms() const {

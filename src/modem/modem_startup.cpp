@@ -11,6 +11,7 @@
 #include "core/gateway_log.h"
 #include "modem/mode_string.h"
 #include "modem/modem_link.h"
+#include "modem/no_network.h"
 #include "modem/port_name.h"
 #include "modem/serial_port.h"
 #include "modem/sms.h"
@@ -153,6 +154,8 @@ std::optional<ModemStart> open_port(ModemLink& link) {
   if (!link.port->Configure(s.Mode)) report_refused_mode(link, device);
   link.port->SetTimeouts(50);
   m.attach(link.port.get());
+  // What went wrong with the port before is past: this one is new.
+  link.clear_modem_fault();
   m.start_input_thread();
   return std::nullopt;
 }
@@ -241,7 +244,11 @@ ModemStart start_modem(ModemLink& link) {
     m.SendCommand("at+cops", "=0,0\r");
     registered = m.WaitOk(10000) == 0;
   }
-  if (!registered) return failed(ModemStart::kFailed, failure);
+  if (!registered) {
+    if (!m.device_gone()) registration_failed(link);
+    return failed(ModemStart::kFailed, failure);
+  }
+  registration_succeeded(link);
 
   // Text mode.
   clock().sleep_ms(500);
@@ -254,6 +261,7 @@ ModemStart start_modem(ModemLink& link) {
     m.SendCommand("at+cmgf", "=1\r");
     if (m.WaitOk(5000) != 0) return failed(ModemStart::kFailed, failure);
   }
+  m.set_message_mode(ModemChannel::MessageMode::kText);
 
   // Character set.
   clock().sleep_ms(500);

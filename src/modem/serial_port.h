@@ -59,6 +59,10 @@ class SerialPort {
   // The operating system's code (errno) of the latest failure, 0 when there was none;
   // printed as "0x%08X" in the start-up failure text.
   uint32_t LastError() const { return static_cast<uint32_t>(last_error_.load()); }
+  // Whether the latest failed Read or Write says the device is gone (unplugged, powered
+  // off, its driver unloaded): nothing comes through this open port any more, and the
+  // device must be opened anew once it is back. Each platform names its codes for that.
+  bool DeviceGone() const { return device_gone_.load(); }
 
   bool is_open() const { return fd_.load() >= 0; }
   const std::string& device() const { return device_; }
@@ -72,6 +76,7 @@ class SerialPort {
   std::atomic<int> fd_{-1};
   std::atomic<int> unit_{500};
   std::atomic<int> last_error_{0};
+  std::atomic<bool> device_gone_{false};
   int interrupt_fd_ = -1;  // readable after Interrupt, until a WaitReadable takes it
 };
 

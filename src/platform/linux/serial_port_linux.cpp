@@ -216,6 +216,10 @@ int poll_timeout(Steady::time_point deadline) {
   return static_cast<int>(std::clamp<int64_t>(ms, 1, INT_MAX));
 }
 
+// A terminal whose device went away (a USB adapter unplugged) answers EIO, or ENXIO and
+// ENODEV, and a read that finds the line hung up is the same.
+bool means_device_gone(int error) { return error == EIO || error == ENXIO || error == ENODEV; }
+
 // Puts `s` (rate included) on the line. Nothing changes when the device does not end up
 // at the asked rate: the previous settings are written back and the result is false.
 // The framing is the driver's to honour; a pseudo-terminal, for one, always stays 8N1.
@@ -378,6 +382,7 @@ int SerialPort::Read(void* buffer, int count) {
 
   auto fail = [&](int error, int got) {
     last_error_ = error;
+    device_gone_ = means_device_gone(error);
     return got > 0 ? got : -1;  // bytes already read are handed over, not lost
   };
 
@@ -445,6 +450,11 @@ int SerialPort::Write(const void* buffer, int count) {
   const int64_t t = static_cast<int64_t>(unit_.load()) * 10;
   const Steady::time_point deadline =
       t > 0 ? deadline_after(wait_ms(t, count, t)) : Steady::time_point::max();
+  auto fail = [&](int error) {
+    last_error_ = error;
+    device_gone_ = means_device_gone(error);
+    return -1;
+  };
 
   int done = 0;
   while (done < count) {
@@ -454,10 +464,7 @@ int SerialPort::Write(const void* buffer, int count) {
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-      last_error_ = errno;
-      return -1;
-    }
+    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return fail(errno);
     // The driver's buffer is full (the line is slow or held by flow control): wait for room.
     int wait = poll_timeout(deadline);
     if (wait == 0) break;
@@ -465,12 +472,10 @@ int SerialPort::Write(const void* buffer, int count) {
     int r = ::poll(&p, 1, wait);
     if (r < 0) {
       if (errno == EINTR) continue;
-      last_error_ = errno;
-      return -1;
+      return fail(errno);
     }
     if (r > 0 && (p.revents & POLLOUT) == 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL))) {
-      last_error_ = (p.revents & POLLNVAL) ? EBADF : EIO;
-      return -1;
+      return fail((p.revents & POLLNVAL) ? EBADF : EIO);
     }
   }
   return done;

@@ -53,17 +53,42 @@ DWORD wait_timeout(Steady::time_point deadline) {
   return static_cast<DWORD>(std::clamp<int64_t>(ms, 1, INFINITE - 1));
 }
 
+// What a USB serial device that was unplugged answers, before and after its handle goes
+// stale; a request the system aborts without our asking is the same.
+bool means_device_gone(DWORD code) {
+  switch (code) {
+    case ERROR_DEVICE_REMOVED:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_NO_SUCH_DEVICE:
+    case ERROR_BAD_COMMAND:
+    case ERROR_ACCESS_DENIED:
+    case ERROR_OPERATION_ABORTED:
+    case ERROR_GEN_FAILURE:
+    case ERROR_FILE_NOT_FOUND:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // One overlapped request, waited for until `deadline` and cancelled after it. The bytes
-// moved (also those of a cancelled request), or -1 with `error` set when the device failed.
-int finish_request(HANDLE h, OVERLAPPED& o, BOOL started, Steady::time_point deadline, int& error) {
+// moved (also those of a request we cancelled), or -1 with `error` set when the device
+// failed (`gone` when that says it is gone).
+int finish_request(HANDLE h, OVERLAPPED& o, BOOL started, Steady::time_point deadline, int& error, bool& gone) {
   if (!started && GetLastError() != ERROR_IO_PENDING) {
-    error = errno_from_windows(GetLastError());
+    const DWORD code = GetLastError();
+    error = errno_from_windows(code);
+    gone = means_device_gone(code);
     return -1;
   }
-  if (WaitForSingleObject(o.hEvent, wait_timeout(deadline)) != WAIT_OBJECT_0) CancelIoEx(h, &o);
+  const bool cancelled = WaitForSingleObject(o.hEvent, wait_timeout(deadline)) != WAIT_OBJECT_0;
+  if (cancelled) CancelIoEx(h, &o);
   DWORD moved = 0;
-  if (!GetOverlappedResult(h, &o, &moved, TRUE) && GetLastError() != ERROR_OPERATION_ABORTED) {
-    error = errno_from_windows(GetLastError());
+  if (!GetOverlappedResult(h, &o, &moved, TRUE)) {
+    const DWORD code = GetLastError();
+    if (code == ERROR_OPERATION_ABORTED && cancelled) return static_cast<int>(moved);
+    error = errno_from_windows(code);
+    gone = means_device_gone(code);
     return moved > 0 ? static_cast<int>(moved) : -1;
   }
   return static_cast<int>(moved);
@@ -267,9 +292,11 @@ int SerialPort::Read(void* buffer, int count) {
     ResetEvent(done.h);
     BOOL started = ReadFile(h, bytes + got, static_cast<DWORD>(count - got), nullptr, &o);
     int error = 0;
-    int n = finish_request(h, o, started, deadline, error);
+    bool gone = false;
+    int n = finish_request(h, o, started, deadline, error, gone);
     if (n < 0) {
       last_error_ = error;
+      device_gone_ = gone;
       return got > 0 ? got : -1;  // bytes already read are handed over, not lost
     }
     if (n > 0) {
@@ -325,9 +352,11 @@ int SerialPort::Write(const void* buffer, int count) {
     ResetEvent(done.h);
     BOOL started = WriteFile(h, bytes + written, static_cast<DWORD>(count - written), nullptr, &o);
     int error = 0;
-    int n = finish_request(h, o, started, deadline, error);
+    bool gone = false;
+    int n = finish_request(h, o, started, deadline, error, gone);
     if (n < 0) {
       last_error_ = error;
+      device_gone_ = gone;
       return -1;
     }
     written += n;
