@@ -59,7 +59,6 @@ bool means_device_gone(DWORD code) {
   switch (code) {
     case ERROR_DEVICE_REMOVED:
     case ERROR_DEVICE_NOT_CONNECTED:
-    case ERROR_NO_SUCH_DEVICE:
     case ERROR_BAD_COMMAND:
     case ERROR_ACCESS_DENIED:
     case ERROR_OPERATION_ABORTED:
