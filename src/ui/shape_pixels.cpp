@@ -44,7 +44,7 @@ void ForEachRingPixel(const PixelRows& shape, const std::function<void(int u, in
   const auto in_shape = [&](int u, int v) {
     return u >= 0 && v >= 0 && u < width && v < height && inside[static_cast<std::size_t>(v) * width + u];
   };
-  for (const auto [offset, ring] : {std::pair{+1, Ring::kUpperLeft}, std::pair{-1, Ring::kLowerRight}})
+  for (const auto& [offset, ring] : {std::pair{+1, Ring::kUpperLeft}, std::pair{-1, Ring::kLowerRight}})
     for (int v = 0; v < height; ++v)
       for (int u = 0; u < width; ++u)
         if (in_shape(u + offset, v + offset) && !in_shape(u, v)) pixel(u, v, ring);
