@@ -16,7 +16,7 @@ cmake --build "$windows" -j "$(nproc)"
 
 linux=build/plain
 cmake -S . -B "$linux" -G Ninja -DQZGSMS_WINDOWS_BUILD="$PWD/$windows" "${launcher[@]}" >/dev/null
-cmake --build "$linux" -j "$(nproc)" --target wine_e2e_tests qzgsms-modemsim
+cmake --build "$linux" -j "$(nproc)" --target wine_e2e_tests qzgsms-modemsim qzgsms-dbftool
 
 selection=(-L wine-short)
 if [ "${1:-}" = --full ]; then selection=(-L 'wine'); fi

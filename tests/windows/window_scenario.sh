@@ -48,7 +48,18 @@ window_id() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1;
 focus() { xdotool windowfocus --sync "$1" 2>/dev/null; }
 has_window() { [ -n "$(window_id "$1")" ]; }
 no_window() { [ -z "$(window_id "$1")" ]; }
-photo() { import -window root "$out/$1.png" && say "photographed $1"; }
+# A photo once the screen has settled: two pictures in a row alike.
+photo() {
+  local last="" now
+  for _ in $(seq 1 40); do
+    import -window root "$out/$1.png"
+    now=$(md5sum <"$out/$1.png")
+    [ "$now" = "$last" ] && break
+    last=$now
+    sleep 0.3
+  done
+  say "photographed $1"
+}
 probe_is() { [ "$(probe "${@:2}")" = "$1" ]; }
 cell_has_shown() { local mask; mask=$(probe shown "$1") && [ -n "$mask" ] && (( (mask >> $2) & 1 )); }
 
