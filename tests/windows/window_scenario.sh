@@ -77,8 +77,19 @@ printf '[Config]\r\nPort=COM250\r\nWatchPath=jobs\r\nDonePath=done\r\nErrorPath=
 # The question comes at every start until the flag is set.
 rm -f "$prefix/drive_c/windows/qzalarm.ini"
 
+# The command line is that of qzgsmsd.exe; a window program, it answers in the console it was
+# started from.
+help=$("$wine_run" "$prefix" "$exe" --help 2>&1)
+grep -q '^Usage: qzgsms \[--instance DIR\]' <<<"$help" || fail "--help"
+version=$("$wine_run" "$prefix" "$exe" -V 2>&1)
+grep -q '^qzgsms [0-9]' <<<"$version" || fail "-V"
+code=0
+"$wine_run" "$prefix" "$exe" --no-such-option >/dev/null 2>&1 || code=$?
+[ "$code" = 2 ] || fail "a wrong option ended with $code, not 2"
+
+# Started elsewhere, --instance names the instance folder (as Wine shows it, drive Z:).
 started=$(date +%s.%N)
-(cd "$work" && exec "$wine_run" "$prefix" "$exe") >"$work/window-output.txt" 2>&1 &
+(cd "$windows_build" && exec "$wine_run" "$prefix" "$exe" --instance "Z:${work//\//\\}") >"$work/window-output.txt" 2>&1 &
 window_pid=$!
 pids+=($window_pid)
 
