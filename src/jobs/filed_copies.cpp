@@ -11,7 +11,7 @@ void FiledCopies::note(const std::filesystem::path& destination, const std::file
   // UTF-8, as the reader's listing names it.
   const std::u8string utf8 = destination.filename().u8string();
   std::lock_guard lock(mutex_);
-  noted_[std::string(utf8.begin(), utf8.end())] = ++count_;
+  noted_[std::string(utf8.begin(), utf8.end())] = false;
 }
 
 bool FiledCopies::contains(const std::string& name) const {
@@ -19,16 +19,16 @@ bool FiledCopies::contains(const std::string& name) const {
   return noted_.count(name) > 0;
 }
 
-uint64_t FiledCopies::mark() const {
-  std::lock_guard lock(mutex_);
-  return count_;
-}
-
-void FiledCopies::forget_missing(const std::vector<std::string>& listed, uint64_t mark) {
+void FiledCopies::listed(const std::vector<std::string>& names) {
   std::lock_guard lock(mutex_);
   for (auto it = noted_.begin(); it != noted_.end();) {
-    const bool gone = it->second <= mark && std::find(listed.begin(), listed.end(), it->first) == listed.end();
-    it = gone ? noted_.erase(it) : std::next(it);
+    const bool there = std::find(names.begin(), names.end(), it->first) != names.end();
+    if (!there && it->second) {
+      it = noted_.erase(it);
+      continue;
+    }
+    it->second = it->second || there;
+    ++it;
   }
 }
 

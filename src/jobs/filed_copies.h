@@ -5,7 +5,6 @@
 // The filing notes the copy before it appears; the reader passes over what is noted.
 #pragma once
 
-#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -20,16 +19,14 @@ class FiledCopies {
   void note(const std::filesystem::path& destination, const std::filesystem::path& watch_folder);
   bool contains(const std::string& name) const;
 
-  // For the reader's listing: call before listing, then forget_missing(listed, mark), so
-  // that a copy noted while the folder was being listed is not forgotten.
-  uint64_t mark() const;
-  // Forgets the copies noted before `mark` that are no longer in the listing `listed`.
-  void forget_missing(const std::vector<std::string>& listed, uint64_t mark);
+  // The reader's listing of the folder: a copy is forgotten once it has been listed and
+  // then is gone (filed away by hand, or the folder cleaned); one not listed yet may be
+  // about to appear.
+  void listed(const std::vector<std::string>& names);
 
  private:
   mutable std::mutex mutex_;
-  std::map<std::string, uint64_t> noted_;  // name -> when it was noted (a count)
-  uint64_t count_ = 0;
+  std::map<std::string, bool> noted_;  // name -> seen in a listing
 };
 
 }  // namespace qz

@@ -251,9 +251,8 @@ void ReadJobsThread(JobContext& ctx) {
     if (identity_of_watch_folder() != watched) watch = renew_watch();
     // Another gateway may hold the folder WatchPath names now: its jobs are its own.
     if (ctx.holds_watch_folder && !ctx.holds_watch_folder()) continue;
-    const uint64_t mark = ctx.filed_copies.mark();
     const std::vector<std::string> names = list_matching_files(watch_folder, s.FileMask);
-    ctx.filed_copies.forget_missing(names, mark);
+    ctx.filed_copies.listed(names);
     for (const std::string& name : names) {
       if (ctx.jobs.count() >= JobLimit || ctx.stopping()) break;
       // Being filed right now (or a copy being written, when jobs are filed into this
