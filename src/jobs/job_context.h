@@ -29,9 +29,9 @@ struct JobContext {
   // Asked by the reader before each scan: whether this gateway still holds the folder
   // WatchPath names now (it may have been renamed, or deleted and made again). False: no
   // job is taken from it. Not set: always.
-  std::function<bool()> holds_watch_folder;
+  std::function<bool()> holds_watch_folder = {};
   // Jobs filed into the watch folder itself, which the reader passes over.
-  FiledCopies filed_copies;
+  FiledCopies filed_copies = {};
 
   std::filesystem::path watch_folder() const { return folder_from_setting(folder, settings.WatchPath); }
   bool stopping() const { return link.stopping(); }

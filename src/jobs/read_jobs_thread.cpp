@@ -2,9 +2,7 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <set>
-#include <utility>
 
 #include "core/colours.h"
 #include "core/files.h"
@@ -210,12 +208,17 @@ void ReadJobsThread(JobContext& ctx) {
   auto current = std::make_shared<StopWake>();
   // The folder the watch is on: WatchPath may name another one later (the folder renamed,
   // or deleted and made again), and a watch stays with the folder it was set on.
-  auto identity_of_watch_folder = [&]() -> std::optional<std::pair<uint64_t, uint64_t>> {
-    std::optional<FileInfo> info = target_info(watch_folder);
-    if (!info) return std::nullopt;
-    return std::make_pair(info->device, info->inode);
+  struct FolderIdentity {
+    bool found = false;
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    bool operator==(const FolderIdentity&) const = default;
   };
-  std::optional<std::pair<uint64_t, uint64_t>> watched;
+  auto identity_of_watch_folder = [&] {
+    std::optional<FileInfo> info = target_info(watch_folder);
+    return info ? FolderIdentity{true, info->device, info->inode} : FolderIdentity{};
+  };
+  FolderIdentity watched;
   auto renew_watch = [&] {
     std::lock_guard lock(current->mutex);
     current->watch = std::make_unique<FolderWatch>(watch_folder);
