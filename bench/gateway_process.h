@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "modem/child_process.h"
+#include "process/child_process.h"
 #include "modemsim/modem_simulator.h"
 
 namespace qz::bench {

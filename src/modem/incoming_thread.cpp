@@ -5,7 +5,7 @@
 #include "core/decimal.h"
 #include "core/worker_progress.h"
 #include "modem/modem_link.h"
-#include "modem/child_process.h"
+#include "process/child_process.h"
 #include "modem/incoming.h"
 #include "modem/sms_deliver.h"
 

@@ -4,8 +4,8 @@
 #include "core/colours.h"
 #include "core/utf8.h"
 #include "modem/modem_link.h"
-#include "modem/child_process.h"
-#include "modem/command_line.h"
+#include "process/child_process.h"
+#include "process/command_line.h"
 #include "modem/gsm_charset.h"
 #include "modem/incoming.h"
 

@@ -9,8 +9,8 @@
 #include "core/clock.h"
 #include "core/colours.h"
 #include "modem/modem_link.h"
-#include "modem/child_process.h"
-#include "modem/command_line.h"
+#include "process/child_process.h"
+#include "process/command_line.h"
 
 namespace qz {
 

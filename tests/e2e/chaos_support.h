@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "modem/child_process.h"
+#include "process/child_process.h"
 #include "modemsim/recording.h"
 
 namespace qz::test::chaos {

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "e2e/gateway_process.h"
-#include "modem/command_line.h"
+#include "process/command_line.h"
 #include "support/run_program.h"
 
 namespace qz::test {

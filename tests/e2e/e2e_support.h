@@ -14,7 +14,7 @@
 
 #include <iostream>
 
-#include "modem/child_process.h"
+#include "process/child_process.h"
 #include "modemsim/modem_simulator.h"
 #include "support/eventually.h"
 #include "support/temp_folder.h"

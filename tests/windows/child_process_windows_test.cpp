@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "modem/child_process.h"
-#include "modem/windows_command_line.h"
+#include "process/child_process.h"
+#include "process/windows_command_line.h"
 #include "support/temp_folder.h"
 
 namespace qz {

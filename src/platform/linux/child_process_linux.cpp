@@ -15,8 +15,8 @@
 #include <string_view>
 #include <thread>
 
-#include "modem/child_process.h"
-#include "modem/command_line.h"
+#include "process/child_process.h"
+#include "process/command_line.h"
 
 namespace qz {
 

@@ -6,9 +6,9 @@
 #include <string_view>
 
 #include "core/utf8.h"
-#include "modem/child_process.h"
-#include "modem/command_line.h"
-#include "modem/windows_command_line.h"
+#include "process/child_process.h"
+#include "process/command_line.h"
+#include "process/windows_command_line.h"
 #include "platform/windows/windows_text.h"
 
 namespace qz {

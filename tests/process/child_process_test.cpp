@@ -1,4 +1,4 @@
-#include "modem/child_process.h"
+#include "process/child_process.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -21,7 +21,7 @@
 #include <utility>
 #include <vector>
 
-#include "modem/command_line.h"
+#include "process/command_line.h"
 #include "support/temp_folder.h"
 
 namespace qz {
