@@ -50,8 +50,8 @@ void ServiceWatch::started() {
   qz::notify_service_manager("READY=1\nSTATUS=" + status_sent_);
 }
 
-void ServiceWatch::line_printed(const std::string& line, qz::Colour colour) {
-  if (colour == qz::kGreen || colour == qz::kRed) last_result_ = line;
+void ServiceWatch::line_printed(const std::string& line, qz::Color color) {
+  if (color == qz::kGreen || color == qz::kRed) last_result_ = line;
 }
 
 void ServiceWatch::stopping() {

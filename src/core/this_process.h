@@ -6,7 +6,7 @@ namespace qz {
 // The process id, as other programs and the status file name this process.
 long current_process_id();
 
-// True when standard output is a terminal (a person watching: lines may be coloured).
+// True when standard output is a terminal (a person watching: lines may be colored).
 bool standard_output_is_terminal();
 
 }  // namespace qz

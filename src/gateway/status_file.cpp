@@ -9,7 +9,7 @@
 #include <system_error>
 
 #include "core/clock.h"
-#include "core/colours.h"
+#include "core/colors.h"
 #include "core/files.h"
 #include "gateway/gateway.h"
 #include "modem/tech_alarm.h"

@@ -8,7 +8,7 @@
 #include <set>
 #include <utility>
 
-#include "core/colours.h"
+#include "core/colors.h"
 #include "core/gateway_log.h"
 #include "core/paths.h"
 #include "jobs/alarm_job.h"

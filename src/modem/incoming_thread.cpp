@@ -1,7 +1,7 @@
 #include <cstdio>
 #include <mutex>
 
-#include "core/colours.h"
+#include "core/colors.h"
 #include "core/decimal.h"
 #include "core/worker_progress.h"
 #include "modem/modem_link.h"

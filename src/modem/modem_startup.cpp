@@ -7,7 +7,7 @@
 #include <system_error>
 
 #include "core/clock.h"
-#include "core/colours.h"
+#include "core/colors.h"
 #include "core/gateway_log.h"
 #include "modem/mode_string.h"
 #include "modem/modem_link.h"

@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <string>
 
-#include "core/colours.h"
+#include "core/colors.h"
 #include "core/utf8.h"
 #include "modem/modem_link.h"
 #include "process/child_process.h"

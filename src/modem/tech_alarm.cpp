@@ -7,7 +7,7 @@
 #include <system_error>
 
 #include "core/clock.h"
-#include "core/colours.h"
+#include "core/colors.h"
 #include "modem/modem_link.h"
 #include "process/child_process.h"
 #include "process/command_line.h"

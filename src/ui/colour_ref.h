@@ -6,7 +6,7 @@
 #include <QColor>
 #include <QRgb>
 
-#include "core/colours.h"
+#include "core/colors.h"
 
 namespace qz::ui {
 

@@ -190,7 +190,7 @@ TEST_F(JobJournalTest, AJournalThatCannotBeReadWhollyIsSaidInRedOnceAndWritesSta
     restarted.record_outcome(b);
     std::vector<std::string> red;
     while (auto line = start_log.take_pending_line()) {
-      if (line->colour == kRed) red.push_back(line->text.substr(20));
+      if (line->color == kRed) red.push_back(line->text.substr(20));
     }
     EXPECT_EQ(red, c.red.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.red});
     if (c.found == Found::kSymlink) {

@@ -9,7 +9,7 @@
 #include <QStyledItemDelegate>
 #include <optional>
 
-#include "core/colours.h"
+#include "core/colors.h"
 
 namespace qz::ui {
 

@@ -9,7 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "core/colours.h"
+#include "core/colors.h"
 #include "modem/sms_coding.h"
 #include "ui/controls/color_label.h"
 #include "ui/dialogs/dialog_layout.h"
