@@ -4,6 +4,7 @@
 
 #include "core/clock.h"
 #include "core/files.h"
+#include "core/text.h"
 
 namespace qz {
 
@@ -32,11 +33,7 @@ void GatewayLog::PostWindowLine(const char* prefix, std::string_view text, Color
   WindowSink* sink = window();
   if (sink == nullptr) return;
 
-  LocalTime t = local_time(clock().now());
-  char stamp[32];
-  std::snprintf(stamp, sizeof stamp, "%02d.%02d.%04d %02d:%02d:%02d ", t.day, t.month, t.year,
-                t.hour, t.minute, t.second);
-  std::string line(stamp);
+  std::string line = window_stamp(local_time(clock().now())) + " ";
   if (prefix != nullptr) line.append(prefix).push_back(' ');
   line.append(text);
   if (line.size() > kWindowLineMax) line.resize(kWindowLineMax);

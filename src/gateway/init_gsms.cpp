@@ -6,6 +6,7 @@
 #include "core/paths.h"
 #include "core/process_end.h"
 #include "core/settings_check.h"
+#include "core/system_error.h"
 #include "gateway/folder_claims.h"
 #include "gateway/gateway.h"
 #include "gateway/startup.h"
@@ -67,7 +68,7 @@ bool claim_watch_folder(Gateway& g) {
       // A missing folder is reported by the settings check already.
       std::error_code ec;
       if (std::filesystem::is_directory(watch, ec)) {
-        g.log.Log("watch folder " + watch.string() + " cannot be locked (" + claim.error +
+        g.log.Log("watch folder " + watch.string() + " cannot be locked (" + error_text(claim.error.code) +
                       "): a second gateway on it is not kept out",
                   kRed);
       }

@@ -4,10 +4,10 @@
 #include "core/colors.h"
 #include "core/decimal.h"
 #include "core/worker_progress.h"
-#include "modem/modem_link.h"
-#include "process/child_process.h"
 #include "modem/incoming.h"
+#include "modem/modem_link.h"
 #include "modem/sms_deliver.h"
+#include "process/child_process.h"
 
 namespace qz {
 

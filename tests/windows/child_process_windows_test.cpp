@@ -100,7 +100,7 @@ TEST(WindowsChildProcess, HostileTextReachesBatchFileAsOneArgumentAndRunsNothing
                    ">>\"%~dp0args.txt\" echo %1 [%2]\r\n");
   for (const HostileText& hostile : kHostileTexts) {
     ChildProcess command({"incoming_sms.bat", hostile.text}, folder.path());
-    ASSERT_TRUE(command.start(true, true)) << command.error();
+    ASSERT_TRUE(command.start(true, true)) << error_line(command.error());
     while (command.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
 
