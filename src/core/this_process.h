@@ -1,4 +1,5 @@
-// What a program may ask the operating system about its own process.
+// What a program may ask the operating system about its own process (getpid and isatty on
+// Linux; GetCurrentProcessId and the console's mode on Windows).
 #pragma once
 
 namespace qz {
