@@ -13,6 +13,13 @@
 // gateway. Handles are not inherited by the commands the gateway starts.
 //
 // Folders are listed with std::filesystem::directory_iterator; nothing here repeats it.
+//
+// Where Linux and Windows differ: a link is a symbolic link on Linux and any reparse point
+// (symbolic link, junction) on Windows; mode bits and a file's owner exist on Linux only;
+// a folder is synced with fsync on Linux and needs nothing on Windows, where NTFS journals
+// its entries; an appending write on Windows holds a byte lock while it goes to the end,
+// as Wine does not keep appending handles apart. What the two share (owning a handle,
+// the temporaries, replace_file) is in files.cpp.
 #pragma once
 
 #include <cstdint>

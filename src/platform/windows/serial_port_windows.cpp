@@ -53,6 +53,18 @@ struct RequestEvent {
   }
 };
 
+// One overlapped request that `start` issues (ReadFile or WriteFile), finished as
+// finish_request says.
+template <typename Start>
+int request(Handle port, Deadline deadline, int& error, Start start) {
+  const HANDLE h = handle_of(port);
+  RequestEvent done;
+  OVERLAPPED o{};
+  o.hEvent = done.h;
+  const BOOL started = start(h, o);
+  return finish_request(h, o, started, deadline, error);
+}
+
 char parity_letter(Parity p) {
   switch (p) {
     case Parity::Odd: return 'o';
@@ -174,21 +186,15 @@ Handle open(const std::string& device, int& error) {
 void close(Handle port) { CloseHandle(handle_of(port)); }
 
 int read_some(Handle port, unsigned char* bytes, int count, Deadline deadline, int& error) {
-  const HANDLE h = handle_of(port);
-  RequestEvent done;
-  OVERLAPPED o{};
-  o.hEvent = done.h;
-  const BOOL started = ReadFile(h, bytes, static_cast<DWORD>(count), nullptr, &o);
-  return finish_request(h, o, started, deadline, error);
+  return request(port, deadline, error, [&](HANDLE h, OVERLAPPED& o) {
+    return ReadFile(h, bytes, static_cast<DWORD>(count), nullptr, &o);
+  });
 }
 
 int write_some(Handle port, const unsigned char* bytes, int count, Deadline deadline, int& error) {
-  const HANDLE h = handle_of(port);
-  RequestEvent done;
-  OVERLAPPED o{};
-  o.hEvent = done.h;
-  const BOOL started = WriteFile(h, bytes, static_cast<DWORD>(count), nullptr, &o);
-  return finish_request(h, o, started, deadline, error);
+  return request(port, deadline, error, [&](HANDLE h, OVERLAPPED& o) {
+    return WriteFile(h, bytes, static_cast<DWORD>(count), nullptr, &o);
+  });
 }
 
 void purge(Handle port) { PurgeComm(handle_of(port), PURGE_RXCLEAR | PURGE_TXCLEAR); }
