@@ -1,6 +1,6 @@
 #include "gateway/watch_folder_claim.h"
 
-#include "core/colours.h"
+#include "core/colors.h"
 #include "core/files.h"
 #include "core/gateway_log.h"
 #include "core/paths.h"
@@ -15,7 +15,7 @@ std::optional<WatchFolderClaim::Identity> WatchFolderClaim::identity_of(const st
 }
 
 FolderLock::Claim::Outcome WatchFolderClaim::claim(const std::filesystem::path& folder, FolderHolder& holder,
-                                                   std::string& error) {
+                                                   SystemError& error) {
   const std::optional<Identity> identity = identity_of(folder);
   FolderLock::Claim claim = FolderLock::claim(folder);
   holder = claim.holder;
@@ -31,7 +31,7 @@ bool WatchFolderClaim::still_held(const std::filesystem::path& folder, GatewayLo
   // Tried again at every scan, said once: the other gateway may end.
   const bool refusal_said = now == refused_;
   FolderHolder holder;
-  std::string error;
+  SystemError error;
   switch (claim(folder, holder, error)) {
     case FolderLock::Claim::kClaimed:
     case FolderLock::Claim::kOurs:
@@ -49,7 +49,7 @@ bool WatchFolderClaim::still_held(const std::filesystem::path& folder, GatewayLo
       return false;
     case FolderLock::Claim::kFailed:
       log.Log("watch folder " + absolute_text(folder) + " is another folder than at the start and cannot be locked (" +
-                  error + "): a second gateway on it is not kept out",
+                  error_text(error.code) + "): a second gateway on it is not kept out",
               kRed);
       return true;
   }

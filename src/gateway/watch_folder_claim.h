@@ -11,6 +11,7 @@
 #include <string>
 #include <utility>
 
+#include "core/system_error.h"
 #include "gateway/folder_lock.h"
 
 namespace qz {
@@ -21,7 +22,7 @@ class WatchFolderClaim {
  public:
   // Claims the folder `folder` names now. kInUse and kFailed as FolderLock::claim says;
   // on kInUse nothing is held.
-  FolderLock::Claim::Outcome claim(const std::filesystem::path& folder, FolderHolder& holder, std::string& error);
+  FolderLock::Claim::Outcome claim(const std::filesystem::path& folder, FolderHolder& holder, SystemError& error);
 
   // Whether this gateway holds the folder `folder` names now, claiming it first when it
   // is another one than the claimed folder. A missing folder counts as held (nothing is

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "core/clock.h"
-#include "core/colours.h"
+#include "core/colors.h"
 #include "modem/modem_link.h"
 
 namespace qz {

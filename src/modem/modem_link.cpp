@@ -4,7 +4,7 @@
 #include <random>
 #include <utility>
 
-#include "core/colours.h"
+#include "core/colors.h"
 #include "modem/serial_port.h"
 
 namespace qz {
