@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Draws the window's images (telephones, signal-bar shape, About logo, application icon)
-# with tools/draw_images into src/ui/images/. The PNGs are committed; run this after
+# with tools/draw_images into src/ui/images/: PNGs for the Qt window, BMPs and the icon file
+# for the Windows window's resource script. They are committed; run this after
 # changing the drawing code and look at the result before committing it.
 #   scripts/draw-images.sh [BUILD_FOLDER]   (build/ui by default)
 set -euo pipefail

@@ -17,6 +17,9 @@ packages+=(python3-gammu)
 packages+=(qt6-base-dev fonts-dejavu-core)
 # Pictures of the window for review (scripts/screenshot.sh) run it under a virtual display.
 packages+=(xvfb xauth)
+# The Windows window's scenario under Wine types into it and photographs it (xdotool,
+# ImageMagick's import) and works out its figures (bc).
+packages+=(xdotool imagemagick bc)
 # The Debian package and its check (scripts/package.sh), one reason each:
 packages+=(scdoc)       # turns the manual pages from docs/man/*.scd into roff
 packages+=(dpkg-dev)    # dpkg-shlibdeps for the package's Depends, dpkg-buildflags for hardening

@@ -20,9 +20,9 @@
 #include "gateway/program_options.h"
 #include "gateway/status_file.h"
 #include "gateway/stop_signals.h"
-#include "ui/main_dialog.h"
-#include "ui/window_error_box.h"
-#include "ui/window_images.h"
+#include "ui/qt/main_dialog.h"
+#include "ui/qt/window_error_box.h"
+#include "ui/qt/window_images.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ui/controls/bitmap_gauge.h"
+#include "ui/qt/controls/bitmap_gauge.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "pixel_art.h"
-#include "ui/colour_ref.h"
-#include "ui/window_images.h"
+#include "ui/qt/color_ref_qt.h"
+#include "ui/qt/window_images.h"
 
 namespace qz::ui {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/controls/color_label.h"
+#include "ui/qt/controls/color_label.h"
 
 #include <gtest/gtest.h>
 

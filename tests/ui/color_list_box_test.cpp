@@ -1,4 +1,4 @@
-#include "ui/controls/color_list_box.h"
+#include "ui/qt/controls/color_list_box.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <cmath>
 #include <functional>
 
-#include "ui/controls/color_line_delegate.h"
+#include "ui/qt/controls/color_line_delegate.h"
 
 namespace qz::ui {
 namespace {

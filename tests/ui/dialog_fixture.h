@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "core/settings.h"
-#include "ui/dialogs/prompt_box.h"
+#include "ui/qt/dialogs/prompt_box.h"
 
 namespace qz::ui::testing {
 

@@ -1,6 +1,6 @@
 // The operator window: what worker threads report reaches the controls on the window's
 // thread, and the real window runs the alarm path against the simulated modem.
-#include "ui/main_dialog.h"
+#include "ui/qt/main_dialog.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -23,9 +23,9 @@
 #include "modemsim/modem_simulator.h"
 #include "support/temp_folder.h"
 #include "support/test_clock.h"
-#include "ui/controls/bitmap_gauge.h"
-#include "ui/controls/color_list_box.h"
-#include "ui/dialog_units.h"
+#include "ui/qt/controls/bitmap_gauge.h"
+#include "ui/qt/controls/color_list_box.h"
+#include "ui/qt/dialog_units.h"
 
 namespace qz::ui {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/dialogs/send_mms_dialog.h"
+#include "ui/qt/dialogs/send_mms_dialog.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <QTextCursor>
 #include <functional>
 
-#include "ui/dialog_units.h"
+#include "ui/qt/dialog_units.h"
 #include "dialog_fixture.h"
 
 namespace qz::ui {

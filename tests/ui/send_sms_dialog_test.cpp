@@ -1,4 +1,4 @@
-#include "ui/dialogs/send_sms_dialog.h"
+#include "ui/qt/dialogs/send_sms_dialog.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +10,9 @@
 #include <QPushButton>
 #include <QTextCursor>
 
-#include "ui/controls/color_label.h"
-#include "ui/dialog_units.h"
-#include "ui/dialogs/send_mms_dialog.h"
+#include "ui/qt/controls/color_label.h"
+#include "ui/qt/dialog_units.h"
+#include "ui/qt/dialogs/send_mms_dialog.h"
 #include "dialog_fixture.h"
 
 namespace qz::ui {

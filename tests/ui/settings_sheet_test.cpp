@@ -1,4 +1,4 @@
-#include "ui/dialogs/settings_sheet.h"
+#include "ui/qt/dialogs/settings_sheet.h"
 
 #include <gtest/gtest.h>
 
@@ -15,9 +15,7 @@
 
 #include "core/gateway_log.h"
 #include "core/settings.h"
-#include "ui/dialog_units.h"
-#include "ui/dialogs/mode_fields.h"
-#include "ui/dialogs/serial_ports.h"
+#include "ui/qt/dialog_units.h"
 #include "dialog_fixture.h"
 
 namespace qz::ui {
@@ -86,16 +84,6 @@ TEST_F(SettingsSheetTest, AModeWithBlanksAfterTheCommasOpensEmpty) {
   Edit("baudRate")->setText(QStringLiteral("96"));
   Ok();
   EXPECT_EQ(Stored("Mode"), "96,,,");
-}
-
-TEST(ModeFieldsTest, FourRunsOfLettersAndDigitsOrNothing) {
-  EXPECT_EQ(SplitMode("96,N,8,1"), (ModeFields{"96", "N", "8", "1"}));
-  EXPECT_EQ(SplitMode("1152,e,7,2,more;stuff"), (ModeFields{"1152", "e", "7", "2"}));
-  EXPECT_EQ(SplitMode("96,N,8,1.5"), (ModeFields{"96", "N", "8", "1"}));
-  for (const char* mode :
-       {"", "96,N,8", "96,N,8,", "96,,N,8,1", " 96,N,8,1", "96;N;8;1", "96,N,8 ,1"})
-    EXPECT_EQ(SplitMode(mode), ModeFields{}) << '"' << mode << '"';
-  EXPECT_EQ(JoinMode({"192", "", "", ""}), "192,,,");
 }
 
 TEST_F(SettingsSheetTest, PollPeriodIsShownInSecondsAndHeldInMilliseconds) {
@@ -339,30 +327,6 @@ TEST_F(SettingsSheetTest, PortListOffersComOneToEightThenTheDevicesFound) {
   EXPECT_EQ(items, (QStringList{"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8",
                                 "/dev/ttyUSB0"}));
   EXPECT_EQ(Combo("port")->currentIndex(), 1);
-}
-
-TEST(SerialPortsTest, ListsTheSerialDevicesUnderARootInGroupsAndNaturalOrder) {
-  QTemporaryDir dir;
-  const std::filesystem::path root = dir.path().toStdString();
-  auto make = [&](const std::string& path, const std::string& content = "") {
-    std::filesystem::create_directories((root / path).parent_path());
-    std::ofstream(root / path) << content;
-  };
-  for (const char* name : {"ttyS10", "ttyS2", "ttyS0", "ttyS1", "ttyUSB1", "ttyUSB0", "ttyACM0",
-                           "ttyUSB", "ttyS1x", "tty0", "ttyAMA0", "console"})
-    make(std::string("dev/") + name);
-  make("dev/serial/by-id/usb-Sierra_Wireless_MC7304-if03-port0");
-  make("dev/serial/by-id/usb-FTDI_FT232R-if00-port0");
-  // The kernel says ttyS1 has no UART behind it; ttyS2 has one; ttyS0 and ttyS10 say nothing.
-  make("sys/class/tty/ttyS1/type", "0\n");
-  make("sys/class/tty/ttyS2/type", "4\n");
-
-  EXPECT_EQ(ListSerialPorts(root),
-            (std::vector<std::string>{"/dev/ttyS0", "/dev/ttyS2", "/dev/ttyS10", "/dev/ttyUSB0",
-                                      "/dev/ttyUSB1", "/dev/ttyACM0",
-                                      "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0",
-                                      "/dev/serial/by-id/usb-Sierra_Wireless_MC7304-if03-port0"}));
-  EXPECT_TRUE(ListSerialPorts(root / "nothing-here").empty());
 }
 
 TEST_F(SettingsSheetTest, BothPagesAreSizedInDialogUnitsAndEveryControlFits) {

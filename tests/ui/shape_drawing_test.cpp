@@ -1,11 +1,11 @@
-#include "ui/controls/shape_drawing.h"
+#include "ui/qt/controls/shape_drawing.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "pixel_art.h"
-#include "ui/controls/region_builder.h"
+#include "ui/qt/controls/region_builder.h"
 
 namespace qz::ui {
 namespace {

@@ -1,11 +1,11 @@
-#include "ui/dialogs/smsc_dialog.h"
+#include "ui/qt/dialogs/smsc_dialog.h"
 
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "ui/dialog_units.h"
+#include "ui/qt/dialog_units.h"
 #include "dialog_fixture.h"
 
 namespace qz::ui {

@@ -1,4 +1,4 @@
-#include "ui/window_images.h"
+#include "ui/qt/window_images.h"
 
 #include <gtest/gtest.h>
 

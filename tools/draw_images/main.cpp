@@ -1,10 +1,13 @@
 // Draws the window's images into a folder (normally src/ui/images):
 //   qzgsms-draw-images FOLDER
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <cstdio>
+#include <vector>
 
 #include "drawings.h"
+#include "windows_formats.h"
 
 namespace {
 
@@ -37,6 +40,16 @@ bool Save(const QImage& image, const QDir& folder, const QString& name) {
   return true;
 }
 
+bool SaveBytes(const QByteArray& bytes, const QDir& folder, const QString& name) {
+  QFile file(folder.filePath(name));
+  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+    std::fprintf(stderr, "cannot write %s\n", qPrintable(file.fileName()));
+    return false;
+  }
+  std::printf("%s  %lld bytes\n", qPrintable(file.fileName()), static_cast<long long>(bytes.size()));
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -53,14 +66,22 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  // Each image twice: a PNG for the Qt window, a BMP (and the icon file) for the Windows
+  // window's resource script.
   bool ok = true;
+  auto save_both = [&](const QImage& image, const QString& name) {
+    ok &= Save(image, folder, name + QStringLiteral(".png"));
+    ok &= SaveBytes(qz::images::BmpFile(image), folder, name + QStringLiteral(".bmp"));
+  };
   for (const NamedPhone& phone : kPhones)
-    ok &= Save(qz::images::DrawTelephone(phone.colours), folder,
-               QStringLiteral("phone-%1.png").arg(QLatin1String(phone.name)));
-  ok &= Save(qz::images::DrawSignalShape(), folder, QStringLiteral("signal-shape.png"));
-  ok &= Save(qz::images::DrawAboutLogo(), folder, QStringLiteral("about-logo.png"));
-  for (const int size : {32, 48, 64, 256})
-    ok &= Save(qz::images::DrawApplicationIcon(size), folder,
-               QStringLiteral("app-icon-%1.png").arg(size));
+    save_both(qz::images::DrawTelephone(phone.colours), QStringLiteral("phone-%1").arg(QLatin1String(phone.name)));
+  save_both(qz::images::DrawSignalShape(), QStringLiteral("signal-shape"));
+  save_both(qz::images::DrawAboutLogo(), QStringLiteral("about-logo"));
+  std::vector<QImage> icons;
+  for (const int size : {32, 48, 64, 256}) {
+    icons.push_back(qz::images::DrawApplicationIcon(size));
+    ok &= Save(icons.back(), folder, QStringLiteral("app-icon-%1.png").arg(size));
+  }
+  ok &= SaveBytes(qz::images::IcoFile(icons), folder, QStringLiteral("app-icon.ico"));
   return ok ? 0 : 1;
 }

@@ -17,13 +17,13 @@
 
 #include "gateway/gateway.h"
 #include "modemsim/modem_simulator.h"
-#include "ui/about_dialog.h"
-#include "ui/dialogs/send_mms_dialog.h"
-#include "ui/dialogs/send_sms_dialog.h"
-#include "ui/dialogs/settings_sheet.h"
-#include "ui/dialogs/smsc_dialog.h"
-#include "ui/main_dialog.h"
-#include "ui/window_images.h"
+#include "ui/qt/about_dialog.h"
+#include "ui/qt/dialogs/send_mms_dialog.h"
+#include "ui/qt/dialogs/send_sms_dialog.h"
+#include "ui/qt/dialogs/settings_sheet.h"
+#include "ui/qt/dialogs/smsc_dialog.h"
+#include "ui/qt/main_dialog.h"
+#include "ui/qt/window_images.h"
 
 namespace {
 
