@@ -117,7 +117,7 @@ bool GatewayProcess::start() {
   argv.insert(argv.end(), arguments_.begin(), arguments_.end());
   process_ = std::make_unique<ChildProcess>(argv, folder_);
   if (!process_->start()) {
-    error_ = "cannot start " + program_.string() + ": " + process_->error();
+    error_ = "cannot start " + program_.string() + ": " + error_text(process_->error().code);
     process_.reset();
     return false;
   }

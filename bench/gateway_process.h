@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "modem/child_process.h"
 #include "modemsim/modem_simulator.h"
+#include "process/child_process.h"
 
 namespace qz::bench {
 

@@ -5,7 +5,6 @@
 // its own bytes), and the gateway's descriptors, threads and memory, sampled from
 // /proc/<pid> as it ran, must have stayed flat.
 #include <fcntl.h>
-#include <shapefil.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -112,19 +111,16 @@ bool make_table(const std::filesystem::path& path, int rows) {
       {"TY3", 'C', 3, 0},   {"TY4", 'C', 3, 0},    {"STATUS", 'N', 3, 0}, {"TIME", 'C', 6, 0},
       {"TI1", 'C', 6, 0},   {"TI2", 'C', 6, 0},    {"TI3", 'C', 6, 0},    {"TI4", 'C', 6, 0},
       {"TO1", 'N', 3, 0},   {"TO2", 'N', 3, 0},    {"TO3", 'N', 3, 0},    {"TO4", 'N', 3, 0}};
-  {
-    CDatabase db;
-    if (db.Create(path.string(), fields) != 1) return false;
-    db.Close();
+  CDatabase db;
+  if (db.Create(path.string(), fields) != 1) return false;
+  db.SetAutoFlush(0);
+  bool written = true;
+  for (int r = 0; written && r < rows; ++r) {
+    written = db.Append() == 1 && db.Replace("TY1", std::string("SMS")) == 1 && db.Replace("STATUS", 1) == 1;
   }
-  DBFHandle table = DBFOpen(path.c_str(), "rb+");
-  if (table == nullptr) return false;
-  for (int r = 0; r < rows; ++r) {
-    DBFWriteStringAttribute(table, r, DBFGetFieldIndex(table, "TY1"), "SMS");
-    DBFWriteIntegerAttribute(table, r, DBFGetFieldIndex(table, "STATUS"), 1);
-  }
-  DBFClose(table);
-  return true;
+  written = written && db.Flush() == 1;
+  db.Close();
+  return written;
 }
 
 // One-shot faults by kind of job; each meets the next attempt of that kind, whichever job

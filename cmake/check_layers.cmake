@@ -1,9 +1,10 @@
 # Each folder of src/ may include only the folders below it (docs/architecture.md):
 #
 #   core/       the standard library and core/
-#   modem/      core/
-#   jobs/       modem/, core/
-#   gateway/    jobs/, modem/, core/
+#   process/    core/
+#   modem/      process/, core/
+#   jobs/       modem/, process/, core/
+#   gateway/    jobs/, modem/, process/, core/
 #   ui/         gateway/ and everything below it; ui/qt/ alone includes Qt, ui/win32/ alone
 #               (with src/platform/windows/) includes Windows' headers, and may use the
 #               platform's UTF-16 conversion
@@ -18,15 +19,16 @@
 cmake_minimum_required(VERSION 3.22)
 
 set(allowed_core "core/")
-set(allowed_modem "core/;modem/")
-set(allowed_jobs "core/;modem/;jobs/")
-set(allowed_gateway "core/;modem/;jobs/;gateway/")
-set(allowed_ui "core/;modem/;jobs/;gateway/;ui/")
-set(allowed_ui_win32 "core/;modem/;jobs/;gateway/;ui/;platform/windows/windows_text.h")
-set(allowed_platform "core/;platform/;modem/port_name.h;modem/serial_port.h;modem/mode_string.h;modem/child_process.h;modem/command_line.h;modem/windows_command_line.h;jobs/folder_watch.h;gateway/processor_rule.h;gateway/folder_lock.h;gateway/port_device.h;gateway/stop_signals.h;gateway/headless_wait.h;ui/system_menu.h;ui/alarm_application.h;modem/serial_port_list.h")
+set(allowed_process "core/;process/")
+set(allowed_modem "core/;process/;modem/")
+set(allowed_jobs "core/;process/;modem/;jobs/")
+set(allowed_gateway "core/;process/;modem/;jobs/;gateway/")
+set(allowed_ui "core/;process/;modem/;jobs/;gateway/;ui/")
+set(allowed_ui_win32 "core/;process/;modem/;jobs/;gateway/;ui/;platform/windows/windows_text.h")
+set(allowed_platform "core/;platform/;modem/port_name.h;modem/serial_port.h;modem/serial_device.h;modem/mode_string.h;modem/serial_port_list.h;process/child_process.h;process/process_system.h;process/command_line.h;process/windows_command_line.h;jobs/folder_watch.h;gateway/processor_rule.h;gateway/folder_lock.h;gateway/port_device.h;gateway/stop_signals.h;gateway/headless_wait.h;ui/system_menu.h;ui/alarm_application.h")
 
 set(violations "")
-foreach(layer core modem jobs gateway ui platform)
+foreach(layer core process modem jobs gateway ui platform)
   file(GLOB_RECURSE sources "${SOURCE_DIR}/src/${layer}/*.h" "${SOURCE_DIR}/src/${layer}/*.cpp")
   foreach(source IN LISTS sources)
     set(allowed "${allowed_${layer}}")

@@ -2,7 +2,8 @@
 # Installs what qzgsms needs to build, test and run on Debian 12. Run as root.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev libshp-dev)
+packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev)
+packages+=(libshp-dev)  # shapelib: the tests check our report tables against an independent dBase writer
 packages+=(libsystemd-dev)  # sd_notify: qzgsmsd tells systemd that it is ready and still alive
 # The Windows build: Debian's MinGW-w64 cross-compiler (posix threads, for std::thread),
 # and Wine, which runs the Windows programs and their tests on this machine.

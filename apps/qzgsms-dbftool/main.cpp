@@ -8,8 +8,6 @@
 #include <system_error>
 #include <vector>
 
-#include <shapefil.h>
-
 #include "core/paths.h"
 #include "gateway/program_options.h"
 #include "jobs/database.h"
@@ -57,21 +55,22 @@ int create(const std::string& path, int records, bool force) {
     std::fprintf(stderr, "cannot create %s\n", path.c_str());
     return 1;
   }
-  db.Close();
-  // Rows are added as the alarm application's dBase writer would add them.
-  DBFHandle table = DBFOpen(path.c_str(), "rb+");
-  if (table == nullptr) return 1;
-  for (int r = 0; r < records; ++r) {
-    std::string name = "Subscriber " + std::to_string(r + 1);
-    std::string phone = "+4179000000" + std::to_string((r + 1) % 10);
-    DBFWriteStringAttribute(table, r, DBFGetFieldIndex(table, "NAME"), name.c_str());
-    DBFWriteStringAttribute(table, r, DBFGetFieldIndex(table, "PHONE"), phone.c_str());
-    for (int n = 0; n < 4; ++n) {
-      std::string field = "TY" + std::to_string(n + 1);
-      DBFWriteStringAttribute(table, r, DBFGetFieldIndex(table, field.c_str()), kChannels[r % 3][n]);
+  // One sync at the end rather than one per field: nobody reads the table meanwhile.
+  db.SetAutoFlush(0);
+  bool written = true;
+  for (int r = 0; written && r < records; ++r) {
+    written = db.Append() == 1 && db.Replace("NAME", "Subscriber " + std::to_string(r + 1)) == 1 &&
+              db.Replace("PHONE", "+4179000000" + std::to_string((r + 1) % 10)) == 1;
+    for (int n = 0; written && n < 4; ++n) {
+      written = db.Replace("TY" + std::to_string(n + 1), std::string(kChannels[r % 3][n])) == 1;
     }
   }
-  DBFClose(table);
+  written = written && db.Flush() == 1;
+  db.Close();
+  if (!written) {
+    std::fprintf(stderr, "cannot write the rows of %s\n", path.c_str());
+    return 1;
+  }
   return 0;
 }
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "core/colours.h"
+#include "core/colors.h"
 #include "core/error_box.h"
 #include "gateway/folder_claims.h"
 #include "core/service_manager.h"
@@ -37,7 +37,7 @@ class RedLineErrorBox : public qz::ErrorBox {
   qz::GatewayLog& log_;
 };
 
-const char* ansi_colour(qz::Colour c) {
+const char* ansi_color(qz::Color c) {
   switch (c) {
     case qz::kRed: return "\033[31m";
     case qz::kGreen: return "\033[32m";
@@ -47,19 +47,19 @@ const char* ansi_colour(qz::Colour c) {
   }
 }
 
-// How lines look on standard output: in colour on a terminal; in the journal with the
+// How lines look on standard output: in color on a terminal; in the journal with the
 // priority prefix of sd-daemon(3), so `journalctl -p err` shows the red lines, which are
 // the log's errors and warnings alike; plain elsewhere.
 struct Output {
-  bool colour = qz::standard_output_is_terminal();
+  bool color = qz::standard_output_is_terminal();
   bool journal = qz::standard_output_is_journal();
 };
 
-void print_line(const std::string& text, qz::Colour c, const Output& out) {
+void print_line(const std::string& text, qz::Color c, const Output& out) {
   if (out.journal) {
     std::printf("%s%s\n", c == qz::kRed ? "<3>" : "<6>", text.c_str());
-  } else if (out.colour && *ansi_colour(c)) {
-    std::printf("%s%s\033[0m\n", ansi_colour(c), text.c_str());
+  } else if (out.color && *ansi_color(c)) {
+    std::printf("%s%s\033[0m\n", ansi_color(c), text.c_str());
   } else {
     std::printf("%s\n", text.c_str());
   }
@@ -67,8 +67,8 @@ void print_line(const std::string& text, qz::Colour c, const Output& out) {
 
 void print_pending_lines(qz::FrontEndView& view, const Output& out, ServiceWatch* watch = nullptr) {
   while (auto line = view.take_pending_line()) {
-    print_line(line->text, line->colour, out);
-    if (watch != nullptr) watch->line_printed(line->text, line->colour);
+    print_line(line->text, line->color, out);
+    if (watch != nullptr) watch->line_printed(line->text, line->color);
   }
   std::fflush(stdout);
 }
@@ -161,7 +161,7 @@ int run_headless_gateway() {
       watch.started();
     }
     if (auto notice = watch.tick()) {
-      print_line(notice->text, notice->colour, out);
+      print_line(notice->text, notice->color, out);
       std::fflush(stdout);
     }
     if (woken.stop_done) break;

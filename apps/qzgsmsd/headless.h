@@ -1,6 +1,6 @@
 // The gateway without a window, for unattended servers. It runs in its instance folder
 // (the current folder, or the one --instance names), prints window-log lines to standard
-// output (in colour on a terminal, with their priority when it is the journal), shows
+// output (in color on a terminal, with their priority when it is the journal), shows
 // report-table errors as red lines, and ends on SIGTERM, SIGINT, SIGHUP or SIGQUIT with
 // code 0; a fatal modem failure ends it with code 1, and so does another gateway running on
 // its instance folder or serving its watch folder. Run by systemd, it tells it when it is

@@ -1,10 +1,10 @@
 #include "service_watch.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "core/clock.h"
 #include "core/service_manager.h"
+#include "core/text.h"
 #include "gateway/gateway.h"
 
 namespace {
@@ -19,13 +19,7 @@ std::string joined(const std::vector<std::string>& names) {
 }
 
 // Dated as the window's lines are.
-std::string dated(const std::string& text) {
-  qz::LocalTime t = qz::local_time(qz::clock().now());
-  char stamp[32];
-  std::snprintf(stamp, sizeof stamp, "%02d.%02d.%04d %02d:%02d:%02d ", t.day, t.month, t.year, t.hour,
-                t.minute, t.second);
-  return stamp + text;
-}
+std::string dated(const std::string& text) { return qz::window_stamp(qz::local_time(qz::clock().now())) + " " + text; }
 
 }  // namespace
 
@@ -50,8 +44,8 @@ void ServiceWatch::started() {
   qz::notify_service_manager("READY=1\nSTATUS=" + status_sent_);
 }
 
-void ServiceWatch::line_printed(const std::string& line, qz::Colour colour) {
-  if (colour == qz::kGreen || colour == qz::kRed) last_result_ = line;
+void ServiceWatch::line_printed(const std::string& line, qz::Color color) {
+  if (color == qz::kGreen || color == qz::kRed) last_result_ = line;
 }
 
 void ServiceWatch::stopping() {

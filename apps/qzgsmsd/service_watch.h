@@ -18,7 +18,7 @@
 #include <optional>
 #include <string>
 
-#include "core/colours.h"
+#include "core/colors.h"
 
 namespace qz {
 class Gateway;
@@ -35,7 +35,7 @@ class ServiceWatch {
   void started();
   // A window-log line was printed: a send's result (green) or a failure (red) is the
   // last result of the summary.
-  void line_printed(const std::string& line, qz::Colour colour);
+  void line_printed(const std::string& line, qz::Color color);
   // The signal thread has read the signal level.
   void signal_read() { signal_read_ = true; }
   // An orderly stop begins.
@@ -46,7 +46,7 @@ class ServiceWatch {
   // progress again.
   struct Notice {
     std::string text;
-    qz::Colour colour;
+    qz::Color color;
   };
   std::optional<Notice> tick();
 

@@ -6,6 +6,7 @@
 
 #include "core/file_owners.h"
 #include "core/files.h"
+#include "core/system_error.h"
 
 namespace qz {
 
@@ -61,7 +62,7 @@ std::string access_problem_text(const AccessProblem& problem, const fs::path& pa
   const bool is_path = problem.where == fs::absolute(path, ec).lexically_normal();
   std::string text = "you may not " + verb(problem.wanted, fs::is_directory(problem.where, ec)) + " " +
                      (is_path ? named : problem.where.string()) + " (" +
-                     std::generic_category().message(problem.error) + ")";
+                     error_text(problem.error) + ")";
   if (!is_path) text += ", on the way to " + named;
   if (std::string who = who_may(problem.where, problem.wanted); !who.empty()) text += ": " + who;
   return text;

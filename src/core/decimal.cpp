@@ -1,7 +1,5 @@
 #include "core/decimal.h"
 
-#include <cctype>
-
 namespace qz {
 
 int32_t parse_decimal(std::string_view text) {
@@ -15,16 +13,6 @@ int32_t parse_decimal(std::string_view text) {
   }
   if (negative) value = 0u - value;
   return static_cast<int32_t>(value);
-}
-
-bool starts_with_nocase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(text[i])) !=
-        std::tolower(static_cast<unsigned char>(prefix[i])))
-      return false;
-  }
-  return true;
 }
 
 }  // namespace qz

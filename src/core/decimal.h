@@ -9,7 +9,4 @@ namespace qz {
 
 int32_t parse_decimal(std::string_view text);
 
-// Case-insensitive comparison of the first `prefix.size()` characters.
-bool starts_with_nocase(std::string_view text, std::string_view prefix);
-
 }  // namespace qz

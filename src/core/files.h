@@ -4,7 +4,7 @@
 //
 // Errors: a call that fails returns false (an unopened File, nullopt, -1) and leaves the
 // reason in errno as a POSIX code (ENOENT, EEXIST, ELOOP, EACCES, ...), which callers test
-// and show with std::generic_category().message(). An interrupted call is repeated inside.
+// and word with error_text() (core/system_error.h). An interrupted call is repeated inside.
 //
 // Every file is opened so that other programs may go on reading, writing, renaming and
 // removing it meanwhile (the alarm application writes job files and tables while the
@@ -13,6 +13,13 @@
 // gateway. Handles are not inherited by the commands the gateway starts.
 //
 // Folders are listed with std::filesystem::directory_iterator; nothing here repeats it.
+//
+// Where Linux and Windows differ: a link is a symbolic link on Linux and any reparse point
+// (symbolic link, junction) on Windows; mode bits and a file's owner exist on Linux only;
+// a folder is synced with fsync on Linux and needs nothing on Windows, where NTFS journals
+// its entries; an appending write on Windows holds a byte lock while it goes to the end,
+// as Wine does not keep appending handles apart. What the two share (owning a handle,
+// the temporaries, replace_file) is in files.cpp.
 #pragma once
 
 #include <cstdint>
@@ -66,9 +73,6 @@ struct OpenOptions {
 class File {
  public:
   static File open(const std::filesystem::path& path, const OpenOptions& options);
-  // A new file `prefix` + six random characters (mkostemp), for writing; its name is put
-  // into `created`. Never an existing file.
-  static File create_unique(const std::filesystem::path& prefix, std::filesystem::path& created);
 
   File() = default;
   File(File&& other) noexcept;
@@ -134,6 +138,31 @@ bool remove_file(const std::filesystem::path& path);
 // The empty path is the current folder. Failures are not reported: the change itself
 // happened.
 void sync_folder(const std::filesystem::path& folder);
+
+// A new hidden name beside `destination` for a file written before it is renamed there:
+// ".qzgsms-" and 16 random hexadecimal digits, then ".part". Of fixed length, so it fits
+// whatever the destination's name; random, so two writers never share one; of one
+// pattern, so start-up removes those an end of the gateway left behind.
+std::filesystem::path temporary_name_for(const std::filesystem::path& destination);
+// Exactly that pattern: nothing the alarm application writes is taken for one.
+bool is_temporary_name(const std::string& name);
+
+struct ReplaceOptions {
+  // The new file's mode bits 07777 (where files have them), whatever the umask.
+  uint32_t permissions = 0600;
+  // Give it the owner and group of the file it replaces (see File::keep_owner_of).
+  bool keep_owner = false;
+};
+
+// Replaces `target` with a file holding `bytes`, so that a reader finds the old file or
+// the new one, never none and never a part, and a crash leaves one of the two. The bytes
+// go into a new temporary beside `target` (temporary_name_for), created exclusively: a
+// link or a FIFO planted there is never followed nor opened, and no other writer shares
+// it. It is synced, renamed over `target` and made durable with a sync of the folder.
+// Whatever is at `target` is replaced itself: a symbolic link there is not followed.
+// False (errno set) when it could not: `target` is then as it was, and no temporary is
+// left behind.
+bool replace_file(const std::filesystem::path& target, std::string_view bytes, const ReplaceOptions& options = {});
 
 // What --check asks of a path, as the running gateway will use it.
 enum AccessWanted : int {

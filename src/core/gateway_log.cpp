@@ -4,6 +4,7 @@
 
 #include "core/clock.h"
 #include "core/files.h"
+#include "core/text.h"
 
 namespace qz {
 
@@ -28,15 +29,11 @@ void GatewayLog::WriteDailyLog(std::string_view text) {
   if (file.is_open()) file.write(line);
 }
 
-void GatewayLog::PostWindowLine(const char* prefix, std::string_view text, Colour colour) {
+void GatewayLog::PostWindowLine(const char* prefix, std::string_view text, Color color) {
   WindowSink* sink = window();
   if (sink == nullptr) return;
 
-  LocalTime t = local_time(clock().now());
-  char stamp[32];
-  std::snprintf(stamp, sizeof stamp, "%02d.%02d.%04d %02d:%02d:%02d ", t.day, t.month, t.year,
-                t.hour, t.minute, t.second);
-  std::string line(stamp);
+  std::string line = window_stamp(local_time(clock().now())) + " ";
   if (prefix != nullptr) line.append(prefix).push_back(' ');
   line.append(text);
   if (line.size() > kWindowLineMax) line.resize(kWindowLineMax);
@@ -47,14 +44,14 @@ void GatewayLog::PostWindowLine(const char* prefix, std::string_view text, Colou
     while (slot < kPendingSlots && pending_lines_[slot].has_value()) ++slot;
     if (slot == kPendingSlots) return;
     pending_lines_[slot] = std::move(line);
-    pending_colours_[slot] = colour;
+    pending_colors_[slot] = color;
   }
   sink->notify(kNotifyLogLine);
 }
 
-void GatewayLog::Log(std::string_view text, Colour colour) {
+void GatewayLog::Log(std::string_view text, Color color) {
   WriteDailyLog(text);
-  PostWindowLine(nullptr, text, colour);
+  PostWindowLine(nullptr, text, color);
 }
 
 void GatewayLog::TraceByte(unsigned char byte) {
@@ -72,7 +69,7 @@ std::optional<GatewayLog::PendingLine> GatewayLog::take_pending_line() {
   std::lock_guard lock(window_log_lock_);
   for (int slot = 0; slot < kPendingSlots; ++slot) {
     if (pending_lines_[slot].has_value()) {
-      PendingLine line{std::move(*pending_lines_[slot]), pending_colours_[slot]};
+      PendingLine line{std::move(*pending_lines_[slot]), pending_colors_[slot]};
       pending_lines_[slot].reset();
       return line;
     }

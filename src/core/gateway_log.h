@@ -1,5 +1,5 @@
 // How every part of the gateway reports what it does: the daily log file, dated
-// coloured lines for the operator window, and the optional byte trace of the modem.
+// colored lines for the operator window, and the optional byte trace of the modem.
 // Files are opened, appended and closed per line (or byte), so they can be read,
 // moved or deleted while the gateway runs.
 #pragma once
@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/colours.h"
+#include "core/colors.h"
 #include "core/window_sink.h"
 
 namespace qz {
@@ -32,10 +32,10 @@ class GatewayLog {
 
   // Queues "dd.mm.yyyy hh:mm:ss [prefix ]text" for the window and notifies it with 0.
   // Dropped when no window is registered or all 32 slots are waiting.
-  void PostWindowLine(const char* prefix, std::string_view text, Colour colour);
+  void PostWindowLine(const char* prefix, std::string_view text, Color color);
 
   // The common pair: the same text to the daily log and to the window.
-  void Log(std::string_view text, Colour colour);
+  void Log(std::string_view text, Color color);
 
   // Appends one byte to qzgsms.log when that file exists (tracing is on while it does).
   void TraceByte(unsigned char byte);
@@ -47,7 +47,7 @@ class GatewayLog {
   // Window side: takes the lowest occupied slot, as the window does once per notification.
   struct PendingLine {
     std::string text;
-    Colour colour;
+    Color color;
   };
   std::optional<PendingLine> take_pending_line();
 
@@ -61,7 +61,7 @@ class GatewayLog {
   std::atomic<WindowSink*> window_{nullptr};
   std::mutex window_log_lock_;  // guards the pending-line table
   std::array<std::optional<std::string>, kPendingSlots> pending_lines_;
-  std::array<Colour, kPendingSlots> pending_colours_{};
+  std::array<Color, kPendingSlots> pending_colors_{};
 };
 
 }  // namespace qz

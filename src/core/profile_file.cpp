@@ -9,6 +9,7 @@
 
 #include "core/files.h"
 #include "core/paths.h"
+#include "core/text.h"
 #include "core/utf8.h"
 
 namespace qz {
@@ -21,36 +22,12 @@ namespace {
 // rewritten, so a stray huge file cannot exhaust memory.
 constexpr off_t kMaxFileSize = off_t{64} << 20;
 
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view trim(std::string_view text) {
-  std::size_t begin = 0;
-  std::size_t end = text.size();
-  while (begin < end && is_blank(text[begin])) ++begin;
-  while (end > begin && is_blank(text[end - 1])) --end;
-  return text.substr(begin, end - begin);
-}
-
 // Section and key names fold case as the platform's Western code page does: ASCII
 // letters and the accented capitals of ISO 8859-1 (0xC0-0xDE, not the sign 0xD7).
 unsigned char fold_name_byte(unsigned char c) {
   if (c >= 'A' && c <= 'Z') return static_cast<unsigned char>(c + 32);
   if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<unsigned char>(c + 32);
   return c;
-}
-
-
-// File names fold ASCII letters only: other bytes of a Linux name carry no known encoding.
-bool same_file_name(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]);
-    unsigned char y = static_cast<unsigned char>(b[i]);
-    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
-    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
-    if (x != y) return false;
-  }
-  return true;
 }
 
 // One line of the file as offsets into it. `end` excludes the line ending ("\n", "\r\n"
@@ -425,35 +402,6 @@ bool has_line_break(std::string_view text) {
   return text.find_first_of("\r\n") != std::string_view::npos;
 }
 
-// Writes a temporary file beside `target`, syncs it and renames it over `target`, so the
-// file is always either wholly old or wholly new. On any failure the temporary goes.
-bool replace_file(const fs::path& target, std::string_view bytes, const FileInfo* existing) {
-  fs::path folder = target.parent_path();
-  fs::path temp;
-  fs::path prefix = folder / ".";
-  prefix += target.filename();
-  prefix += ".";
-  File file = File::create_unique(prefix, temp);
-  if (!file.is_open()) return false;
-
-  bool ok = file.set_permissions(existing != nullptr ? existing->permissions : 0600);
-  // Keep the owner where we are allowed to; otherwise the file becomes ours, as any
-  // rewrite by its reader would.
-  if (ok && existing != nullptr) file.keep_owner_of(target);
-  ok = ok && file.write(bytes) && file.sync();
-  ok = file.close() && ok;
-  ok = ok && rename_replacing(temp, target);
-  if (!ok) {
-    int error = errno;
-    remove_file(temp);
-    errno = error;
-    return false;
-  }
-  // The rename itself becomes durable with the folder; failing that is not a lost write.
-  sync_folder(folder);
-  return true;
-}
-
 std::mutex& write_mutex() {
   static std::mutex mutex;
   return mutex;
@@ -609,7 +557,10 @@ bool ProfileFile::write_text(std::string_view section, std::string_view key,
     errno = EILSEQ;
     return false;
   }
-  return replace_file(target, *encoded, loaded == Load::kOk ? &info : nullptr);
+  // The file keeps its permissions and, where we are allowed to, its owner; otherwise it
+  // becomes ours, as any rewrite by its reader would.
+  const bool existed = loaded == Load::kOk;
+  return replace_file(target, *encoded, {.permissions = existed ? info.permissions : 0600, .keep_owner = existed});
 }
 
 fs::path resolve_name_in_folder(const fs::path& folder, std::string_view name) {
@@ -621,7 +572,9 @@ fs::path resolve_name_in_folder(const fs::path& folder, std::string_view name) {
   const fs::path where = folder.empty() ? fs::path(".") : folder;
   for (fs::directory_iterator it(where, ec), end; !ec && it != end; it.increment(ec)) {
     std::string entry = it->path().filename().string();
-    if (same_file_name(entry, name) && (best.empty() || entry < best)) best = std::move(entry);
+    // File names fold ASCII letters only: other bytes of a Linux name carry no known
+    // encoding.
+    if (equals_nocase(entry, name) && (best.empty() || entry < best)) best = std::move(entry);
   }
   return best.empty() ? exact : folder / path_from_text(best);
 }

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <system_error>
 
-#include "core/colours.h"
+#include "core/colors.h"
 #include "core/gateway_log.h"
 #include "core/paths.h"
 

@@ -9,17 +9,14 @@
 
 #include "core/files.h"
 #include "core/paths.h"
+#include "core/system_error.h"
+#include "core/text.h"
 
 namespace qz {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// Suggestions compare letters without regard to case.
-char fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-
-std::string reason(int error) { return std::generic_category().message(error); }
 
 std::string shown(const fs::path& path) { return path.string(); }
 
@@ -42,7 +39,7 @@ void check_file(const SettingsFile& file, const Settings& s, const fs::path& ins
     std::error_code ec;
     int unreadable = fs::is_regular_file(path, ec) ? access_error(path, kAccessRead) : EINVAL;
     if (unreadable != 0) {
-      std::string why = unreadable == EINVAL ? "not a regular file" : reason(unreadable);
+      std::string why = unreadable == EINVAL ? "not a regular file" : error_text(unreadable);
       out.push_back({SettingsFinding::kSettingsUnreadable,
                      name + " cannot be read (" + shown(path) + ": " + why +
                          "): every setting takes its default (Port " + s.Port + ")"});
@@ -60,7 +57,7 @@ void check_file(const SettingsFile& file, const Settings& s, const fs::path& ins
   if (not_writable == 0) not_writable = access_error(path.parent_path(), kAccessWrite | kAccessEnter);
   if (not_writable != 0) {
     out.push_back({SettingsFinding::kSettingsNotWritable,
-                   name + " cannot be written (" + shown(path) + ": " + reason(not_writable) +
+                   name + " cannot be written (" + shown(path) + ": " + error_text(not_writable) +
                        "): the defaults of missing keys and the time of a technical alarm are "
                        "not stored"});
   }
@@ -185,7 +182,7 @@ void check_folder(const FolderUse& use, const fs::path& instance_folder, const S
   int denied = access_error(folder, use.written ? (kAccessRead | kAccessWrite | kAccessEnter) : (kAccessRead | kAccessEnter));
   if (denied != 0) {
     out.push_back({SettingsFinding::kFolderNotWritable,
-                   head + " cannot be " + (use.written ? "written" : "read") + " (" + reason(denied) +
+                   head + " cannot be " + (use.written ? "written" : "read") + " (" + error_text(denied) +
                        "): " + use.lost_locked});
   }
 }
@@ -233,9 +230,9 @@ std::size_t edit_distance(std::string_view a, std::string_view b) {
   for (std::size_t j = 0; j <= m; ++j) at(0, j) = j;
   for (std::size_t i = 1; i <= n; ++i) {
     for (std::size_t j = 1; j <= m; ++j) {
-      std::size_t cost = fold(a[i - 1]) == fold(b[j - 1]) ? 0 : 1;
+      std::size_t cost = lower_ascii(a[i - 1]) == lower_ascii(b[j - 1]) ? 0 : 1;
       std::size_t best = std::min({at(i - 1, j) + 1, at(i, j - 1) + 1, at(i - 1, j - 1) + cost});
-      if (i > 1 && j > 1 && fold(a[i - 1]) == fold(b[j - 2]) && fold(a[i - 2]) == fold(b[j - 1])) {
+      if (i > 1 && j > 1 && lower_ascii(a[i - 1]) == lower_ascii(b[j - 2]) && lower_ascii(a[i - 2]) == lower_ascii(b[j - 1])) {
         best = std::min(best, at(i - 2, j - 2) + 1);
       }
       at(i, j) = best;

@@ -1,8 +1,7 @@
 #include "gateway/folder_claims.h"
 
-#include <system_error>
-
 #include "core/paths.h"
+#include "core/system_error.h"
 
 namespace qz {
 
@@ -40,7 +39,7 @@ InstanceClaim claim_instance_folder(const fs::path& folder) {
       break;
     case FolderLock::Claim::kFailed:
       // A file system without locks must not keep an alarm gateway from running.
-      result.warning = "instance folder " + absolute_text(folder) + " cannot be locked (" + claim.error +
+      result.warning = "instance folder " + absolute_text(folder) + " cannot be locked (" + error_text(claim.error.code) +
                        "): a second gateway started on it is not kept out";
       break;
   }

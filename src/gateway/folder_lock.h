@@ -5,12 +5,18 @@
 // a symbolic link to it or a bind mount meet the same lock. The kernel drops it when the
 // process ends however it ends, kill -9 included, so a restart is never refused by a dead
 // gateway; commands the gateway starts do not inherit it.
+//
+// Linux locks the folder itself (flock) and names the holder from /proc. Windows holds a
+// named mutex whose name is the folder's identity, and does not say who holds it: there
+// the holder is named only when it is this process.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
+
+#include "core/system_error.h"
 
 namespace qz {
 
@@ -50,7 +56,7 @@ struct FolderLock::Claim {
   Outcome outcome = kFailed;
   FolderLock lock;
   FolderHolder holder;
-  std::string error;
+  SystemError error;
 };
 
 // Who holds `folder` now, without claiming it (for a check while a gateway runs).

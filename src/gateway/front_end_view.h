@@ -27,7 +27,7 @@ class FrontEndView {
  public:
   explicit FrontEndView(Gateway& gateway) : gateway_(gateway) {}
 
-  // The oldest waiting window-log line (dated, with its colour), or none.
+  // The oldest waiting window-log line (dated, with its color), or none.
   std::optional<GatewayLog::PendingLine> take_pending_line();
   JobCell job_cell(int slot) const;
   int32_t signal_level() const;

@@ -1,7 +1,8 @@
 // What the main thread of the program without a window waits for: the workers'
 // notifications (it plays the window's part and reads the shared tables when woken), a
 // stop signal, the end of the orderly stop, or the time of its next chore. Workers only
-// notify; a notification never blocks them.
+// notify; a notification never blocks them. Linux waits in one poll() on a pipe, the stop
+// signals' signalfd and an eventfd; Windows in one WaitForMultipleObjects on events.
 #pragma once
 
 #include <cstdint>

@@ -2,10 +2,11 @@
 #include <string>
 
 #include "core/clock.h"
-#include "core/colours.h"
+#include "core/colors.h"
 #include "core/paths.h"
 #include "core/process_end.h"
 #include "core/settings_check.h"
+#include "core/system_error.h"
 #include "gateway/folder_claims.h"
 #include "gateway/gateway.h"
 #include "gateway/startup.h"
@@ -31,10 +32,10 @@ bool common_failure(Gateway& g, const std::string& text) {
 
 // No modem can be reached: the technical alarm, then the pause before the end, in which
 // the port is tried again. True when the modem came back and the start goes on.
-bool modem_unreachable(Gateway& g, const std::string& text, Colour colour, int64_t exit_ms) {
-  g.log.Log(text, colour);
+bool modem_unreachable(Gateway& g, const std::string& text, Color color, int64_t exit_ms) {
+  g.log.Log(text, color);
   tech_alarm(g.link);
-  g.log.Log(process_end_notice(exit_ms, 1), colour);
+  g.log.Log(process_end_notice(exit_ms, 1), color);
   if (wait_for_modem_return(g.link, exit_ms)) return true;
   end_process(1);
   return false;
@@ -67,7 +68,7 @@ bool claim_watch_folder(Gateway& g) {
       // A missing folder is reported by the settings check already.
       std::error_code ec;
       if (std::filesystem::is_directory(watch, ec)) {
-        g.log.Log("watch folder " + watch.string() + " cannot be locked (" + claim.error +
+        g.log.Log("watch folder " + watch.string() + " cannot be locked (" + error_text(claim.error.code) +
                       "): a second gateway on it is not kept out",
                   kRed);
       }

@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "core/clock.h"
-#include "core/colours.h"
+#include "core/colors.h"
 #include "gateway/gateway.h"
 #include "modem/voice_call.h"
 

@@ -1,5 +1,7 @@
 // What the device a Port names is, found without opening it: a check must not open the
 // port a running gateway uses, and opening a modem's port can drop or raise its lines.
+// Linux asks the kernel's list of tty drivers for the device's numbers; Windows asks
+// whether a DOS device of a \\.\COMn name exists.
 #pragma once
 
 #include <filesystem>

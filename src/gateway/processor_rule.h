@@ -1,5 +1,7 @@
 // The processor rule, applied once at process start: the gateway runs on one processor,
-// chosen at random among those it may use, each step logged to the daily log.
+// chosen at random among those it may use, each step logged to the daily log. The masks
+// come from sched_getaffinity on Linux and GetProcessAffinityMask on Windows; the rule
+// itself is the same on both.
 #pragma once
 
 #include <cstdint>

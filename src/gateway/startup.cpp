@@ -3,7 +3,7 @@
 #include <set>
 #include <string>
 
-#include "core/colours.h"
+#include "core/colors.h"
 #include "core/paths.h"
 #include "gateway/gateway.h"
 #include "jobs/filing.h"

@@ -6,14 +6,15 @@
 #include <system_error>
 
 #include "core/paths.h"
+#include "core/system_error.h"
 #include "core/version.h"
 #include "gateway/folder_claims.h"
 #include "gateway/port_device.h"
-#include "modem/child_process.h"
-#include "modem/command_line.h"
 #include "modem/mode_string.h"
 #include "modem/modem_startup.h"
 #include "modem/port_name.h"
+#include "process/child_process.h"
+#include "process/command_line.h"
 
 namespace qz {
 
@@ -71,7 +72,7 @@ std::vector<SettingsFinding> check_commands(const Settings& s, const fs::path& i
     // A missing command is said when it is needed: an instance may do without either.
     if (error == 0 || error == ENOENT || error == ENOTDIR) return;
     out.push_back({SettingsFinding::kCommandNotRunnable,
-                   name + " (" + found + ") cannot be run (" + std::generic_category().message(error) + "): " + lost});
+                   name + " (" + found + ") cannot be run (" + error_text(error) + "): " + lost});
   };
   check("qzarun.cmd", "no technical alarm can go out");
   if (s.IncomingEnable != 0) {

@@ -1,16 +1,18 @@
 #include "gateway/status_check.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <map>
 #include <optional>
-#include <system_error>
+#include <sstream>
 #include <vector>
 
 #include "core/clock.h"
+#include "core/files.h"
+#include "core/system_error.h"
 #include "gateway/folder_lock.h"
 #include "gateway/status_file.h"
 
@@ -31,6 +33,52 @@ struct StatusRecord {
   int64_t sent = 0, failed = 0, retried = 0, bad_requests = 0, received = 0;
   int64_t tech_alarm_last = 0, tech_alarm_held_until = 0;
 };
+
+// A gateway writes well under a kilobyte; anything far beyond is not its status.
+constexpr int64_t kMaxStatusBytes = 64 * 1024;
+
+// The status file as read: its bytes and when it was written, or why it cannot be read.
+struct StatusFile {
+  bool missing = false;
+  std::string unreadable;  // why not, when it cannot be read and is not missing
+  std::string bytes;
+  int64_t written_ns = 0;  // since 1970
+};
+
+// Reads a bounded amount of a regular file only: the check must answer at once whatever
+// lies under the status file's name, and never follow a link a writer would not.
+StatusFile read_status_file(const fs::path& path) {
+  StatusFile status;
+  File file = File::open(path, {.no_follow = true});
+  if (!file.is_open()) {
+    if (errno == ENOENT) status.missing = true;
+    else status.unreadable = errno == ELOOP ? "a symbolic link, which is never followed" : error_text(errno);
+    return status;
+  }
+  std::optional<FileInfo> info = file.info();
+  if (!info) {
+    status.unreadable = error_text(errno);
+  } else if (info->kind != FileKind::kRegular) {
+    status.unreadable = "not a regular file";
+  } else if (info->size > kMaxStatusBytes) {
+    status.unreadable = std::to_string(info->size) + " bytes, more than a status file ever holds";
+  } else {
+    status.bytes.resize(static_cast<std::size_t>(kMaxStatusBytes) + 1);
+    std::size_t used = 0;
+    for (int64_t n; used < status.bytes.size() && (n = file.read(&status.bytes[used], status.bytes.size() - used)) != 0;) {
+      if (n < 0) {
+        status.unreadable = error_text(errno);
+        return status;
+      }
+      used += static_cast<std::size_t>(n);
+    }
+    // Grown past the bound since it was looked at: no status a gateway writes.
+    if (used > static_cast<std::size_t>(kMaxStatusBytes)) status.unreadable = "more than a status file ever holds";
+    status.bytes.resize(used);
+    status.written_ns = info->mtime_ns;
+  }
+  return status;
+}
 
 // Nullopt when a line is missing or is not what the gateway writes.
 std::optional<StatusRecord> parse_status(std::istream& in) {
@@ -147,14 +195,13 @@ StatusAnswer check_status(const fs::path& folder) {
   const std::optional<FolderHolder> holder = folder_holder(folder);
   const long holder_pid = holder ? holder->pid : 0;
 
-  std::ifstream in(file, std::ios::binary);
-  if (!in) {
-    std::error_code ec;
-    const bool missing = !fs::exists(file, ec) && !ec;
-    if (missing && !holder) {
+  const StatusFile status = read_status_file(file);
+  if (status.missing || !status.unreadable.empty()) {
+    if (status.missing && !holder) {
       answer.problem(kStatusCritical, "not running: no gateway holds " + folder.string() + " and it has no status file");
     } else {
       answer.problem(kStatusUnknown, "cannot read " + file.string() +
+                                         (status.unreadable.empty() ? "" : " (" + status.unreadable + ")") +
                                          (holder ? ", although process " + std::to_string(holder_pid) + " holds the instance" : ""));
     }
     answer.json("running", json_bool(holder.has_value()));
@@ -162,6 +209,7 @@ StatusAnswer check_status(const fs::path& folder) {
     answer.json("pid", holder_pid > 0 ? std::to_string(holder_pid) : "null");
     return answer.finish();
   }
+  std::istringstream in(status.bytes);
   const std::optional<StatusRecord> parsed = parse_status(in);
   if (!parsed) {
     answer.problem(kStatusUnknown, file.string() + " is damaged: not the status a gateway writes");
@@ -173,10 +221,9 @@ StatusAnswer check_status(const fs::path& folder) {
   // outright leaves its last status behind.
   const bool lock_held = holder && (holder_pid == r.pid || holder_pid == 0);
   const bool running = r.state == "running" && lock_held;
-  std::error_code ec;
-  const auto written = fs::last_write_time(file, ec);
-  const int64_t age =
-      ec ? 0 : std::chrono::duration_cast<std::chrono::seconds>(fs::file_time_type::clock::now() - written).count();
+  const auto written = std::chrono::system_clock::time_point(
+      std::chrono::duration_cast<std::chrono::system_clock::duration>(std::chrono::nanoseconds(status.written_ns)));
+  const int64_t age = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now() - written).count();
 
   if (r.state == "stopped") answer.problem(kStatusCritical, "not running: stopped");
   else if (!lock_held) answer.problem(kStatusCritical, "not running: process " + std::to_string(r.pid) + " is gone");

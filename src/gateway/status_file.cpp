@@ -1,16 +1,14 @@
 #include "gateway/status_file.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
-#include <fstream>
 #include <mutex>
 #include <string>
-#include <system_error>
 
 #include "core/clock.h"
-#include "core/colours.h"
+#include "core/colors.h"
 #include "core/files.h"
+#include "core/system_error.h"
 #include "gateway/gateway.h"
 #include "modem/tech_alarm.h"
 
@@ -60,36 +58,19 @@ std::string status_text(Gateway& g, long pid, bool stopped) {
          line("tech_alarm_held_until", alarm.held_until);
 }
 
-// Empty on success, else why not.
-std::string replace_file(const fs::path& target, const std::string& text) {
-  fs::path temporary = target;
-  temporary += "-new";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.close();
-    if (!out) return "cannot write " + temporary.string();
-  }
-  // The platform's replacing rename: a reader never finds the file missing.
-  if (!rename_replacing(temporary, target)) {
-    const int why = errno;
-    std::error_code ignored;
-    fs::remove(temporary, ignored);
-    return "cannot rename it to " + target.string() + " (" + std::generic_category().message(why) + ")";
-  }
-  return {};
-}
-
 }  // namespace
 
 void StatusFileWriter::write(Gateway& g, bool stopped) {
   next_due_ms_ = clock().steady_ms() + kStatusEveryMs;
-  std::string failure = replace_file(g.folder / kStatusFileName, status_text(g, pid_, stopped));
-  if (failure.empty()) {
+  const fs::path file = g.folder / kStatusFileName;
+  // Readable by the monitoring system's user, which is rarely the gateway's.
+  if (replace_file(file, status_text(g, pid_, stopped), {.permissions = 0644})) {
     failure_said_ = false;
   } else if (!failure_said_) {
     failure_said_ = true;
-    g.log.Log("Status file: " + failure + ": a status check cannot tell how this gateway is", kRed);
+    g.log.Log("Status file: cannot write " + error_line(last_system_error(file)) +
+                  ": a status check cannot tell how this gateway is",
+              kRed);
   }
 }
 

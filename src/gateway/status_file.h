@@ -1,10 +1,9 @@
 // The status file: what a running gateway says about itself for monitoring, in its
 // instance folder as "qzgsms-status" (no job file mask or profile name fits it). One
 // "key=value" line each (see qzgsmsd(8)); the front end's own thread replaces it every
-// few seconds of the gateway clock and at the start and stop, through a temporary file
-// renamed over it, so a reader never sees it half written. It is not synced: after a
-// power cut it may be lost or empty, which a check reads as "not running" or "unknown"
-// until the gateway writes it again.
+// few seconds of the gateway clock and at the start and stop, the way every file of the
+// gateway is replaced (replace_file in core/files.h): a reader never sees it half
+// written, and nothing planted in the folder (a link, a FIFO) is followed or opened.
 #pragma once
 
 #include <cstdint>

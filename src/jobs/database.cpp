@@ -1,15 +1,14 @@
 #include "jobs/database.h"
 
-#include <shapefil.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <limits>
-#include <system_error>
 
 #include "core/files.h"
 #include "core/paths.h"
+#include "core/system_error.h"
+#include "core/text.h"
 
 // How the table is accessed, and why not everything goes through shapelib.
 //
@@ -29,8 +28,11 @@
 //   header length + (record - 1) * record length + 1 + field offset.
 // Field offsets are the running sum of the widths; the offsets that some writers store in the
 // descriptors are not trusted (GDAL leaves them 0, dBase III writers fill them with anything).
-// Reads always come from the file, so they see changes by other programs. shapelib is kept for
-// Create, where writing a fresh header is exactly its strength.
+// Reads always come from the file, so they see changes by other programs.
+//
+// A new table is written whole, as shapelib writes one (the tests compare the two byte for
+// byte): a dBase III header dated 1995-07-26 with language driver 0x57, the descriptors,
+// the terminator, the records and an end-of-file byte.
 
 namespace qz {
 namespace {
@@ -38,6 +40,7 @@ namespace {
 constexpr int64_t kFileHeaderSize = 32;
 constexpr int64_t kDescriptorSize = 32;
 constexpr unsigned char kFieldListEnd = 0x0D;
+constexpr unsigned char kFileEnd = 0x1A;
 constexpr char kDeletedMark = '*';
 constexpr char kLiveMark = ' ';
 constexpr int kBoxResult = 1;  // what a box closed with OK returns
@@ -47,13 +50,12 @@ uint32_t get32(const unsigned char* p) {
   return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
 
-char upper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
-
-bool same_name(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (upper(a[i]) != upper(b[i])) return false;
-  return true;
+void put16(std::string& out, size_t at, unsigned value) {
+  out[at] = char(value & 0xFF);
+  out[at + 1] = char((value >> 8) & 0xFF);
+}
+void put32(std::string& out, size_t at, uint32_t value) {
+  for (int i = 0; i < 4; ++i) out[at + i] = char((value >> (8 * i)) & 0xFF);
 }
 
 // dBase III to V (level in the low bits, memo and SQL flags above) and Visual FoxPro.
@@ -80,10 +82,30 @@ std::string trim_right(std::string s) {
   return s;
 }
 
-std::string trim(const std::string& s) {
-  size_t b = s.find_first_not_of(' ');
-  if (b == std::string::npos) return {};
-  return s.substr(b, s.find_last_not_of(' ') - b + 1);
+// The header, descriptors and end-of-file byte of a table without records.
+std::string empty_table(const std::vector<DbfFieldDef>& fields) {
+  const size_t header_length = kFileHeaderSize + kDescriptorSize * fields.size() + 1;
+  unsigned record_length = 1;
+  for (const auto& f : fields) record_length += unsigned(f.width);
+  std::string bytes(header_length, '\0');
+  bytes[0] = 0x03;  // dBase III, no memo
+  bytes[1] = 95;    // last change 1995-07-26, as shapelib dates a table it makes
+  bytes[2] = 7;
+  bytes[3] = 26;
+  put16(bytes, 8, unsigned(header_length));
+  put16(bytes, 10, record_length);
+  bytes[29] = char(0x57);  // the language driver shapelib writes (LDID/87)
+  for (size_t i = 0; i < fields.size(); ++i) {
+    const DbfFieldDef& f = fields[i];
+    const size_t at = kFileHeaderSize + kDescriptorSize * i;
+    bytes.replace(at, f.name.size(), f.name);
+    bytes[at + 11] = f.type;
+    bytes[at + 16] = char(f.width);
+    bytes[at + 17] = char(f.decimals);
+  }
+  bytes[header_length - 1] = char(kFieldListEnd);
+  bytes += char(kFileEnd);
+  return bytes;
 }
 
 // Leading blanks, an optional sign, digits; anything after them (decimals) is ignored, and the
@@ -118,7 +140,7 @@ int CDatabase::Open(const std::string& path) {
   open_fault_.clear();
   File file = File::open(path_from_text(path), {.access = OpenFor::kReadWrite});
   if (!file.is_open()) {
-    open_fault_ = errno == ENOENT ? "no such file" : std::generic_category().message(errno);
+    open_fault_ = errno == ENOENT ? "no such file" : error_text(errno);
     return 0;
   }
   std::optional<FileInfo> st = file.info();
@@ -199,26 +221,38 @@ int CDatabase::Create(const std::string& path, const std::vector<DbfFieldDef>& f
     sound = sound && !f.name.empty() && f.name.size() <= 10 && f.width >= 1 && f.width <= 254 &&
             holds_text(f.type) && (f.decimals == 0 || (is_numeric(f.type) && f.decimals > 0 && f.decimals <= f.width - 2));
   }
-  if (!sound) {
-    error("CDatabase::Create");
-    return 0;
-  }
-  remove_file(path_from_text(path));
-  DBFHandle table = DBFCreate(path.c_str());
-  if (!table) {
-    error("CDatabase::Create");
-    return 0;
-  }
-  bool added = true;
-  for (const auto& f : fields)
-    added = added && DBFAddNativeFieldType(table, f.name.c_str(), f.type, f.width, f.decimals) >= 0;
-  DBFClose(table);
-  if (!added) {
-    remove_file(path_from_text(path));
+  // Whatever was at the path is replaced in one step; the table is readable by the
+  // alarm application's user.
+  if (!sound || !replace_file(path_from_text(path), empty_table(fields), {.permissions = 0644})) {
     error("CDatabase::Create");
     return 0;
   }
   return Open(path);
+}
+
+int CDatabase::Append() {
+  if (!file_.is_open() || record_count_ >= std::numeric_limits<int>::max()) {
+    error("CDatabase::Append");
+    return 0;
+  }
+  // The new record goes where the records end (over the end-of-file byte), followed by an
+  // end-of-file byte, and only then is it counted in the header.
+  std::string record(1, kLiveMark);
+  for (const auto& f : fields_) record.append(size_t(f.width), blank_byte(f.type, f.width));
+  record.resize(size_t(record_length_), ' ');
+  record += char(kFileEnd);
+  std::string count(4, '\0');
+  put32(count, 0, uint32_t(record_count_ + 1));
+  const int64_t at = record_start(int(record_count_ + 1));
+  // A table cut short by another program since Open must not be stretched with a hole.
+  std::optional<FileInfo> st = file_.info();
+  if (!st || st->size < at || !write_bytes(at, record) || !write_bytes(4, count) ||
+      (auto_flush_ && !file_.sync_data())) {
+    error("CDatabase::Append");
+    return 0;
+  }
+  current_ = int(++record_count_);
+  return 1;
 }
 
 int CDatabase::Close() {
@@ -272,7 +306,7 @@ int CDatabase::Flush() {
 
 const CDatabase::Field* CDatabase::field(const std::string& name) const {
   for (const auto& f : fields_)
-    if (same_name(f.name, name)) return &f;
+    if (equals_nocase(f.name, name)) return &f;
   return nullptr;
 }
 
@@ -387,7 +421,7 @@ int CDatabase::Replace(const std::string& name, const std::string& value) {
   const size_t width = size_t(f->width);
   std::string bytes;
   if (is_numeric(f->type)) {
-    std::string number = trim(value.substr(0, value.find('\0')));
+    std::string number(trim(value.substr(0, value.find('\0')), " "));
     if (number.size() > width) {
       write_field(*f, std::string(width, '*'), "CDatabase::Replace");
       error("CDatabase::Replace");

@@ -48,8 +48,9 @@ class CDatabase {
   // empty). 1 on success; 0 when the file cannot be opened (silently: the caller reports it)
   // or is not a sound dBase table (with the box "CDatabase::Open: ..." naming the fault).
   virtual int Open(const std::string& path);
-  // Deletes any file at `path` (which must end in ".dbf"), creates an empty table with these
-  // fields and opens it. 1 on success; 0 with the box "CDatabase::Create" otherwise.
+  // Replaces whatever is at `path` (which must end in ".dbf") with an empty table of these
+  // fields, the file shapelib would write, and opens it. 1 on success; 0 with the box
+  // "CDatabase::Create" otherwise (a definition dBase cannot hold, a file not written).
   virtual int Create(const std::string& path, const std::vector<DbfFieldDef>& fields);
   // Forgets the field list and closes the file. Always 1.
   virtual int Close();
@@ -99,6 +100,9 @@ class CDatabase {
   virtual int Recall();
   // Copies every field of `source` into `target`; `target` is current afterwards.
   virtual int CopyRecord(int source, int target);
+  // Adds a blank record at the end and makes it current, as dBase's APPEND BLANK. 1 on
+  // success; 0 with the box "CDatabase::Append" otherwise.
+  virtual int Append();
 
   // Width of the field in characters, 0 when the table has no such field.
   int FieldWidth(const std::string& name);

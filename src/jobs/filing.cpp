@@ -1,15 +1,13 @@
 #include "jobs/filing.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
-#include <random>
 #include <vector>
 
 #include "core/paths.h"
+#include "core/system_error.h"
 #include "core/utf8.h"
 
 namespace qz {
@@ -23,26 +21,10 @@ constexpr int kMaxNumberedNames = 10000;
 // Room for the longest number ("-9999") a numbered name adds.
 constexpr std::size_t kLongestNumber = 5;
 
-constexpr std::string_view kTemporaryPrefix = ".qzgsms-";
-constexpr std::string_view kTemporarySuffix = ".part";
-constexpr std::size_t kTemporaryDigits = 16;
 constexpr std::string_view kTakenAsidePrefix = ".qzgsms-aside-";
 
 // An extension longer than this is no extension a job file has: it is cut like the stem.
 constexpr std::size_t kLongestExtension = 32;
-
-std::string random_digits() {
-  static std::mutex mutex;
-  static std::mt19937_64 engine = [] {
-    std::random_device device;
-    std::seed_seq seed{device(), device(), device(), device()};
-    return std::mt19937_64(seed);
-  }();
-  std::lock_guard lock(mutex);
-  char digits[kTemporaryDigits + 1];
-  std::snprintf(digits, sizeof digits, "%016" PRIx64, static_cast<uint64_t>(engine()));
-  return digits;
-}
 
 // The name a file is filed under: it fits with any number numbered_name() adds to it.
 std::string fileable_name(const std::string& name) {
@@ -71,19 +53,6 @@ std::string shortened_name(const std::string& name, std::size_t longest) {
   return name.substr(0, keep) + hash + extension;
 }
 
-fs::path temporary_name_for(const fs::path& destination) {
-  return destination.parent_path() /
-         path_from_text(std::string(kTemporaryPrefix) + random_digits() + std::string(kTemporarySuffix));
-}
-
-bool is_temporary_name(const std::string& name) {
-  if (name.size() != kTemporaryPrefix.size() + kTemporaryDigits + kTemporarySuffix.size()) return false;
-  if (!name.starts_with(kTemporaryPrefix) || !name.ends_with(kTemporarySuffix)) return false;
-  std::string_view digits = std::string_view(name).substr(kTemporaryPrefix.size(), kTemporaryDigits);
-  return std::all_of(digits.begin(), digits.end(),
-                     [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
-}
-
 fs::path taken_aside_name_for(const fs::path& job_file) {
   std::string name = job_file.filename().string();
   return job_file.parent_path() /
@@ -110,14 +79,14 @@ FilingResult publish_file(const fs::path& folder, const std::string& name, std::
     fs::path temp = temporary_name_for(destination);
     File file = File::open(temp, {.access = OpenFor::kWrite, .create = Create::kNew, .no_follow = true});
     if (!file.is_open()) {
-      result.error = std::strerror(errno);
+      result.error = error_text(errno);
       return result;
     }
     bool written = file.set_permissions(permissions) && file.write(bytes) && file.sync();
     int saved = errno;
     written = file.close() && written;
     if (!written) {
-      result.error = std::strerror(saved);
+      result.error = error_text(saved);
       remove_file(temp);
       return result;
     }
@@ -135,7 +104,7 @@ FilingResult publish_file(const fs::path& folder, const std::string& name, std::
       continue;
     }
     if (saved != EEXIST) {
-      result.error = std::strerror(saved);
+      result.error = error_text(saved);
       return result;
     }
     // Taken since we looked: try the next number.
@@ -156,7 +125,7 @@ FilingResult move_entry(const fs::path& from, const fs::path& folder, const std:
       return result;
     }
     if (errno != EEXIST) {
-      result.error = std::strerror(errno);
+      result.error = error_text(errno);
       return result;
     }
   }

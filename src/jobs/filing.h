@@ -34,13 +34,6 @@ std::string numbered_name(const std::string& name, int n);
 // boundary) and followed by "~" and a hash of the whole name, then its extension.
 std::string shortened_name(const std::string& name, std::size_t longest);
 
-// A new hidden name beside `destination` for a file written before it is renamed there:
-// ".qzgsms-" and 16 random hexadecimal digits, then ".part". Of fixed length, so it fits
-// whatever the destination's name; random, so two writers never share one.
-std::filesystem::path temporary_name_for(const std::filesystem::path& destination);
-// Exactly that pattern: nothing the alarm application writes is taken for one.
-bool is_temporary_name(const std::string& name);
-
 // The hidden name a job file has while it is taken aside to be removed: ".qzgsms-aside-"
 // and its name (shortened to fit), so it can be put back under that name.
 std::filesystem::path taken_aside_name_for(const std::filesystem::path& job_file);
@@ -78,8 +71,9 @@ Removal remove_taken_aside(const std::filesystem::path& aside);
 // the journal has removed those whose filing was complete. Returns where they are now.
 std::vector<std::filesystem::path> restore_taken_aside(const std::filesystem::path& folder);
 
-// Removes the temporaries an end of the gateway left in `folder` (a filed copy cut short,
-// a journal rewrite cut short); returns how many. None of them is ever a job's only copy:
+// Removes the temporaries (core/files.h) an end of the gateway left in `folder` (a filed
+// copy cut short, a rewrite of the journal, the status or a profile cut short); returns
+// how many. None of them is ever a job's only copy:
 // a job file leaves the watch folder only once its copy has its final name.
 int remove_leftover_temporaries(const std::filesystem::path& folder);
 

@@ -1,6 +1,10 @@
 // Wakes the job reader when a file in the watch folder was written (closed after writing
 // or moved in). The reader rescans on time-out as well, so a lost wake-up costs at most
 // one WatchTimeout.
+//
+// Linux (inotify) wakes once a file is closed after writing or moved in; Windows (a change
+// notification) wakes while a file is still being written, so there the reader's pause
+// before it reads a new file is what gives the writer time to finish.
 #pragma once
 
 #include <cstdint>
@@ -27,8 +31,9 @@ class FolderWatch {
   void wake();
 
  private:
-  int fd_ = -1;
-  int wake_fd_ = -1;
+  // A descriptor on Linux, a HANDLE on Windows; -1 when there is none.
+  intptr_t watch_ = -1;
+  intptr_t wake_ = -1;
 };
 
 // The names of the entries of `folder` other than folders that match the Windows-style

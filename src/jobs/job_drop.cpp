@@ -4,14 +4,13 @@
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
-#include <cstring>
 #include <mutex>
 #include <random>
 
 #include "core/files.h"
 #include "core/paths.h"
+#include "core/system_error.h"
 #include "core/this_process.h"
-#include "jobs/filing.h"
 #include "jobs/folder_watch.h"
 
 namespace qz {
@@ -148,7 +147,7 @@ DroppedJob drop_job_file(const fs::path& watch, const std::string& mask, std::st
     Written aside = write_aside(watch, bytes);
     if (aside.error != 0) {
       dropped.error = aside.error;
-      dropped.problem = std::strerror(aside.error);
+      dropped.problem = error_text(aside.error);
       return dropped;
     }
     for (int attempt = 0; attempt < kNameTries; ++attempt) {
@@ -166,7 +165,7 @@ DroppedJob drop_job_file(const fs::path& watch, const std::string& mask, std::st
     if (remove_file(aside.temporary) || saved != ENOENT) {
       dropped.error = saved == EEXIST ? EEXIST : saved;
       dropped.problem = saved == EEXIST ? "every name FileMask '" + mask + "' allows is taken in the watch folder"
-                                        : std::strerror(saved);
+                                        : error_text(saved);
       return dropped;
     }
     // ENOENT and the temporary gone: a gateway starting meanwhile cleared it away.

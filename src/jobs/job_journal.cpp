@@ -2,15 +2,17 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
 #include <set>
 #include <utility>
 
-#include "core/colours.h"
+#include "core/colors.h"
 #include "core/gateway_log.h"
 #include "core/paths.h"
+#include "core/system_error.h"
 #include "jobs/alarm_job.h"
 #include "jobs/filing.h"
 
@@ -28,18 +30,13 @@ std::string_view next_word(std::string_view& line) {
   return word;
 }
 
-bool parse_int64(std::string_view text, int64_t& out) {
-  if (text.empty() || text.size() > 20) return false;
-  bool negative = text.front() == '-';
-  if (negative) text.remove_prefix(1);
-  if (text.empty()) return false;
-  int64_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    value = value * 10 + (c - '0');
-  }
-  out = negative ? -value : value;
-  return true;
+// The whole of `text` as a decimal number of its type; false for anything else, a number
+// beyond the type's range included.
+template <typename Number>
+bool parse_number(std::string_view text, Number& out) {
+  const char* end = text.data() + text.size();
+  auto [stop, error] = std::from_chars(text.data(), end, out);
+  return !text.empty() && error == std::errc() && stop == end;
 }
 
 std::string outcome_record(const JobJournal::Entry& e) {
@@ -137,38 +134,31 @@ std::string printable_example(std::string_view line) {
 
 void apply_record(std::string_view line, int64_t line_number, PresentFiles& present,
                   JournalContents& out) {
-  std::string_view rest = line;
-  std::string_view kind = next_word(rest);
-  std::string key(next_word(rest));
-  std::optional<FileIdentity> id = FileIdentity::from_key(key);
-  auto damaged = [&] {
+  std::optional<JournalRecord> record = parse_journal_record(line);
+  if (!record) {
     out.damaged.add("line " + std::to_string(line_number) + ": " + printable_example(line));
-  };
-  if (!id) return damaged();
-  if (kind == "O") {
+    return;
+  }
+  const std::string& key = record->key;
+  if (record->kind == 'O') {
     JobJournal::Entry e;
-    e.identity = *id;
-    int64_t status = 0;
-    if (!parse_int64(next_word(rest), status) || !parse_int64(next_word(rest), e.sent_time)) {
-      return damaged();
-    }
-    e.status = static_cast<int32_t>(status);
-    e.job_file = unescape_journal_text(rest);
+    e.identity = record->identity;
+    e.status = record->status;
+    e.sent_time = record->sent_time;
+    e.job_file = std::move(record->text);
     if (!present.holds(path_from_text(e.job_file), e.identity)) {
       out.skipped.add(e.job_file);
       out.entries.erase(key);
       return;
     }
     out.entries[key] = std::move(e);
-  } else if (kind == "R" || kind == "M") {
+  } else if (record->kind == 'R' || record->kind == 'M') {
     auto it = out.entries.find(key);
     if (it == out.entries.end()) return;
-    if (kind == "R") it->second.table_written = true;
-    else it->second.destination = path_from_text(unescape_journal_text(rest));
-  } else if (kind == "F") {
-    out.entries.erase(key);
+    if (record->kind == 'R') it->second.table_written = true;
+    else it->second.destination = path_from_text(record->text);
   } else {
-    damaged();
+    out.entries.erase(key);
   }
 }
 
@@ -179,7 +169,7 @@ JournalContents read_journal(const fs::path& path) {
   if (!file.is_open()) {
     if (errno == ENOENT) return out;
     out.unusable = errno == ELOOP ? "is a symbolic link, which is never followed"
-                                  : std::string("cannot be read (") + std::strerror(errno) + ")";
+                                  : std::string("cannot be read (") + error_text(errno) + ")";
     return out;
   }
   std::optional<FileInfo> st = file.info();
@@ -194,7 +184,7 @@ JournalContents read_journal(const fs::path& path) {
   std::vector<char> buffer(64 * 1024);  // not on the stack: threads get small ones
   for (;;) {
     int64_t n = file.read(buffer.data(), buffer.size());
-    if (n < 0) out.read_error = std::strerror(errno);
+    if (n < 0) out.read_error = error_text(errno);
     if (n <= 0) break;
     out.had_bytes = true;
     std::string_view chunk(buffer.data(), static_cast<std::size_t>(n));
@@ -261,6 +251,25 @@ void report_reading(GatewayLog& log, const JournalContents& read) {
 
 }  // namespace
 
+std::optional<JournalRecord> parse_journal_record(std::string_view line) {
+  std::string_view rest = line;
+  const std::string_view kind = next_word(rest);
+  JournalRecord record;
+  record.key = std::string(next_word(rest));
+  std::optional<FileIdentity> id = FileIdentity::from_key(record.key);
+  if (!id || kind.size() != 1 || std::string_view("ORMF").find(kind[0]) == std::string_view::npos) {
+    return std::nullopt;
+  }
+  record.kind = kind[0];
+  record.identity = *id;
+  if (record.kind == 'O' &&
+      (!parse_number(next_word(rest), record.status) || !parse_number(next_word(rest), record.sent_time))) {
+    return std::nullopt;
+  }
+  if (record.kind == 'O' || record.kind == 'M') record.text = unescape_journal_text(rest);
+  return record;
+}
+
 std::string escape_journal_text(std::string_view text) {
   std::string out;
   for (unsigned char c : text) {
@@ -305,7 +314,7 @@ bool JobJournal::open_for_append(std::string& why) {
   File file = File::open(path_, {.access = OpenFor::kWrite, .create = Create::kIfMissing, .append = true,
                                  .no_follow = true});
   if (!file.is_open()) {
-    why = errno == ELOOP ? "it is a symbolic link, which is never followed" : std::strerror(errno);
+    why = errno == ELOOP ? "it is a symbolic link, which is never followed" : error_text(errno);
     return false;
   }
   std::optional<FileInfo> st = file.info();
@@ -327,7 +336,7 @@ bool JobJournal::append(const std::string& record) {
       }
       return true;
     }
-    why = std::strerror(errno);
+    why = error_text(errno);
   }
   report_write_failure(why);
   return false;
@@ -342,22 +351,13 @@ void JobJournal::report_write_failure(const std::string& why) {
 }
 
 void JobJournal::rewrite(const std::vector<std::string>& records) {
-  // Called with mutex_ held. Temporary file, synced, renamed over the journal: a crash
-  // leaves either the old journal or the new one.
+  // Called with mutex_ held. A crash leaves either the old journal or the new one.
   std::string bytes;
   for (const auto& r : records) bytes += r;
-  fs::path temp = temporary_name_for(path_);
-  File file = File::open(temp, {.access = OpenFor::kWrite, .create = Create::kTruncate, .no_follow = true});
-  bool ok = file.is_open() && file.write(bytes) && file.sync();
-  if (file.is_open()) ok = file.close() && ok;
-  ok = ok && rename_replacing(temp, path_);
-  if (!ok) {
-    remove_file(temp);
-    log_.Log("ERROR : cannot rewrite the job journal " + path_.string() + ": " + std::strerror(errno),
-             kRed);
+  if (!replace_file(path_, bytes)) {
+    log_.Log("ERROR : cannot rewrite the job journal " + error_line(last_system_error(path_)), kRed);
     return;
   }
-  sync_folder(path_.parent_path());
   file_.close();
 }
 

@@ -80,6 +80,19 @@ class JobJournal {
   std::map<std::string, bool> handed_over_;
 };
 
+// One line of the journal as a start reads it (without its line end).
+struct JournalRecord {
+  char kind = 0;  // 'O', 'R', 'M' or 'F'
+  std::string key;  // the job file's identity, as FileIdentity::key() writes it
+  FileIdentity identity;
+  int32_t status = 0;     // O
+  int64_t sent_time = 0;  // O
+  std::string text;       // O: the job file; M: the destination (unescaped)
+};
+// Nullopt for a line that is no record: a damaged journal never gives a value it does not
+// hold (a number too long for its field, say).
+std::optional<JournalRecord> parse_journal_record(std::string_view line);
+
 // Job-file paths go into one line of the journal: control bytes and '%' are escaped as
 // %XX, so a name holding a line break cannot split a record.
 std::string escape_journal_text(std::string_view text);

@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "core/paths.h"
+#include "core/text.h"
 #include "core/utf8.h"
 #include "jobs/report_table.h"
 #include "modem/mms_builder.h"
@@ -17,8 +18,6 @@ namespace {
 
 // The widest field the reader has for a scenario or a number.
 constexpr std::size_t kJobKeyBytes = 63;
-
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
 // The reader drops blanks around a value and one pair of quotes around it: such a value
 // goes in quotes, which the reader takes off again.
@@ -80,8 +79,7 @@ std::string one_line_text(std::string_view text, std::size_t longest) {
 
 std::string job_request_refusal(const JobRequest& r) {
   if (std::string refusal = number_refusal(r); !refusal.empty()) return refusal;
-  const bool blank_text = r.text.find_first_not_of(" \t") == std::string::npos;
-  if (blank_text && r.channel != JobChannel::kVoiceCall) return "no text to send";
+  if (trim(r.text).empty() && r.channel != JobChannel::kVoiceCall) return "no text to send";
   if (r.scenario.empty() && r.channel != JobChannel::kSms) {
     // A job without a scenario is a mini-message, which goes out as an SMS whatever it asks.
     return std::string(r.channel == JobChannel::kMms ? "an MMS" : "a voice call") +

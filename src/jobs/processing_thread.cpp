@@ -5,7 +5,7 @@
 #include <string>
 
 #include "core/clock.h"
-#include "core/colours.h"
+#include "core/colors.h"
 #include "core/paths.h"
 #include "core/utf8.h"
 #include "core/worker_progress.h"

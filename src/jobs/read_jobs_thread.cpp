@@ -4,7 +4,7 @@
 #include <mutex>
 #include <set>
 
-#include "core/colours.h"
+#include "core/colors.h"
 #include "jobs/job_context.h"
 #include "core/paths.h"
 #include "core/worker_progress.h"
@@ -29,7 +29,7 @@ std::string format(const char* pattern, const std::string& a, const std::string&
   return line;
 }
 
-void post_with_scenario(JobContext& ctx, const std::string& szenario, const std::string& text, Colour c) {
+void post_with_scenario(JobContext& ctx, const std::string& szenario, const std::string& text, Color c) {
   ctx.log.PostWindowLine(szenario.empty() ? nullptr : szenario.c_str(), text, c);
 }
 

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "core/clock.h"
-#include "core/colours.h"
+#include "core/colors.h"
 #include "jobs/job_context.h"
 #include "core/paths.h"
 #include "core/profile_file.h"

@@ -1,13 +1,13 @@
 #include <cstdio>
 #include <mutex>
 
-#include "core/colours.h"
+#include "core/colors.h"
 #include "core/decimal.h"
 #include "core/worker_progress.h"
-#include "modem/modem_link.h"
-#include "modem/child_process.h"
 #include "modem/incoming.h"
+#include "modem/modem_link.h"
 #include "modem/sms_deliver.h"
+#include "process/child_process.h"
 
 namespace qz {
 

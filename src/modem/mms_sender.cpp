@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/clock.h"
-#include "core/colours.h"
+#include "core/colors.h"
 #include "modem/modem_link.h"
 #include "modem/phone_number.h"
 #include "modem/serial_port.h"

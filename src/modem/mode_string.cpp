@@ -5,17 +5,11 @@
 #include <limits>
 #include <string_view>
 
+#include "core/text.h"
+
 namespace qz {
 
 namespace {
-
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view trim(std::string_view s) {
-  while (!s.empty() && is_blank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && is_blank(s.back())) s.remove_suffix(1);
-  return s;
-}
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
@@ -35,9 +29,7 @@ std::optional<uint32_t> parse_number(std::string_view s) {
 // port number would run into the baud rate, so one of them is required.
 std::optional<std::string_view> skip_port_prefix(std::string_view s) {
   s = trim(s);
-  if (s.size() < 3) return s;
-  auto upper = [](char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); };
-  if (upper(s[0]) != 'C' || upper(s[1]) != 'O' || upper(s[2]) != 'M') return s;
+  if (!starts_with_nocase(s, "COM")) return s;
   s.remove_prefix(3);
   if (s.empty() || !is_digit(s.front())) return std::nullopt;
   while (!s.empty() && is_digit(s.front())) s.remove_prefix(1);

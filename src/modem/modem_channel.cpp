@@ -7,6 +7,7 @@
 #include "core/decimal.h"
 #include "core/gateway_log.h"
 #include "core/settings.h"
+#include "core/text.h"
 #include "modem/serial_port.h"
 
 namespace qz {

@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <optional>
 #include <string>
-#include <system_error>
 
 #include "core/clock.h"
-#include "core/colours.h"
+#include "core/colors.h"
 #include "core/gateway_log.h"
+#include "core/system_error.h"
 #include "modem/mode_string.h"
 #include "modem/modem_link.h"
 #include "modem/port_name.h"
@@ -19,10 +19,31 @@ namespace qz {
 
 namespace {
 
+// The start-up dialogue leaves this pause before most of its commands, and waits this
+// long for a reply unless a step says otherwise.
+constexpr int64_t kPauseBetweenCommandsMs = 500;
+constexpr int64_t kReplyMs = 5000;
+// Entering the PIN and registering on the network take the modem longer.
+constexpr int64_t kPinReplyMs = 30000;
+constexpr int64_t kRegistrationReplyMs = 10000;
+constexpr int kRegistrationTries = 5;
+// After echo off, before the MMS probe.
+constexpr int64_t kAfterEchoOffMs = 1000;
+
 // While the modem is gone, the port is tried this often, and a modem that answers there
 // answers "at" within this time.
 constexpr int64_t kProbeEveryMs = 3000;
 constexpr int64_t kProbeReplyMs = 1000;
+
+void pause_between_commands() { clock().sleep_ms(kPauseBetweenCommandsMs); }
+
+// Sends `command` + `argument` and waits for its OK: true when it came in time.
+bool send_and_wait_ok(ModemChannel& m, std::string_view command, std::string_view argument,
+                      int64_t reply_ms = kReplyMs) {
+  m.events.clear(OkEvent);
+  m.SendCommand(command, argument);
+  return m.WaitOk(reply_ms) == 0;
+}
 
 std::string format(const char* pattern, const std::string& value) {
   char buf[512];
@@ -59,7 +80,7 @@ void report_refused_mode(ModemLink& link, const std::string& device) {
     return;
   }
   link.log.Log("Mode '" + mode + "': " + device + " refuses " + std::to_string(wanted->baud_rate) + " baud (" +
-                   std::generic_category().message(static_cast<int>(link.port->LastError())) +
+                   error_text(static_cast<int>(link.port->LastError())) +
                    "): the port keeps its line settings",
                kRed);
 }
@@ -70,9 +91,7 @@ ModemStart configure_mms(ModemLink& link) {
   ModemChannel& m = link.modem;
   std::string failure = format("** init_gsms ** ERROR: init of GSM modem on port %s failed.", s.Port);
 
-  m.events.clear(OkEvent);
-  m.SendCommand("at+KPSV", "?\r");
-  if (m.WaitOk(5000) != 0) {
+  if (!send_and_wait_ok(m, "at+KPSV", "?\r")) {
     link.log.WriteDailyLog("rc > 0 ");
     failure = "Your modem doesn't support MMS facilities";
     link.log.PostWindowLine(nullptr, failure, kRed);
@@ -84,7 +103,7 @@ ModemStart configure_mms(ModemLink& link) {
   if (fits_in_quotes(s.MMSURLServer)) {
     m.SendCommand("at+KMMCNF", "=1,\"" + s.MMSURLServer + "\"\r");
     link.log.WriteDailyLog("AT+KMMCNF ");
-    server_reply = m.WaitOkOrError(5000);
+    server_reply = m.WaitOkOrError(kReplyMs);
   } else {
     link.log.Log("The MMSURLServer setting holds characters the modem cannot take", kRed);
     server_reply = 1;
@@ -100,10 +119,9 @@ ModemStart configure_mms(ModemLink& link) {
                 s.MMSPortType.find(',') == std::string::npos;
     bool accepted = false;
     if (safe) {
-      m.events.clear(OkEvent);
-      m.SendCommand("at+KMMCNF", "=3,\"" + s.MMSAPN + "\",\"" + s.MMSLogin + "\",\"" + s.MMSPWD +
-                                     "\"," + s.MMSIPAddress + "," + s.MMSPortType + "\r");
-      accepted = m.WaitOk(5000) == 0;
+      accepted = send_and_wait_ok(m, "at+KMMCNF",
+                                  "=3,\"" + s.MMSAPN + "\",\"" + s.MMSLogin + "\",\"" + s.MMSPWD + "\"," +
+                                      s.MMSIPAddress + "," + s.MMSPortType + "\r");
     }
     if (!accepted) link.log.Log("Please check your MMS configuration parameters", kRed);
   } else {
@@ -117,7 +135,7 @@ ModemStart configure_mms(ModemLink& link) {
 
 // What the system says about `error`, and what it most likely means for a modem's port.
 std::string open_failure_reason(int error) {
-  std::string text = std::generic_category().message(error);
+  std::string text = error_text(error);
   switch (error) {
     case EBUSY: return text + ": in use by another program or gateway instance";
     case EACCES: return text + ": the gateway's user may not use it (is it in the group dialout?)";
@@ -160,10 +178,7 @@ std::optional<ModemStart> open_port(ModemLink& link) {
 // Whether a modem answers "at" on the port, opened afresh.
 bool modem_answers(ModemLink& link) {
   if (open_port(link)) return false;
-  ModemChannel& m = link.modem;
-  m.events.clear(OkEvent);
-  m.SendCommand("at", "\r");
-  return m.WaitOk(kProbeReplyMs) == 0;
+  return send_and_wait_ok(link.modem, "at", "\r", kProbeReplyMs);
 }
 
 }  // namespace
@@ -175,24 +190,20 @@ ModemStart start_modem(ModemLink& link) {
   if (std::optional<ModemStart> not_opened = open_port(link)) return *not_opened;
   link.log.Log("InputThread started", kBlack);
 
-  clock().sleep_ms(500);
-  m.events.clear(OkEvent);
-  m.SendCommand("at", "\r");
-  if (m.WaitOk(5000) != 0) {
+  pause_between_commands();
+  if (!send_and_wait_ok(m, "at", "\r")) {
     // A text entry left open by an earlier run swallows commands. ESC ends it without
     // sending: Ctrl-Z would send whatever it holds (our "at" among it) to the last number.
     const unsigned char escape = 0x1B;
     m.WriteRaw(&escape, 1);
-    clock().sleep_ms(500);
+    pause_between_commands();
     m.SendCommand("at", "\r");
-    clock().sleep_ms(500);
+    pause_between_commands();
     m.SendCommand("at", "\r");
-    clock().sleep_ms(500);
+    pause_between_commands();
     m.SendCommand("at", "&f\r");
-    clock().sleep_ms(500);
-    m.events.clear(OkEvent);
-    m.SendCommand("at", "\r");
-    if (m.WaitOk(5000) != 0) {
+    pause_between_commands();
+    if (!send_and_wait_ok(m, "at", "\r")) {
       return failed(ModemStart::kNoModem, format("** init_gsms ** ERROR: GSM modem not found on port %s", s.Port));
     }
   }
@@ -200,10 +211,10 @@ ModemStart start_modem(ModemLink& link) {
   const std::string failure = format("** init_gsms ** ERROR: init of GSM modem on port %s failed.", s.Port);
 
   // SIM PIN.
-  clock().sleep_ms(500);
+  pause_between_commands();
   m.events.clear(PinStatusEvent);
   m.SendCommand("at+cpin", "?\r");
-  if (!m.events.wait(PinStatusEvent, 5000)) return failed(ModemStart::kFailed, failure);
+  if (!m.events.wait(PinStatusEvent, kReplyMs)) return failed(ModemStart::kFailed, failure);
   if (!m.SimReady()) {
     if (s.PIN.empty()) return failed(ModemStart::kFailed, "** init_gsms ** ERROR: PIN not entered.");
     const std::string cannot_enter = "** init_gsms ** ERROR: Cannot enter PIN code. SIM present ?";
@@ -212,64 +223,54 @@ ModemStart start_modem(ModemLink& link) {
       return failed(ModemStart::kFailed, cannot_enter);
     }
     link.log.PostWindowLine(nullptr, "** init_gsms ** Entering PIN code...", kBlack);
-    clock().sleep_ms(500);
+    pause_between_commands();
     m.events.clear(OkEvent);
     m.SendCommand("at+cpin", "=\"");
     m.SendCommand(s.PIN, "\"\r");
-    if (m.WaitOk(30000) != 0) return failed(ModemStart::kFailed, cannot_enter);
+    if (m.WaitOk(kPinReplyMs) != 0) return failed(ModemStart::kFailed, cannot_enter);
   }
 
   // Functionality.
-  clock().sleep_ms(500);
+  pause_between_commands();
   m.events.clear(FunctionalityEvent);
   m.events.clear(ErrorEvent);
   m.SendCommand("at+cfun", "?\r");
-  int functionality = m.WaitFunctionalityOrError(5000);
+  int functionality = m.WaitFunctionalityOrError(kReplyMs);
   if (functionality < 0) return failed(ModemStart::kFailed, failure);
   if (functionality == 0 && m.FunctionalityLevel() != 1) {
-    clock().sleep_ms(500);
-    m.events.clear(OkEvent);
-    m.SendCommand("at+cfun", "=1\r");
-    if (m.WaitOk(5000) != 0) return failed(ModemStart::kFailed, failure);
+    pause_between_commands();
+    if (!send_and_wait_ok(m, "at+cfun", "=1\r")) return failed(ModemStart::kFailed, failure);
   }
 
   // Network registration.
   bool registered = false;
-  for (int attempt = 0; attempt < 5 && !registered; ++attempt) {
-    clock().sleep_ms(500);
-    m.events.clear(OkEvent);
-    m.SendCommand("at+cops", "=0,0\r");
-    registered = m.WaitOk(10000) == 0;
+  for (int attempt = 0; attempt < kRegistrationTries && !registered; ++attempt) {
+    pause_between_commands();
+    registered = send_and_wait_ok(m, "at+cops", "=0,0\r", kRegistrationReplyMs);
   }
   if (!registered) return failed(ModemStart::kFailed, failure);
 
   // Text mode.
-  clock().sleep_ms(500);
+  pause_between_commands();
   m.events.clear(MessageFormatEvent);
   m.SendCommand("at+cmgf", "?\r");
-  if (!m.events.wait(MessageFormatEvent, 5000)) return failed(ModemStart::kFailed, failure);
+  if (!m.events.wait(MessageFormatEvent, kReplyMs)) return failed(ModemStart::kFailed, failure);
   if (m.MessageFormat() != 1) {
-    clock().sleep_ms(500);
-    m.events.clear(OkEvent);
-    m.SendCommand("at+cmgf", "=1\r");
-    if (m.WaitOk(5000) != 0) return failed(ModemStart::kFailed, failure);
+    pause_between_commands();
+    if (!send_and_wait_ok(m, "at+cmgf", "=1\r")) return failed(ModemStart::kFailed, failure);
   }
 
   // Character set.
-  clock().sleep_ms(500);
-  m.events.clear(OkEvent);
-  m.SendCommand("at+cscs", "=\"GSM\"\r");
-  if (m.WaitOk(5000) != 0) return failed(ModemStart::kFailed, failure);
+  pause_between_commands();
+  if (!send_and_wait_ok(m, "at+cscs", "=\"GSM\"\r")) return failed(ModemStart::kFailed, failure);
 
   // Service centre; a missing reply leaves the number empty.
-  clock().sleep_ms(500);
+  pause_between_commands();
   read_service_centre(link);
 
-  // Echo off.
-  m.events.clear(OkEvent);
-  m.SendCommand("ate", "0\r");
-  m.WaitOk(5000);
-  clock().sleep_ms(1000);
+  // Echo off; a modem that does not answer goes on all the same.
+  send_and_wait_ok(m, "ate", "0\r");
+  clock().sleep_ms(kAfterEchoOffMs);
 
   return configure_mms(link);
 }

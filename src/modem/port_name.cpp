@@ -1,6 +1,6 @@
 #include "modem/port_name.h"
 
-#include <cctype>
+#include "core/text.h"
 
 namespace qz {
 
@@ -9,8 +9,7 @@ std::optional<int> com_port_number(std::string_view port) {
   if (s.substr(0, 4) == "\\\\.\\") s.remove_prefix(4);
   if (!s.empty() && s.back() == ':') s.remove_suffix(1);
 
-  auto upper = [](char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); };
-  if (s.size() < 4 || s.size() > 6 || upper(s[0]) != 'C' || upper(s[1]) != 'O' || upper(s[2]) != 'M') {
+  if (s.size() < 4 || s.size() > 6 || !starts_with_nocase(s, "COM")) {
     return std::nullopt;
   }
   std::string_view digits = s.substr(3);

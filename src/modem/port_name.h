@@ -1,5 +1,6 @@
 // The `Port` setting names the modem's serial device. Settings written for the original
-// platform say "COM2"; on Linux that is the second on-board UART, /dev/ttyS1.
+// platform say "COM2"; on Linux that is the second on-board UART, /dev/ttyS1, and on
+// Windows the device \\.\COM2. Which COMn a name means is decided here for both.
 #pragma once
 
 #include <optional>

@@ -1,13 +1,14 @@
 #include <algorithm>
 #include <string>
 
-#include "core/colours.h"
+#include "core/colors.h"
+#include "core/system_error.h"
 #include "core/utf8.h"
-#include "modem/modem_link.h"
-#include "modem/child_process.h"
-#include "modem/command_line.h"
 #include "modem/gsm_charset.h"
 #include "modem/incoming.h"
+#include "modem/modem_link.h"
+#include "process/child_process.h"
+#include "process/command_line.h"
 
 namespace qz {
 
@@ -26,7 +27,7 @@ bool run_incoming(ModemLink& link, const std::string& sender, std::string text, 
   link.log.Log(line, kBlue);
   ++link.status.received;
   if (!started) {
-    link.log.Log("Could not start " + command.command_line() + ": " + command.error(), kRed);
+    link.log.Log("Could not start " + command.command_line() + ": " + error_text(command.error().code), kRed);
   }
   return started;
 }

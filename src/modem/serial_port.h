@@ -4,6 +4,10 @@
 // A read in progress never holds up a write: the two directions share nothing but the
 // open device, so a write from one thread goes out while another thread waits in Read.
 // One reader and one writer at a time; two concurrent writes are the callers' to prevent.
+//
+// This file and serial_port.cpp are the same on every system; the system's calls are
+// behind serial_device.h, which also says where Linux and Windows differ (how the port is
+// kept to this process, how an idle reader waits).
 #pragma once
 
 #include <atomic>
@@ -12,6 +16,7 @@
 #include <string_view>
 
 #include "modem/mode_string.h"
+#include "modem/serial_device.h"
 
 namespace qz {
 
@@ -43,7 +48,8 @@ class SerialPort {
 
   // Waits up to `ms` gateway milliseconds until a byte can be read (or the device failed,
   // which the next Read tells). False when the time ran out, the port is closed or an
-  // Interrupt came. For the one reader, so that an idle line costs no wake-ups.
+  // Interrupt came. For the one reader, so that an idle line costs no wake-ups on Linux
+  // and a look every 20 ms on Windows.
   bool WaitReadable(int64_t ms);
   // Ends the reader's WaitReadable at once (or its next one, when it is not waiting).
   // Safe from any thread.
@@ -56,23 +62,26 @@ class SerialPort {
   // Discards whatever waits in the driver's receive and transmit buffers.
   void Purge();
 
-  // The operating system's code (errno) of the latest failure, 0 when there was none;
-  // printed as "0x%08X" in the start-up failure text.
+  // The system's code of the latest failure (POSIX terms, see core/system_error.h), 0 when
+  // there was none; printed as "0x%08X" in the start-up failure text.
   uint32_t LastError() const { return static_cast<uint32_t>(last_error_.load()); }
 
-  bool is_open() const { return fd_.load() >= 0; }
+  bool is_open() const { return port_.load() != serial_device::kNoDevice; }
   const std::string& device() const { return device_; }
   // The settings a Configure stored; baud_rate 0 while none are. Flow control is not
   // among them. For the thread that opens and configures the port.
   LineSettings stored_settings() const { return stored_; }
 
  private:
+  // The deadline of a wait of `gateway_ms` on the gateway's clock, from now.
+  static serial_device::Deadline deadline_after(int64_t gateway_ms);
+
   std::string device_;
   LineSettings stored_{0, 8, Parity::None, StopBits::One, FlowControl::None};
-  std::atomic<int> fd_{-1};
+  std::atomic<serial_device::Handle> port_{serial_device::kNoDevice};
   std::atomic<int> unit_{500};
   std::atomic<int> last_error_{0};
-  int interrupt_fd_ = -1;  // readable after Interrupt, until a WaitReadable takes it
+  serial_device::Handle interrupt_ = serial_device::kNoDevice;  // set by Interrupt, taken by a wait
 };
 
 }  // namespace qz

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "core/clock.h"
-#include "core/colours.h"
+#include "core/colors.h"
 #include "core/decimal.h"
 #include "core/worker_progress.h"
 #include "modem/modem_link.h"

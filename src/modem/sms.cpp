@@ -7,7 +7,7 @@
 #include <string>
 
 #include "core/clock.h"
-#include "core/colours.h"
+#include "core/colors.h"
 #include "modem/modem_link.h"
 #include "modem/gsm_charset.h"
 #include "modem/phone_number.h"

@@ -4,13 +4,14 @@
 #include <chrono>
 #include <cstdio>
 #include <string>
-#include <system_error>
 
 #include "core/clock.h"
-#include "core/colours.h"
+#include "core/colors.h"
+#include "core/system_error.h"
+#include "core/text.h"
 #include "modem/modem_link.h"
-#include "modem/child_process.h"
-#include "modem/command_line.h"
+#include "process/child_process.h"
+#include "process/command_line.h"
 
 namespace qz {
 
@@ -34,11 +35,7 @@ bool parse_alarm_time(const std::string& text, int64_t& seconds) {
 
 // Local time as the window log dates its lines.
 std::string local_stamp(int64_t seconds) {
-  LocalTime t = local_time(std::chrono::system_clock::time_point(std::chrono::seconds(seconds)));
-  char text[32];
-  std::snprintf(text, sizeof text, "%02d.%02d.%04d %02d:%02d:%02d", t.day, t.month, t.year, t.hour, t.minute,
-                t.second);
-  return text;
+  return window_stamp(local_time(std::chrono::system_clock::time_point(std::chrono::seconds(seconds))));
 }
 
 }  // namespace
@@ -69,7 +66,7 @@ void tech_alarm(ModemLink& link) {
   ChildProcess alarm(build_argv("qzarun.cmd %d", {std::to_string(link.settings.TechAlarmNbr)}), link.folder);
   const std::string command = alarm.command_line();
   if (!alarm.start(true, true)) {
-    link.log.Log("Could not start " + command + " for the technical alarm: " + alarm.error() +
+    link.log.Log("Could not start " + command + " for the technical alarm: " + error_text(alarm.error().code) +
                      "; the next technical alarm tries again",
                  kRed);
     return;
@@ -83,7 +80,7 @@ void tech_alarm(ModemLink& link) {
   if (!link.settings_file.write_text("WatchDog", "LastAlarm", stamp)) {
     int error = errno != 0 ? errno : EIO;
     link.log.Log("Technical alarm: its time cannot be stored in " + link.settings_file.path().string() + " (" +
-                     std::generic_category().message(error) + "): the next one is not held off",
+                     error_text(error) + "): the next one is not held off",
                  kRed);
   }
 }

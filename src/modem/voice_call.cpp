@@ -5,7 +5,7 @@
 #include <mutex>
 #include <string>
 
-#include "core/colours.h"
+#include "core/colors.h"
 #include "modem/modem_link.h"
 #include "modem/phone_number.h"
 

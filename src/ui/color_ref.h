@@ -3,7 +3,7 @@
 // both front ends; each toolkit's own colour type is made from the channels.
 #pragma once
 
-#include "core/colours.h"
+#include "core/colors.h"
 
 namespace qz::ui {
 

@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "core/colours.h"
+#include "core/colors.h"
 
 namespace qz::ui {
 

@@ -63,11 +63,11 @@ TEST_F(GatewayLogTest, WindowLinesAreDatedWithOptionalPrefix) {
   auto first = log.take_pending_line();
   ASSERT_TRUE(first.has_value());
   EXPECT_EQ(first->text, "05.03.2024 08:07:09 JOB1 sent");
-  EXPECT_EQ(first->colour, kGreen);
+  EXPECT_EQ(first->color, kGreen);
   auto second = log.take_pending_line();
   ASSERT_TRUE(second.has_value());
   EXPECT_EQ(second->text, "05.03.2024 08:07:09 sent");
-  EXPECT_EQ(second->colour, kRed);
+  EXPECT_EQ(second->color, kRed);
   EXPECT_FALSE(log.take_pending_line().has_value());
   EXPECT_EQ(sink.log_lines, 2);
 }

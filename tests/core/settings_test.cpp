@@ -153,7 +153,7 @@ TEST_F(SettingsTest, SaveWritesEditableKeysKeepsStoredPinAndMasksSecretsInTheEch
 
   int lines = 0;
   while (auto line = log.take_pending_line()) {
-    EXPECT_EQ(line->colour, kGrey);
+    EXPECT_EQ(line->color, kGrey);
     ++lines;
   }
   EXPECT_EQ(lines, 11);

@@ -249,7 +249,7 @@ GatewayRun::~GatewayRun() {
 void GatewayRun::start() {
   process_ = std::make_unique<ChildProcess>(std::vector<std::string>{QZGSMS_FAST_GATEWAY, "50"}, folder_);
   exit_code_ = 0;
-  if (!process_->start()) throw std::runtime_error("cannot start the gateway: " + process_->error());
+  if (!process_->start()) throw std::runtime_error("cannot start the gateway: " + error_line(process_->error()));
 }
 
 bool GatewayRun::running() {

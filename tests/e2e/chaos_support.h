@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "modem/child_process.h"
 #include "modemsim/recording.h"
+#include "process/child_process.h"
 
 namespace qz::test::chaos {
 

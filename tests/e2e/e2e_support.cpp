@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "e2e/gateway_process.h"
-#include "modem/command_line.h"
+#include "process/command_line.h"
 #include "support/run_program.h"
 
 namespace qz::test {
@@ -46,7 +46,7 @@ void GatewayInstance::drop_job(const std::string& name, const std::string& body)
 
 void GatewayInstance::start(double speedup) {
   process_ = std::make_unique<ChildProcess>(gateway_command(speedup, output_file()), folder.path());
-  if (!process_->start()) throw std::runtime_error("cannot start the gateway: " + process_->error());
+  if (!process_->start()) throw std::runtime_error("cannot start the gateway: " + error_line(process_->error()));
 }
 
 int GatewayInstance::stop(std::vector<int> signals, std::chrono::milliseconds limit) {

@@ -14,8 +14,8 @@
 
 #include <iostream>
 
-#include "modem/child_process.h"
 #include "modemsim/modem_simulator.h"
+#include "process/child_process.h"
 #include "support/eventually.h"
 #include "support/temp_folder.h"
 

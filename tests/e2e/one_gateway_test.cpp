@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <map>
 
+#include "core/files.h"
 #include "e2e/e2e_support.h"
 #include "support/run_program.h"
 
@@ -34,7 +35,12 @@ std::size_t count_of(const std::string& text, const std::string& part) {
 std::map<std::string, std::string> instance_files(const fs::path& folder) {
   std::map<std::string, std::string> files;
   for (auto& e : fs::recursive_directory_iterator(folder)) {
-    if (e.path().parent_path().filename() == "log" || e.path().filename() == "qzgsms-status") continue;
+    // The running gateway's own: its logs, and its status with the temporary it is
+    // replaced through.
+    if (e.path().parent_path().filename() == "log" || e.path().filename() == "qzgsms-status" ||
+        is_temporary_name(e.path().filename().string())) {
+      continue;
+    }
     files[e.path().string()] = e.is_regular_file() ? read_file(e.path()) : "<not a file>";
   }
   return files;

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <functional>
 
@@ -123,6 +125,65 @@ TEST(StatusCheckTest, EachStateHasItsExitCodeAndSaysWhy) {
     EXPECT_EQ(json.exit_code, c.exit_code);
     EXPECT_EQ(json.out.rfind("{\"status\":", 0), 0u) << json.out;
     for (const std::string& part : c.json_has) EXPECT_NE(json.out.find(part), std::string::npos) << part << "\n" << json.out;
+  }
+}
+
+// Nothing that lies in the instance folder is trusted. The writer never opens a name it
+// did not just create, so a link or a FIFO left at the name it once wrote its temporary
+// under changes nothing; the check reads a few kilobytes of a regular file only, so a
+// link, a FIFO or a huge file as the status file gets a prompt UNKNOWN.
+TEST(StatusCheckTest, NothingPlantedInTheFolderIsFollowedOrWaitedFor) {
+  const std::string kept = "not the gateway's";
+  struct Case {
+    const char* planted;
+    std::function<void(const fs::path&)> plant;
+    bool gateway_runs;
+    int exit_code;
+    std::string line_begins;
+  } cases[] = {
+      {"a link at the former temporary name",
+       [&](const fs::path& f) {
+         test::write_file(f / "victim", kept);
+         fs::create_symlink(f / "victim", f / "qzgsms-status-new");
+       },
+       true, 0, "QZGSMS OK - "},
+      {"a FIFO at the former temporary name",
+       [](const fs::path& f) { ASSERT_EQ(::mkfifo((f / "qzgsms-status-new").c_str(), 0600), 0); }, true, 0,
+       "QZGSMS OK - "},
+      {"a FIFO as the status file", [](const fs::path& f) { ASSERT_EQ(::mkfifo((f / "qzgsms-status").c_str(), 0600), 0); },
+       false, 3, "(not a regular file)"},
+      {"a 4 GB sparse status file",
+       [](const fs::path& f) {
+         test::write_file(f / "qzgsms-status", "state=running\n");
+         fs::resize_file(f / "qzgsms-status", uintmax_t{4} << 30);
+       },
+       false, 3, "(4294967296 bytes, more than a status file ever holds)"},
+      {"a link as the status file",
+       [&](const fs::path& f) {
+         test::write_file(f / "victim", kept);
+         fs::create_symlink(f / "victim", f / "qzgsms-status");
+       },
+       false, 3, "(a symbolic link, which is never followed)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.planted);
+    GatewayInstance gw;
+    c.plant(gw.folder.path());
+    if (testing::Test::HasFatalFailure()) return;
+    if (c.gateway_runs) {
+      start_healthy(gw);
+    } else {
+      // A check that waited on the FIFO or read the whole file would not end in time.
+      test::ProgramRun run = test::run_program({QZGSMS_QZGSMSD, "--status", "--instance", gw.folder.path().string()},
+                                               {.timeout = std::chrono::seconds(10)});
+      EXPECT_EQ(run.exit_code, c.exit_code) << run.out;
+      EXPECT_EQ(run.out.rfind("QZGSMS UNKNOWN - cannot read " + (gw.folder / "qzgsms-status").string() + " " +
+                                  c.line_begins,
+                              0),
+                0u)
+          << run.out;
+    }
+    if (fs::exists(gw.folder / "victim")) EXPECT_EQ(test::read_file(gw.folder / "victim"), kept);
   }
 }
 

@@ -1,6 +1,5 @@
-// The report tables of the Windows build come from our own dBase code rather than from
-// shapelib: a table the Windows table tool makes must be the very file the Linux one makes,
-// and each tool must list the other's rows.
+// A table the Windows table tool makes must be the very file the Linux one makes (which
+// the unit tests hold to shapelib's), and each tool must list the other's rows.
 #include <gtest/gtest.h>
 
 #include "support/run_program.h"
@@ -15,7 +14,7 @@ test::ProgramRun windows_dbftool(const std::vector<std::string>& args, const std
   return test::run_program(argv, {folder});
 }
 
-TEST(WindowsTables, TheWindowsToolMakesTheFileShapelibMakesAndReadsItAlike) {
+TEST(WindowsTables, TheWindowsToolMakesTheFileTheLinuxToolMakesAndReadsItAlike) {
   test::TempFolder folder;
   for (const char* records : {"1", "7"}) {
     SCOPED_TRACE(records);

@@ -127,13 +127,13 @@ TEST_F(InitGsmsTest, SettingsMistakesAreRedLinesBeforeTheModemIsAsked) {
   h.set("Mode", "96,Q,8,1");
   ASSERT_TRUE(h.start()) << "none of them stops the gateway";
 
-  std::vector<std::pair<std::string, Colour>> lines;
-  while (auto line = h.gateway().log.take_pending_line()) lines.emplace_back(line->text.substr(20), line->colour);
-  auto at = [&](const std::string& text, Colour colour = kRed) {
+  std::vector<std::pair<std::string, Color>> lines;
+  while (auto line = h.gateway().log.take_pending_line()) lines.emplace_back(line->text.substr(20), line->color);
+  auto at = [&](const std::string& text, Color color = kRed) {
     auto it = std::find_if(lines.begin(), lines.end(), [&](const auto& l) { return l.first == text; });
     EXPECT_NE(it, lines.end()) << text;
     if (it != lines.end()) {
-      EXPECT_EQ(it->second, colour) << text;
+      EXPECT_EQ(it->second, color) << text;
     }
     return it - lines.begin();
   };

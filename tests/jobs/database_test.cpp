@@ -335,6 +335,51 @@ TEST(DatabaseLarge, UpdateNearTheEndOfAThousandRecords) {
   EXPECT_EQ(box.texts, std::vector<std::string>{"CDatabase::Go"});
 }
 
+// shapelib is the independent writer: a table we make and fill is the file it makes from
+// the same definitions and values, and it reads our rows back.
+TEST(DatabaseCreate, MakesTheFileShapelibMakesAndShapelibReadsItsRows) {
+  test::TempFolder folder;
+  const std::vector<DbfFieldDef> fields = {
+      {"NAME", 'C', 30, 0}, {"STATUS", 'N', 3, 0}, {"AMOUNT", 'N', 8, 2}, {"TIME", 'C', 6, 0}, {"NOTE", 'C', 4, 0}};
+  auto name = [](int r) { return "Subscriber " + std::to_string(r + 1); };
+  for (int rows : {0, 1, 7}) {
+    SCOPED_TRACE(rows);
+    const fs::path theirs = folder / ("shapelib" + std::to_string(rows) + ".dbf");
+    DBFHandle h = DBFCreate(theirs.c_str());
+    for (const auto& f : fields) DBFAddNativeFieldType(h, f.name.c_str(), f.type, f.width, f.decimals);
+    for (int r = 0; r < rows; ++r) {
+      DBFWriteStringAttribute(h, r, 0, name(r).c_str());
+      DBFWriteIntegerAttribute(h, r, 1, r * 7);
+      DBFWriteIntegerAttribute(h, r, 2, -r);
+      DBFWriteStringAttribute(h, r, 3, "120000");  // NOTE is never written: blank
+    }
+    DBFClose(h);
+
+    const fs::path ours = folder / ("ours" + std::to_string(rows) + ".dbf");
+    CDatabase db;
+    ASSERT_EQ(db.Create(ours.string(), fields), 1);
+    for (int r = 0; r < rows; ++r) {
+      ASSERT_EQ(db.Append(), 1);
+      EXPECT_EQ(db.RecNo(), r + 1);
+      EXPECT_EQ(db.Replace("NAME", name(r)) + db.Replace("STATUS", r * 7) + db.Replace("AMOUNT", -r) +
+                    db.Replace("TIME", std::string("120000")),
+                4);
+    }
+    db.Close();
+    EXPECT_EQ(test::read_file(ours), test::read_file(theirs));
+
+    DBFHandle read = DBFOpen(ours.c_str(), "rb");
+    ASSERT_NE(read, nullptr);
+    ASSERT_EQ(DBFGetRecordCount(read), rows);
+    for (int r = 0; r < rows; ++r) {
+      EXPECT_EQ(std::string(DBFReadStringAttribute(read, r, 0)), name(r));
+      EXPECT_EQ(DBFReadIntegerAttribute(read, r, 1), r * 7);
+      EXPECT_EQ(DBFReadIntegerAttribute(read, r, 2), -r);
+    }
+    DBFClose(read);
+  }
+}
+
 TEST(DatabaseCreate, CreatesAnEmptyTableOrRefusesBadDefinitions) {
   test::TempFolder folder;
   fs::path path = folder / "new.dbf";

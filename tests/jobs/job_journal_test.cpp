@@ -126,14 +126,21 @@ TEST_F(JobJournalTest, DamagedLinesAreIgnoredAndOddPathsSurvive) {
   }
   std::string text = read_file(journal_file());
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1);
-  // A crash in the middle of a record, and lines that are not records at all.
-  write_file(journal_file(), "garbage\nO zz 8 1 /x\nF 1:2\n" + text + "O 1:2:3:4:5 8 17");
+  // A crash in the middle of a record, lines that are not records at all, and outcomes of
+  // the same job whose numbers do not fit their fields: none of them may change its entry.
+  const std::string again = "O " + odd.Identity.key() + " ";
+  const std::string path = " " + escape_journal_text(odd.JobFile) + "\n";
+  write_file(journal_file(), "garbage\nO zz 8 1 /x\nF 1:2\n" + text + again + "99999999999999999999 1" + path +
+                                 again + "8 99999999999999999999" + path + again + "4294967304 1" + path +
+                                 again + "-9223372036854775809 1" + path + "O 1:2:3:4:5 8 17");
 
   JobJournal after(folder.path(), log);
   after.recover();
   auto entry = after.find(odd.Identity);
   ASSERT_TRUE(entry);
   EXPECT_EQ(entry->job_file, odd.JobFile);
+  EXPECT_EQ(entry->status, JOB_SENT);
+  EXPECT_EQ(entry->sent_time, 1700000000);
   EXPECT_EQ(after.live_entries(), 1u);
   EXPECT_EQ(unescape_journal_text(escape_journal_text("a%b\r\n\x7f" "c")), "a%b\r\n\x7f" "c");
 }
@@ -190,7 +197,7 @@ TEST_F(JobJournalTest, AJournalThatCannotBeReadWhollyIsSaidInRedOnceAndWritesSta
     restarted.record_outcome(b);
     std::vector<std::string> red;
     while (auto line = start_log.take_pending_line()) {
-      if (line->colour == kRed) red.push_back(line->text.substr(20));
+      if (line->color == kRed) red.push_back(line->text.substr(20));
     }
     EXPECT_EQ(red, c.red.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.red});
     if (c.found == Found::kSymlink) {

@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/colours.h"
+#include "core/colors.h"
 #include "core/profile_file.h"
 #include "gateway/gateway.h"
 #include "gateway/orderly_stop.h"

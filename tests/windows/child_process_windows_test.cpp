@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "modem/child_process.h"
-#include "modem/windows_command_line.h"
+#include "process/child_process.h"
+#include "process/windows_command_line.h"
 #include "support/temp_folder.h"
 
 namespace qz {
@@ -100,7 +100,7 @@ TEST(WindowsChildProcess, HostileTextReachesBatchFileAsOneArgumentAndRunsNothing
                    ">>\"%~dp0args.txt\" echo %1 [%2]\r\n");
   for (const HostileText& hostile : kHostileTexts) {
     ChildProcess command({"incoming_sms.bat", hostile.text}, folder.path());
-    ASSERT_TRUE(command.start(true, true)) << command.error();
+    ASSERT_TRUE(command.start(true, true)) << error_line(command.error());
     while (command.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
 

@@ -65,7 +65,7 @@ TEST(FolderWatchWindows, WakesWhenAFileIsWrittenAndNotOtherwise) {
 TEST(FolderLockWindows, SecondClaimIsOursAndTheFolderStaysUsable) {
   test::TempFolder folder;
   FolderLock::Claim first = FolderLock::claim(folder.path());
-  ASSERT_EQ(first.outcome, FolderLock::Claim::kClaimed) << first.error;
+  ASSERT_EQ(first.outcome, FolderLock::Claim::kClaimed) << error_line(first.error);
   EXPECT_EQ(FolderLock::claim(folder.path()).outcome, FolderLock::Claim::kOurs);
   EXPECT_TRUE(folder_holder(folder.path()).has_value());
 

@@ -1,3 +1,5 @@
+// Starting commands on Linux (process/process_system.h): posix_spawn in a new session,
+// and the children collected by pid.
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -9,14 +11,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <mutex>
 #include <string_view>
-#include <thread>
 
-#include "modem/child_process.h"
-#include "modem/command_line.h"
+#include "process/child_process.h"
+#include "process/process_system.h"
 
 namespace qz {
 
@@ -51,12 +51,6 @@ void hand_to_reaper(pid_t pid) {
   if (collected(pid, &status)) return;
   std::lock_guard lock(detached_mutex());
   detached_pids().push_back(pid);
-}
-
-std::string error_text(int err) {
-  char buf[256];
-  // The GNU strerror_r returns the text, which may or may not be in `buf`.
-  return ::strerror_r(err, buf, sizeof buf);
 }
 
 // 0 when `path` is a regular file we may execute, else the errno exec would give.
@@ -166,15 +160,6 @@ std::uint32_t exit_code_of(int status) {
   return 0;
 }
 
-std::filesystem::path absolute_folder(std::filesystem::path folder) {
-  // The command is started inside the folder, so a relative folder must not be applied
-  // a second time to a path that already contains it.
-  if (folder.empty()) return folder;
-  std::error_code ec;
-  auto abs = std::filesystem::absolute(folder, ec);
-  return ec ? folder : abs;
-}
-
 }  // namespace
 
 void reap_detached_children() {
@@ -190,115 +175,56 @@ int find_command(const std::string& name, const std::filesystem::path& instance_
   return resolve(name, instance_folder, found);
 }
 
-ChildProcess::ChildProcess(std::vector<std::string> argv, std::filesystem::path instance_folder)
-    : argv_(std::move(argv)), instance_folder_(absolute_folder(std::move(instance_folder))) {
-  command_line_ = describe(argv_);
-}
+namespace process_system {
 
-ChildProcess::ChildProcess(std::vector<std::string> argv, std::string command_line,
-                           std::filesystem::path instance_folder)
-    : argv_(std::move(argv)),
-      command_line_(std::move(command_line)),
-      instance_folder_(absolute_folder(std::move(instance_folder))) {}
-
-ChildProcess::~ChildProcess() {
-  if (!argv_.empty() && is_running()) stop();
-  reap_detached_children();
-}
-
-bool ChildProcess::start(bool /*minimised*/, bool /*new_console*/) {
-  error_.clear();
-  reap_detached_children();
-  if (argv_.empty()) {
-    error_ = "no command";
-    return false;
-  }
-  if (is_running()) {
-    error_ = "already running";
-    return false;
-  }
-  for (const std::string& arg : argv_) {
-    // An argument reaches the command as a C string; a NUL would silently cut it.
-    if (arg.find('\0') != std::string::npos) {
-      error_ = "an argument holds a NUL byte";
-      return false;
-    }
-  }
-  std::string file;
-  if (int err = resolve(argv_[0], instance_folder_, &file); err != 0) {
-    error_ = error_text(err);
-    return false;
-  }
+int spawn(const std::string& file, const std::vector<std::string>& argv, const std::string& /*title*/,
+          const std::filesystem::path& folder, bool /*minimized*/, bool /*new_console*/, Started& started) {
+  std::vector<std::string> words = argv;
   std::vector<char*> args;
-  args.reserve(argv_.size() + 1);
-  for (std::string& arg : argv_) args.push_back(arg.data());
+  args.reserve(words.size() + 1);
+  for (std::string& word : words) args.push_back(word.data());
   args.push_back(nullptr);
 
-  SpawnSetup setup(instance_folder_);
+  SpawnSetup setup(folder);
   int err = setup.err;
   pid_t pid = 0;
   // glibc reports a failed exec (ENOEXEC for a script without "#!", a bad working
   // folder, ...) as the result here, so every failure is seen by the caller.
-  if (err == 0)
-    err = posix_spawn(&pid, file.c_str(), &setup.actions, &setup.attr, args.data(), environ);
-  if (err != 0) {
-    error_ = error_text(err);
-    return false;
-  }
-  pid_ = pid;
-  exit_code_ = 0;
-  return true;
+  if (err == 0) err = posix_spawn(&pid, file.c_str(), &setup.actions, &setup.attr, args.data(), environ);
+  if (err != 0) return err;
+  started.process = pid;
+  started.pid = pid;
+  return 0;
 }
 
-void ChildProcess::detach() {
-  if (pid_ > 0) hand_to_reaper(static_cast<pid_t>(pid_));
-  pid_ = 0;
-  exit_code_ = 0;
-  reap_detached_children();
-}
-
-void ChildProcess::collect(int status) {
-  exit_code_ = exit_code_of(status);
-  pid_ = 0;
-}
-
-bool ChildProcess::is_running() {
-  if (argv_.empty() || pid_ <= 0) return false;
+State poll(Handle process, uint32_t& exit_code) {
+  const auto pid = static_cast<pid_t>(process);
   int status = 0;
   for (;;) {
-    pid_t r = ::waitpid(static_cast<pid_t>(pid_), &status, WNOHANG);
-    if (r == 0) return true;
-    if (r == static_cast<pid_t>(pid_)) {
-      collect(status);
-      return false;
+    pid_t r = ::waitpid(pid, &status, WNOHANG);
+    if (r == 0) return State::kRunning;
+    if (r == pid) {
+      exit_code = exit_code_of(status);
+      return State::kEnded;
     }
     if (errno == EINTR) continue;
-    // Not our child any more (collected elsewhere): nothing left to hold.
-    pid_ = 0;
-    return false;
+    return State::kNotOurs;  // collected elsewhere
   }
 }
 
-void ChildProcess::stop() {
-  if (!is_running()) return;
-  auto pid = static_cast<pid_t>(pid_);
-  // The command leads its own session and group, so the group id is its pid.
+// The command leads its own session and group, so the group id is its pid.
+void ask_to_end(Handle process) {
+  const auto pid = static_cast<pid_t>(process);
   if (::kill(-pid, SIGTERM) != 0) ::kill(pid, SIGTERM);
-  using namespace std::chrono_literals;
-  auto deadline = std::chrono::steady_clock::now() + 500ms;
-  while (is_running()) {
-    if (std::chrono::steady_clock::now() >= deadline) {
-      if (::kill(-pid, SIGKILL) != 0) ::kill(pid, SIGKILL);
-      // A killed process may take a moment in the kernel; it is collected later rather
-      // than waited for here.
-      if (is_running()) {
-        hand_to_reaper(pid);
-        pid_ = 0;
-      }
-      return;
-    }
-    std::this_thread::sleep_for(5ms);
-  }
 }
+
+void force_end(Handle process) {
+  const auto pid = static_cast<pid_t>(process);
+  if (::kill(-pid, SIGKILL) != 0) ::kill(pid, SIGKILL);
+}
+
+void let_go(Handle process) { hand_to_reaper(static_cast<pid_t>(process)); }
+
+}  // namespace process_system
 
 }  // namespace qz

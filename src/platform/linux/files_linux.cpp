@@ -66,13 +66,6 @@ File File::open(const fs::path& path, const OpenOptions& options) {
   return File(fd);
 }
 
-File File::create_unique(const fs::path& prefix, fs::path& created) {
-  std::string name = prefix.string() + "XXXXXX";
-  int fd = ::mkostemp(name.data(), O_CLOEXEC);
-  if (fd >= 0) created = name;
-  return File(fd);
-}
-
 bool File::close() {
   if (handle_ == -1) return true;
   int fd = fd_of(handle_);

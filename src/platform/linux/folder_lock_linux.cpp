@@ -114,7 +114,7 @@ FolderLock::Claim FolderLock::claim(const std::filesystem::path& folder) {
   Claim claim;
   int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) {
-    claim.error = std::generic_category().message(errno);
+    claim.error = last_system_error(folder);
     return claim;
   }
   for (int attempt = 0; attempt < kClaimTries; ++attempt) {
@@ -125,7 +125,7 @@ FolderLock::Claim FolderLock::claim(const std::filesystem::path& folder) {
       return claim;
     }
     if (errno != EWOULDBLOCK) {
-      claim.error = std::generic_category().message(errno);
+      claim.error = last_system_error(folder);
       ::close(fd);
       return claim;
     }

@@ -13,42 +13,43 @@
 
 namespace qz {
 
-FolderWatch::FolderWatch(const std::filesystem::path& folder) : wake_fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
-  fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-  if (fd_ < 0) return;
-  if (inotify_add_watch(fd_, folder.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO) < 0) {
-    ::close(fd_);
-    fd_ = -1;
+FolderWatch::FolderWatch(const std::filesystem::path& folder) : wake_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+  const int fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (fd < 0) return;
+  if (inotify_add_watch(fd, folder.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO) < 0) {
+    ::close(fd);
+    return;
   }
+  watch_ = fd;
 }
 
 FolderWatch::~FolderWatch() {
-  if (fd_ >= 0) ::close(fd_);
-  if (wake_fd_ >= 0) ::close(wake_fd_);
+  if (watch_ >= 0) ::close(static_cast<int>(watch_));
+  if (wake_ >= 0) ::close(static_cast<int>(wake_));
 }
 
 void FolderWatch::wake() {
-  if (wake_fd_ < 0) return;
+  if (wake_ < 0) return;
   const uint64_t one = 1;
-  [[maybe_unused]] ssize_t n = ::write(wake_fd_, &one, sizeof one);
+  [[maybe_unused]] ssize_t n = ::write(static_cast<int>(wake_), &one, sizeof one);
 }
 
-bool FolderWatch::active() const { return fd_ >= 0; }
+bool FolderWatch::active() const { return watch_ >= 0; }
 
 bool FolderWatch::wait(int64_t ms) {
   ProgressWait waiting(ms);
   auto real = std::chrono::duration_cast<std::chrono::milliseconds>(clock().real_duration(ms));
   int timeout = static_cast<int>(std::max<int64_t>(real.count(), ms > 0 ? 1 : 0));
-  if (fd_ < 0) {
+  if (watch_ < 0) {
     clock().sleep_ms(ms);
     return false;
   }
-  pollfd p[2] = {{fd_, POLLIN, 0}, {wake_fd_, POLLIN, 0}};
-  if (::poll(p, wake_fd_ >= 0 ? 2 : 1, timeout) <= 0) return false;
+  pollfd p[2] = {{static_cast<int>(watch_), POLLIN, 0}, {static_cast<int>(wake_), POLLIN, 0}};
+  if (::poll(p, wake_ >= 0 ? 2 : 1, timeout) <= 0) return false;
   if (p[1].revents & POLLIN) return false;
   // Several changes between two scans are one reason to scan.
   alignas(inotify_event) char buf[4096];
-  while (::read(fd_, buf, sizeof buf) > 0) {
+  while (::read(static_cast<int>(watch_), buf, sizeof buf) > 0) {
   }
   return true;
 }

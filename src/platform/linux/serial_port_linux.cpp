@@ -1,4 +1,4 @@
-// The serial port on a Linux terminal device.
+// The serial port's system calls on a Linux terminal device (modem/serial_device.h).
 //
 // The descriptor stays non-blocking for its whole life and every wait is a poll() with a
 // time-out, so a thread never sits inside read() or write(): the input thread waits for
@@ -14,12 +14,10 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <climits>
 #include <cstdlib>
 
-#include "core/clock.h"
-#include "modem/serial_port.h"
+#include "modem/serial_device.h"
 #include "platform/linux/serial_rate_linux.h"
 #include "platform/linux/serial_termios_linux.h"
 
@@ -188,38 +186,22 @@ std::optional<speed_t> standard_speed(uint32_t rate) {
 
 }  // namespace serial_termios
 
+namespace serial_device {
+
 namespace {
 
-using Steady = std::chrono::steady_clock;
+int fd_of(Handle handle) { return static_cast<int>(handle); }
 
-// Longest single wait, about 24 days: far beyond any time-out the gateway sets, and small
-// enough that unit × 10 × count cannot overflow on its way through the clock.
-constexpr int64_t kMaxWaitMs = INT_MAX;
+// The poll() argument for a wait until `deadline`.
+int poll_timeout(Deadline deadline) { return static_cast<int>(std::min<int64_t>(ms_until(deadline), INT_MAX)); }
 
-int64_t wait_ms(int64_t t_ms, int64_t factor, int64_t extra) {
-  if (t_ms <= 0) return 0;
-  if (factor > (kMaxWaitMs - extra) / t_ms) return kMaxWaitMs;
-  return std::min(kMaxWaitMs, t_ms * factor + extra);
-}
-
-Steady::time_point deadline_after(int64_t gateway_ms) {
-  return Steady::now() + std::chrono::duration_cast<Steady::duration>(clock().real_duration(gateway_ms));
-}
-
-// The poll() argument for a wait until `deadline`: 0 once it has passed, at least 1 ms
-// before that (so a short wait does not turn into a busy loop), -1 for no deadline.
-int poll_timeout(Steady::time_point deadline) {
-  if (deadline == Steady::time_point::max()) return -1;
-  auto left = deadline - Steady::now();
-  if (left <= Steady::duration::zero()) return 0;
-  auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
-  return static_cast<int>(std::clamp<int64_t>(ms, 1, INT_MAX));
-}
+}  // namespace
 
 // Puts `s` (rate included) on the line. Nothing changes when the device does not end up
 // at the asked rate: the previous settings are written back and the result is false.
 // The framing is the driver's to honour; a pseudo-terminal, for one, always stays 8N1.
-bool apply_line_settings(int fd, const LineSettings& s, int& error) {
+bool apply(Handle port, const LineSettings& s, int& error) {
+  const int fd = fd_of(port);
   termios old{};
   if (tcgetattr(fd, &old) != 0) {
     error = errno;
@@ -269,37 +251,28 @@ bool apply_line_settings(int fd, const LineSettings& s, int& error) {
   return true;
 }
 
-}  // namespace
-
-SerialPort::SerialPort(std::string_view device)
-    : device_(device), interrupt_fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
-
-SerialPort::~SerialPort() {
-  if (interrupt_fd_ >= 0) ::close(interrupt_fd_);
-  int fd = fd_.exchange(-1);
-  if (fd >= 0) {
-    // The exclusive flag belongs to the terminal, not to our descriptor: drop it so the
-    // device is free again once we are gone. Closing releases the flock.
-    ioctl(fd, TIOCNXCL);
-    ::close(fd);
+std::optional<LineSettings> line_settings(Handle port, int& error) {
+  termios current{};
+  if (tcgetattr(fd_of(port), &current) != 0) {
+    error = errno;
+    return std::nullopt;
   }
+  return serial_termios::framing_of(current);
 }
 
-int SerialPort::Open() {
-  if (fd_.load() >= 0) return 1;
-
+Handle open(const std::string& device, int& error) {
   // O_NONBLOCK also keeps open() from waiting for carrier on a line without CLOCAL yet.
-  int fd = ::open(device_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    last_error_ = errno;
-    return 0;
+    error = errno;
+    return kNoDevice;
   }
   bool exclusive = false;
-  auto fail = [&](int error) {
+  auto fail = [&](int why) {
     if (exclusive) ioctl(fd, TIOCNXCL);
     ::close(fd);
-    last_error_ = error;
-    return 0;
+    error = why;
+    return kNoDevice;
   };
   if (!isatty(fd)) return fail(ENOTTY);
   // TIOCEXCL turns away later opens by anyone without privilege; the flock also turns away
@@ -316,169 +289,112 @@ int SerialPort::Open() {
   // modem-control signals (a pseudo-terminal) refuses this, which does not matter.
   int lines = TIOCM_DTR | TIOCM_RTS;
   ioctl(fd, TIOCMBIS, &lines);
-
-  if (stored_.baud_rate != 0) {
-    // Flow control is not among the stored settings; the line keeps it off.
-    LineSettings again = stored_;
-    again.flow = FlowControl::None;
-    int error = 0;
-    if (!apply_line_settings(fd, again, error)) last_error_ = error;
-  }
-  fd_.store(fd);
-  SetTimeouts(500);
-  Purge();
-  return 1;
+  return fd;
 }
 
-bool SerialPort::Configure(std::string_view mode) {
-  int fd = fd_.load();
-  if (fd < 0) {
-    last_error_ = EBADF;
-    return false;
-  }
-  termios current{};
-  if (tcgetattr(fd, &current) != 0) {
-    last_error_ = errno;
-    return false;
-  }
-  LineSettings base = serial_termios::framing_of(current);
-  base.baud_rate = stored_.baud_rate;
-  std::optional<LineSettings> wanted = parse_mode_string(mode, base);
-  if (!wanted) {
-    last_error_ = EINVAL;
-    return false;
-  }
-  int error = 0;
-  if (!apply_line_settings(fd, *wanted, error)) {
-    last_error_ = error;
-    return false;
-  }
-  stored_.baud_rate = wanted->baud_rate;
-  stored_.data_bits = wanted->data_bits;
-  stored_.parity = wanted->parity;
-  stored_.stop_bits = wanted->stop_bits;
-  return true;
+void close(Handle port) {
+  // The exclusive flag belongs to the terminal, not to our descriptor: drop it so the
+  // device is free again once we are gone. Closing releases the flock.
+  ioctl(fd_of(port), TIOCNXCL);
+  ::close(fd_of(port));
 }
 
-void SerialPort::SetTimeouts(int unit) { unit_.store(unit < 0 ? 0 : unit); }
-
-int SerialPort::Read(void* buffer, int count) {
-  int fd = fd_.load();
-  if (fd < 0 || count < 0 || (buffer == nullptr && count > 0)) return -1;
-  if (count == 0) return 0;
-
-  auto* bytes = static_cast<unsigned char*>(buffer);
-  const int64_t t = static_cast<int64_t>(unit_.load()) * 10;
-  const bool timed = t > 0;
-  // t per byte asked for in all, and t of silence after a byte ends the read early.
-  const Steady::time_point total = timed ? deadline_after(wait_ms(t, count, 0)) : Steady::time_point::max();
-  const Steady::duration gap =
-      timed ? std::chrono::duration_cast<Steady::duration>(clock().real_duration(t)) : Steady::duration::zero();
-  Steady::time_point deadline = total;
-
-  auto fail = [&](int error, int got) {
-    last_error_ = error;
-    return got > 0 ? got : -1;  // bytes already read are handed over, not lost
-  };
-
-  int got = 0;
-  while (got < count) {
-    int wait = poll_timeout(deadline);
-    if (wait == 0) break;
+int read_some(Handle port, unsigned char* bytes, int count, Deadline deadline, int& error) {
+  const int fd = fd_of(port);
+  for (;;) {
+    const int wait = poll_timeout(deadline);
+    if (wait == 0) return 0;
     pollfd p{fd, POLLIN, 0};
-    int r = ::poll(&p, 1, wait);
+    const int r = ::poll(&p, 1, wait);
     if (r < 0) {
       if (errno == EINTR) continue;
-      return fail(errno, got);
+      error = errno;
+      return -1;
     }
     if (r == 0) continue;  // the deadline is checked at the top
-    if (p.revents & POLLNVAL) return fail(EBADF, got);
-    ssize_t n = ::read(fd, bytes + got, static_cast<size_t>(count - got));
-    if (n > 0) {
-      got += static_cast<int>(n);
-      if (timed) deadline = std::min(total, Steady::now() + gap);
-      continue;
+    if (p.revents & POLLNVAL) {
+      error = EBADF;
+      return -1;
     }
-    if (n == 0) return fail(EIO, got);  // the line hung up
+    const ssize_t n = ::read(fd, bytes, static_cast<size_t>(count));
+    if (n > 0) return static_cast<int>(n);
+    if (n == 0) {
+      error = EIO;  // the line hung up
+      return -1;
+    }
     if (errno == EINTR) continue;
-    if (errno == EAGAIN || errno == EWOULDBLOCK) {
-      // Nothing to read although poll woke us: harmless unless the line is gone.
-      if (p.revents & (POLLHUP | POLLERR)) return fail(EIO, got);
-      continue;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) {
+      error = errno;
+      return -1;
     }
-    return fail(errno, got);
+    // Nothing to read although poll woke us: harmless unless the line is gone.
+    if (p.revents & (POLLHUP | POLLERR)) {
+      error = EIO;
+      return -1;
+    }
   }
-  return got;
 }
 
-bool SerialPort::WaitReadable(int64_t ms) {
-  int fd = fd_.load();
-  if (fd < 0) return false;
-  pollfd p[2] = {{fd, POLLIN, 0}, {interrupt_fd_, POLLIN, 0}};
-  const Steady::time_point deadline = deadline_after(ms);
+int write_some(Handle port, const unsigned char* bytes, int count, Deadline deadline, int& error) {
+  const int fd = fd_of(port);
   for (;;) {
-    int wait = poll_timeout(deadline);
-    int r = ::poll(p, interrupt_fd_ >= 0 ? 2 : 1, wait);
+    const ssize_t n = ::write(fd, bytes, static_cast<size_t>(count));
+    if (n > 0) return static_cast<int>(n);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+      error = errno;
+      return -1;
+    }
+    // The driver's buffer is full (the line is slow or held by flow control): wait for room.
+    const int wait = poll_timeout(deadline);
+    if (wait == 0) return 0;
+    pollfd p{fd, POLLOUT, 0};
+    const int r = ::poll(&p, 1, wait);
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      error = errno;
+      return -1;
+    }
+    if (r > 0 && (p.revents & POLLOUT) == 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL))) {
+      error = (p.revents & POLLNVAL) ? EBADF : EIO;
+      return -1;
+    }
+  }
+}
+
+void purge(Handle port) { tcflush(fd_of(port), TCIOFLUSH); }
+
+// A counter that is readable after interrupt(), until a wait takes it.
+Handle make_interrupt() {
+  const int fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  return fd < 0 ? kNoDevice : fd;
+}
+
+void close_interrupt(Handle interrupt) {
+  if (interrupt != kNoDevice) ::close(fd_of(interrupt));
+}
+
+void interrupt(Handle interrupt) {
+  if (interrupt == kNoDevice) return;
+  const uint64_t one = 1;
+  [[maybe_unused]] ssize_t n = ::write(fd_of(interrupt), &one, sizeof one);
+}
+
+bool wait_readable(Handle port, Handle interrupt, Deadline deadline) {
+  pollfd p[2] = {{fd_of(port), POLLIN, 0}, {fd_of(interrupt), POLLIN, 0}};
+  for (;;) {
+    const int r = ::poll(p, interrupt != kNoDevice ? 2 : 1, poll_timeout(deadline));
     if (r < 0 && errno == EINTR) continue;
     if (r <= 0) return false;
     if (p[1].revents & POLLIN) {
       uint64_t taken;
-      [[maybe_unused]] ssize_t n = ::read(interrupt_fd_, &taken, sizeof taken);
+      [[maybe_unused]] ssize_t n = ::read(fd_of(interrupt), &taken, sizeof taken);
       return false;
     }
     return true;
   }
 }
 
-void SerialPort::Interrupt() {
-  if (interrupt_fd_ < 0) return;
-  const uint64_t one = 1;
-  [[maybe_unused]] ssize_t n = ::write(interrupt_fd_, &one, sizeof one);
-}
-
-int SerialPort::Write(const void* buffer, int count) {
-  int fd = fd_.load();
-  if (fd < 0 || count < 0 || (buffer == nullptr && count > 0)) return -1;
-  if (count == 0) return 0;
-
-  const auto* bytes = static_cast<const unsigned char*>(buffer);
-  const int64_t t = static_cast<int64_t>(unit_.load()) * 10;
-  const Steady::time_point deadline =
-      t > 0 ? deadline_after(wait_ms(t, count, t)) : Steady::time_point::max();
-
-  int done = 0;
-  while (done < count) {
-    ssize_t n = ::write(fd, bytes + done, static_cast<size_t>(count - done));
-    if (n > 0) {
-      done += static_cast<int>(n);
-      continue;
-    }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-      last_error_ = errno;
-      return -1;
-    }
-    // The driver's buffer is full (the line is slow or held by flow control): wait for room.
-    int wait = poll_timeout(deadline);
-    if (wait == 0) break;
-    pollfd p{fd, POLLOUT, 0};
-    int r = ::poll(&p, 1, wait);
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      last_error_ = errno;
-      return -1;
-    }
-    if (r > 0 && (p.revents & POLLOUT) == 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL))) {
-      last_error_ = (p.revents & POLLNVAL) ? EBADF : EIO;
-      return -1;
-    }
-  }
-  return done;
-}
-
-void SerialPort::Purge() {
-  int fd = fd_.load();
-  if (fd >= 0) tcflush(fd, TCIOFLUSH);
-}
+}  // namespace serial_device
 
 }  // namespace qz

@@ -1,15 +1,17 @@
+// Starting commands on Windows (process/process_system.h): CreateProcessW, a batch file
+// through cmd.exe with its arguments guarded.
 #include <windows.h>
 
 #include <cerrno>
-#include <cstring>
 #include <cstdlib>
 #include <string_view>
 
 #include "core/utf8.h"
-#include "modem/child_process.h"
-#include "modem/command_line.h"
-#include "modem/windows_command_line.h"
+#include "platform/windows/windows_error.h"
 #include "platform/windows/windows_text.h"
+#include "process/child_process.h"
+#include "process/process_system.h"
+#include "process/windows_command_line.h"
 
 namespace qz {
 
@@ -27,18 +29,6 @@ std::string as_utf8(std::string_view text) {
   return out;
 }
 
-std::string system_message(DWORD code) {
-  wchar_t* buffer = nullptr;
-  DWORD n = ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::wstring text(buffer != nullptr ? buffer : L"", n);
-  if (buffer != nullptr) ::LocalFree(buffer);
-  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
-    text.pop_back();
-  return text.empty() ? "system error " + std::to_string(code) : narrow(text);
-}
-
 bool is_file(const fs::path& path) {
   DWORD attributes = ::GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
@@ -49,7 +39,7 @@ bool is_file(const fs::path& path) {
 // PATH entry. A name without an extension is tried with those the system starts.
 int resolve(const std::string& name, const fs::path& folder, std::string* found) {
   if (name.empty()) return ENOENT;
-  const fs::path given(widen(name));
+  const fs::path given(widen(as_utf8(name)));
   std::vector<fs::path> candidates;
   if (name.find_first_of("\\/:") != std::string::npos) {
     candidates.push_back(given.is_absolute() || folder.empty() ? given : folder / given);
@@ -84,13 +74,6 @@ int resolve(const std::string& name, const fs::path& folder, std::string* found)
   return ENOENT;
 }
 
-fs::path absolute_folder(fs::path folder) {
-  if (folder.empty()) return folder;
-  std::error_code ec;
-  auto abs = fs::absolute(folder, ec);
-  return ec ? folder : abs;
-}
-
 fs::path command_interpreter() {
   wchar_t system[MAX_PATH];
   UINT n = ::GetSystemDirectoryW(system, MAX_PATH);
@@ -108,47 +91,18 @@ int find_command(const std::string& name, const fs::path& instance_folder, std::
   return resolve(name, instance_folder, found);
 }
 
-ChildProcess::ChildProcess(std::vector<std::string> argv, fs::path instance_folder)
-    : argv_(std::move(argv)), instance_folder_(absolute_folder(std::move(instance_folder))) {
-  command_line_ = describe(argv_);
-}
+namespace process_system {
 
-ChildProcess::ChildProcess(std::vector<std::string> argv, std::string command_line,
-                           fs::path instance_folder)
-    : argv_(std::move(argv)),
-      command_line_(std::move(command_line)),
-      instance_folder_(absolute_folder(std::move(instance_folder))) {}
+namespace {
 
-ChildProcess::~ChildProcess() {
-  if (!argv_.empty() && is_running()) stop();
-}
+HANDLE handle_of(Handle process) { return reinterpret_cast<HANDLE>(process); }
 
-bool ChildProcess::start(bool minimised, bool new_console) {
-  error_.clear();
-  if (argv_.empty()) {
-    error_ = "no command";
-    return false;
-  }
-  if (is_running()) {
-    error_ = "already running";
-    return false;
-  }
+}  // namespace
+
+int spawn(const std::string& file, const std::vector<std::string>& argv, const std::string& title,
+          const fs::path& folder, bool minimized, bool new_console, Started& started) {
   std::vector<std::string> args;
-  for (const std::string& arg : argv_) {
-    // A command line is a C string; a NUL would silently cut it.
-    if (arg.find('\0') != std::string::npos) {
-      error_ = "an argument holds a NUL byte";
-      return false;
-    }
-    args.push_back(as_utf8(arg));
-  }
-  std::string file;
-  if (int err = resolve(args[0], instance_folder_, &file); err != 0) {
-    error_ = std::strerror(err);
-    return false;
-  }
-  args.erase(args.begin());
-
+  for (auto arg = argv.begin() + 1; arg != argv.end(); ++arg) args.push_back(as_utf8(*arg));
   // A batch file is started through cmd.exe explicitly rather than by the system's own
   // hand-off, which passes the arguments on with no guard against cmd.exe's parsing.
   fs::path application;
@@ -162,65 +116,48 @@ bool ChildProcess::start(bool minimised, bool new_console) {
     line = program_command_line(args);
   }
   std::wstring wide_line = widen(line);
-  std::wstring title = widen(as_utf8(command_line_));
+  std::wstring wide_title = widen(as_utf8(title));
 
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
-  startup.lpTitle = title.data();
-  if (minimised) {
+  startup.lpTitle = wide_title.data();
+  if (minimized) {
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOWMINNOACTIVE;
   }
   DWORD flags = CREATE_NEW_PROCESS_GROUP;
   if (new_console) flags |= CREATE_NEW_CONSOLE;
   PROCESS_INFORMATION info{};
-  if (!::CreateProcessW(application.c_str(), wide_line.data(), nullptr, nullptr, FALSE, flags,
-                        nullptr, instance_folder_.empty() ? nullptr : instance_folder_.c_str(),
-                        &startup, &info)) {
-    error_ = system_message(::GetLastError());
-    return false;
+  if (!::CreateProcessW(application.c_str(), wide_line.data(), nullptr, nullptr, FALSE, flags, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
+    return errno_from_windows(::GetLastError());
   }
   // The thread handle is never used; the process handle is all that is kept.
   ::CloseHandle(info.hThread);
-  pid_ = static_cast<long>(info.dwProcessId);
-  process_ = info.hProcess;
-  exit_code_ = 0;
-  return true;
+  started.process = reinterpret_cast<Handle>(info.hProcess);
+  started.pid = static_cast<long>(info.dwProcessId);
+  return 0;
 }
 
-void ChildProcess::detach() {
-  if (process_ != nullptr) ::CloseHandle(static_cast<HANDLE>(process_));
-  process_ = nullptr;
-  pid_ = 0;
-  exit_code_ = 0;
-}
-
-void ChildProcess::collect(int status) {
-  exit_code_ = static_cast<std::uint32_t>(status);
-  ::CloseHandle(static_cast<HANDLE>(process_));
-  process_ = nullptr;
-  pid_ = 0;
-}
-
-bool ChildProcess::is_running() {
-  if (argv_.empty() || process_ == nullptr) return false;
+State poll(Handle process, uint32_t& exit_code) {
   DWORD code = 0;
-  if (!::GetExitCodeProcess(static_cast<HANDLE>(process_), &code)) {
-    collect(0);
-    return false;
-  }
+  const bool known = ::GetExitCodeProcess(handle_of(process), &code);
   // STILL_ACTIVE is also a possible exit code; the handle being signalled tells them apart.
-  if (code == STILL_ACTIVE && ::WaitForSingleObject(static_cast<HANDLE>(process_), 0) == WAIT_TIMEOUT)
-    return true;
-  collect(static_cast<int>(code));
-  return false;
+  if (known && code == STILL_ACTIVE && ::WaitForSingleObject(handle_of(process), 0) == WAIT_TIMEOUT) {
+    return State::kRunning;
+  }
+  exit_code = known ? code : 0;
+  ::CloseHandle(handle_of(process));
+  return State::kEnded;
 }
 
-void ChildProcess::stop() {
-  if (!is_running()) return;
-  ::TerminateProcess(static_cast<HANDLE>(process_), 0);
-  ::WaitForSingleObject(static_cast<HANDLE>(process_), 500);
-  collect(0);
-}
+void ask_to_end(Handle process) { ::TerminateProcess(handle_of(process), 0); }
+
+// TerminateProcess does not wait to be listened to.
+void force_end(Handle) {}
+
+void let_go(Handle process) { ::CloseHandle(handle_of(process)); }
+
+}  // namespace process_system
 
 }  // namespace qz

@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <mutex>
-#include <random>
 #include <set>
 
 #include "core/files.h"
@@ -127,25 +126,6 @@ File File::open(const std::filesystem::path& path, const OpenOptions& options) {
     appenders.insert(reinterpret_cast<intptr_t>(h));
   }
   return File(reinterpret_cast<intptr_t>(h));
-}
-
-File File::create_unique(const std::filesystem::path& prefix, std::filesystem::path& created) {
-  static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-  std::random_device seed;
-  std::mt19937 random(seed());
-  std::uniform_int_distribution<int> pick(0, sizeof kLetters - 2);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::wstring name = prefix.native();
-    for (int i = 0; i < 6; ++i) name += static_cast<wchar_t>(kLetters[pick(random)]);
-    File file = open(name, {OpenFor::kReadWrite, Create::kNew, false, true});
-    if (file.is_open()) {
-      created = name;
-      return file;
-    }
-    if (errno != EEXIST) return File();
-  }
-  errno = EEXIST;
-  return File();
 }
 
 bool File::close() {

@@ -13,7 +13,6 @@
 #include <mutex>
 #include <set>
 #include <string>
-#include <system_error>
 
 #include "gateway/folder_lock.h"
 #include "platform/windows/windows_error.h"
@@ -86,7 +85,7 @@ FolderLock::Claim FolderLock::claim(const std::filesystem::path& folder) {
   int error = 0;
   std::wstring name = claim_name(folder, error);
   if (name.empty()) {
-    claim.error = std::generic_category().message(error);
+    claim.error = {error, folder};
     return claim;
   }
   if (claimed_here(name)) {
@@ -98,7 +97,7 @@ FolderLock::Claim FolderLock::claim(const std::filesystem::path& folder) {
   if (h == nullptr) {
     // A mutex of that name made by another user cannot be opened: in use all the same.
     if (GetLastError() == ERROR_ACCESS_DENIED) claim.outcome = Claim::kInUse;
-    else claim.error = std::generic_category().message(errno_from_windows(GetLastError()));
+    else claim.error = {errno_from_windows(GetLastError()), folder};
     return claim;
   }
   if (GetLastError() == ERROR_ALREADY_EXISTS) {

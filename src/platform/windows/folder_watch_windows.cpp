@@ -4,10 +4,10 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 
 #include "core/clock.h"
+#include "core/text.h"
 #include "core/worker_progress.h"
 #include "jobs/folder_watch.h"
 
@@ -15,16 +15,14 @@ namespace qz {
 
 namespace {
 
-// Kernel handles fit in 32 bits, so the watch's descriptor slot holds one.
-HANDLE handle_of(int fd) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(fd)); }
+HANDLE handle_of(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 
 // `mask` with * (any run) and ? (any one character), without regard to ASCII case: what
 // fnmatch with FNM_CASEFOLD does with such masks on Linux.
 bool matches(std::string_view mask, std::string_view name) {
-  auto fold = [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); };
   size_t m = 0, n = 0, star = std::string_view::npos, resume = 0;
   while (n < name.size()) {
-    if (m < mask.size() && (mask[m] == '?' || fold(mask[m]) == fold(name[n]))) {
+    if (m < mask.size() && (mask[m] == '?' || lower_ascii(mask[m]) == lower_ascii(name[n]))) {
       ++m;
       ++n;
     } else if (m < mask.size() && mask[m] == '*') {
@@ -45,35 +43,36 @@ bool matches(std::string_view mask, std::string_view name) {
 
 // The wake is a manual-reset event: once woken, every later wait ends at once, as on Linux.
 FolderWatch::FolderWatch(const std::filesystem::path& folder)
-    : wake_fd_(static_cast<int>(reinterpret_cast<intptr_t>(CreateEventW(nullptr, TRUE, FALSE, nullptr)))) {
+    : wake_(reinterpret_cast<intptr_t>(CreateEventW(nullptr, TRUE, FALSE, nullptr))) {
+  if (wake_ == 0) wake_ = -1;
   HANDLE h = FindFirstChangeNotificationW(folder.c_str(), FALSE,
                                           FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE);
-  if (h != INVALID_HANDLE_VALUE) fd_ = static_cast<int>(reinterpret_cast<intptr_t>(h));
+  if (h != INVALID_HANDLE_VALUE) watch_ = reinterpret_cast<intptr_t>(h);
 }
 
 FolderWatch::~FolderWatch() {
-  if (fd_ >= 0) FindCloseChangeNotification(handle_of(fd_));
-  if (wake_fd_ != 0) CloseHandle(handle_of(wake_fd_));
+  if (watch_ != -1) FindCloseChangeNotification(handle_of(watch_));
+  if (wake_ != -1) CloseHandle(handle_of(wake_));
 }
 
 void FolderWatch::wake() {
-  if (wake_fd_ != 0) SetEvent(handle_of(wake_fd_));
+  if (wake_ != -1) SetEvent(handle_of(wake_));
 }
 
-bool FolderWatch::active() const { return fd_ >= 0; }
+bool FolderWatch::active() const { return watch_ != -1; }
 
 bool FolderWatch::wait(int64_t ms) {
   ProgressWait waiting(ms);
   auto real = std::chrono::duration_cast<std::chrono::milliseconds>(clock().real_duration(ms));
   DWORD timeout = static_cast<DWORD>(std::clamp<int64_t>(real.count(), ms > 0 ? 1 : 0, INFINITE - 1));
-  if (fd_ < 0) {
+  if (watch_ == -1) {
     clock().sleep_ms(ms);
     return false;
   }
-  HANDLE waits[2] = {handle_of(fd_), handle_of(wake_fd_)};
-  if (WaitForMultipleObjects(wake_fd_ != 0 ? 2 : 1, waits, FALSE, timeout) != WAIT_OBJECT_0) return false;
+  HANDLE waits[2] = {handle_of(watch_), handle_of(wake_)};
+  if (WaitForMultipleObjects(wake_ != -1 ? 2 : 1, waits, FALSE, timeout) != WAIT_OBJECT_0) return false;
   // Several changes between two scans are one reason to scan.
-  FindNextChangeNotification(handle_of(fd_));
+  FindNextChangeNotification(handle_of(watch_));
   return true;
 }
 

@@ -1,4 +1,4 @@
-// The serial port on a Windows COM device.
+// The serial port's system calls on a Windows COM device (modem/serial_device.h).
 //
 // The handle is opened for overlapped I/O: on a handle without it Windows runs one request
 // at a time, and a write would wait behind the input thread's read. Every read and write
@@ -11,51 +11,27 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <climits>
 #include <string>
 
-#include "core/clock.h"
-#include "modem/serial_port.h"
+#include "modem/serial_device.h"
 #include "platform/windows/windows_error.h"
 #include "platform/windows/windows_text.h"
 
-namespace qz {
+namespace qz::serial_device {
 
 namespace {
 
-using Steady = std::chrono::steady_clock;
+HANDLE handle_of(Handle handle) { return reinterpret_cast<HANDLE>(handle); }
 
-// Kernel handles fit in 32 bits (Windows keeps them so for 32-bit processes), so the
-// descriptor slot of the port holds one.
-HANDLE handle_of(int fd) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(fd)); }
-
-// Longest single wait; see the Linux port for why.
-constexpr int64_t kMaxWaitMs = INT_MAX;
-
-int64_t wait_ms(int64_t t_ms, int64_t factor, int64_t extra) {
-  if (t_ms <= 0) return 0;
-  if (factor > (kMaxWaitMs - extra) / t_ms) return kMaxWaitMs;
-  return std::min(kMaxWaitMs, t_ms * factor + extra);
-}
-
-Steady::time_point deadline_after(int64_t gateway_ms) {
-  return Steady::now() + std::chrono::duration_cast<Steady::duration>(clock().real_duration(gateway_ms));
-}
-
-// Milliseconds left until `deadline` for WaitForSingleObject: 0 once it passed, at least 1
-// before that, INFINITE for no deadline.
-DWORD wait_timeout(Steady::time_point deadline) {
-  if (deadline == Steady::time_point::max()) return INFINITE;
-  auto left = deadline - Steady::now();
-  if (left <= Steady::duration::zero()) return 0;
-  auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
-  return static_cast<DWORD>(std::clamp<int64_t>(ms, 1, INFINITE - 1));
+// Milliseconds left until `deadline` for WaitForSingleObject.
+DWORD wait_timeout(Deadline deadline) {
+  const int64_t ms = ms_until(deadline);
+  return ms < 0 ? INFINITE : static_cast<DWORD>(std::min<int64_t>(ms, INFINITE - 1));
 }
 
 // One overlapped request, waited for until `deadline` and cancelled after it. The bytes
 // moved (also those of a cancelled request), or -1 with `error` set when the device failed.
-int finish_request(HANDLE h, OVERLAPPED& o, BOOL started, Steady::time_point deadline, int& error) {
+int finish_request(HANDLE h, OVERLAPPED& o, BOOL started, Deadline deadline, int& error) {
   if (!started && GetLastError() != ERROR_IO_PENDING) {
     error = errno_from_windows(GetLastError());
     return -1;
@@ -69,12 +45,25 @@ int finish_request(HANDLE h, OVERLAPPED& o, BOOL started, Steady::time_point dea
   return static_cast<int>(moved);
 }
 
-struct Event {
+// A manual-reset event for one request, closed with it.
+struct RequestEvent {
   HANDLE h = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  ~Event() {
+  ~RequestEvent() {
     if (h) CloseHandle(h);
   }
 };
+
+// One overlapped request that `start` issues (ReadFile or WriteFile), finished as
+// finish_request says.
+template <typename Start>
+int request(Handle port, Deadline deadline, int& error, Start start) {
+  const HANDLE h = handle_of(port);
+  RequestEvent done;
+  OVERLAPPED o{};
+  o.hEvent = done.h;
+  const BOOL started = start(h, o);
+  return finish_request(h, o, started, deadline, error);
+}
 
 char parity_letter(Parity p) {
   switch (p) {
@@ -96,7 +85,15 @@ const char* stop_text(StopBits s) {
   return "1";
 }
 
-LineSettings settings_of(const DCB& dcb) {
+}  // namespace
+
+std::optional<LineSettings> line_settings(Handle port, int& error) {
+  DCB dcb{};
+  dcb.DCBlength = sizeof dcb;
+  if (!GetCommState(handle_of(port), &dcb)) {
+    error = errno_from_windows(GetLastError());
+    return std::nullopt;
+  }
   LineSettings s;
   s.baud_rate = dcb.BaudRate;
   s.data_bits = dcb.ByteSize;
@@ -116,7 +113,8 @@ LineSettings settings_of(const DCB& dcb) {
 
 // Puts `s` on the line through BuildCommDCBA; the device's settings stay as they were when
 // the platform or the driver refuses them.
-bool apply_line_settings(HANDLE h, const LineSettings& s, int& error) {
+bool apply(Handle port, const LineSettings& s, int& error) {
+  const HANDLE h = handle_of(port);
   DCB old{};
   old.DCBlength = sizeof old;
   if (!GetCommState(h, &old)) {
@@ -143,35 +141,20 @@ bool apply_line_settings(HANDLE h, const LineSettings& s, int& error) {
   return true;
 }
 
-}  // namespace
-
-// The interrupt is an auto-reset event: one Interrupt ends one wait, as the Linux port's
-// counter does.
-SerialPort::SerialPort(std::string_view device)
-    : device_(device),
-      interrupt_fd_(static_cast<int>(reinterpret_cast<intptr_t>(CreateEventW(nullptr, FALSE, FALSE, nullptr)))) {}
-
-SerialPort::~SerialPort() {
-  if (interrupt_fd_ != 0) CloseHandle(handle_of(interrupt_fd_));
-  int fd = fd_.exchange(-1);
-  if (fd >= 0) CloseHandle(handle_of(fd));
-}
-
-int SerialPort::Open() {
-  if (fd_.load() >= 0) return 1;
+Handle open(const std::string& device, int& error) {
   // No sharing: Windows gives a COM port to one handle at a time, and a second opener gets
   // "access denied", which is the "in use" case.
-  HANDLE h = CreateFileW(widen(device_).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+  HANDLE h = CreateFileW(widen(device).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                          FILE_FLAG_OVERLAPPED, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
-    DWORD code = GetLastError();
-    last_error_ = code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION ? EBUSY : errno_from_windows(code);
-    return 0;
+    const DWORD code = GetLastError();
+    error = code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION ? EBUSY : errno_from_windows(code);
+    return kNoDevice;
   }
   if (GetFileType(h) != FILE_TYPE_CHAR) {
     CloseHandle(h);
-    last_error_ = ENOTTY;
-    return 0;
+    error = ENOTTY;
+    return kNoDevice;
   }
   // Raw: no flow control, DTR and RTS up as the modem expects of a ready terminal.
   DCB dcb{};
@@ -197,95 +180,41 @@ int SerialPort::Open() {
   timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
   timeouts.ReadTotalTimeoutConstant = MAXDWORD - 1;
   SetCommTimeouts(h, &timeouts);
-
-  if (stored_.baud_rate != 0) {
-    LineSettings again = stored_;
-    again.flow = FlowControl::None;
-    int error = 0;
-    if (!apply_line_settings(h, again, error)) last_error_ = error;
-  }
-  fd_.store(static_cast<int>(reinterpret_cast<intptr_t>(h)));
-  SetTimeouts(500);
-  Purge();
-  return 1;
+  return reinterpret_cast<Handle>(h);
 }
 
-bool SerialPort::Configure(std::string_view mode) {
-  int fd = fd_.load();
-  if (fd < 0) {
-    last_error_ = EBADF;
-    return false;
-  }
-  DCB current{};
-  current.DCBlength = sizeof current;
-  if (!GetCommState(handle_of(fd), &current)) {
-    last_error_ = errno_from_windows(GetLastError());
-    return false;
-  }
-  LineSettings base = settings_of(current);
-  base.baud_rate = stored_.baud_rate;
-  std::optional<LineSettings> wanted = parse_mode_string(mode, base);
-  if (!wanted) {
-    last_error_ = EINVAL;
-    return false;
-  }
-  int error = 0;
-  if (!apply_line_settings(handle_of(fd), *wanted, error)) {
-    last_error_ = error;
-    return false;
-  }
-  stored_.baud_rate = wanted->baud_rate;
-  stored_.data_bits = wanted->data_bits;
-  stored_.parity = wanted->parity;
-  stored_.stop_bits = wanted->stop_bits;
-  return true;
+void close(Handle port) { CloseHandle(handle_of(port)); }
+
+int read_some(Handle port, unsigned char* bytes, int count, Deadline deadline, int& error) {
+  return request(port, deadline, error, [&](HANDLE h, OVERLAPPED& o) {
+    return ReadFile(h, bytes, static_cast<DWORD>(count), nullptr, &o);
+  });
 }
 
-void SerialPort::SetTimeouts(int unit) { unit_.store(unit < 0 ? 0 : unit); }
-
-int SerialPort::Read(void* buffer, int count) {
-  int fd = fd_.load();
-  if (fd < 0 || count < 0 || (buffer == nullptr && count > 0)) return -1;
-  if (count == 0) return 0;
-  HANDLE h = handle_of(fd);
-
-  auto* bytes = static_cast<unsigned char*>(buffer);
-  const int64_t t = static_cast<int64_t>(unit_.load()) * 10;
-  const bool timed = t > 0;
-  // t per byte asked for in all, and t of silence after a byte ends the read early.
-  const Steady::time_point total = timed ? deadline_after(wait_ms(t, count, 0)) : Steady::time_point::max();
-  const Steady::duration gap =
-      timed ? std::chrono::duration_cast<Steady::duration>(clock().real_duration(t)) : Steady::duration::zero();
-  Steady::time_point deadline = total;
-
-  Event done;
-  int got = 0;
-  while (got < count) {
-    if (wait_timeout(deadline) == 0) break;
-    OVERLAPPED o{};
-    o.hEvent = done.h;
-    ResetEvent(done.h);
-    BOOL started = ReadFile(h, bytes + got, static_cast<DWORD>(count - got), nullptr, &o);
-    int error = 0;
-    int n = finish_request(h, o, started, deadline, error);
-    if (n < 0) {
-      last_error_ = error;
-      return got > 0 ? got : -1;  // bytes already read are handed over, not lost
-    }
-    if (n > 0) {
-      got += n;
-      if (timed) deadline = std::min(total, Steady::now() + gap);
-    }
-  }
-  return got;
+int write_some(Handle port, const unsigned char* bytes, int count, Deadline deadline, int& error) {
+  return request(port, deadline, error, [&](HANDLE h, OVERLAPPED& o) {
+    return WriteFile(h, bytes, static_cast<DWORD>(count), nullptr, &o);
+  });
 }
 
-bool SerialPort::WaitReadable(int64_t ms) {
-  int fd = fd_.load();
-  if (fd < 0) return false;
-  HANDLE h = handle_of(fd);
-  HANDLE interrupt = handle_of(interrupt_fd_);
-  const Steady::time_point deadline = deadline_after(ms);
+void purge(Handle port) { PurgeComm(handle_of(port), PURGE_RXCLEAR | PURGE_TXCLEAR); }
+
+// An auto-reset event: one interrupt() ends one wait, as the Linux port's counter does.
+Handle make_interrupt() {
+  HANDLE h = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  return h == nullptr ? kNoDevice : reinterpret_cast<Handle>(h);
+}
+
+void close_interrupt(Handle interrupt) {
+  if (interrupt != kNoDevice) CloseHandle(handle_of(interrupt));
+}
+
+void interrupt(Handle interrupt) {
+  if (interrupt != kNoDevice) SetEvent(handle_of(interrupt));
+}
+
+bool wait_readable(Handle port, Handle interrupt, Deadline deadline) {
+  const HANDLE h = handle_of(port);
   // The driver's comm events (WaitCommEvent) would save these looks, but under Wine they
   // kept the reader busy on a quiet line; a short look costs little and keeps a reply's
   // delay under one look.
@@ -293,51 +222,14 @@ bool SerialPort::WaitReadable(int64_t ms) {
   for (;;) {
     COMSTAT stat{};
     DWORD errors = 0;
-    // A device that failed is readable: the next Read says what went wrong.
+    // A device that failed is readable: the next read says what went wrong.
     if (!ClearCommError(h, &errors, &stat) || stat.cbInQue > 0) return true;
     const DWORD left = wait_timeout(deadline);
     if (left == 0) return false;
-    if (WaitForSingleObject(interrupt, std::min(left, kLookEveryMs)) == WAIT_OBJECT_0) return false;
+    const DWORD look = std::min(left, kLookEveryMs);
+    if (interrupt == kNoDevice) Sleep(look);
+    else if (WaitForSingleObject(handle_of(interrupt), look) == WAIT_OBJECT_0) return false;
   }
 }
 
-void SerialPort::Interrupt() {
-  if (interrupt_fd_ != 0) SetEvent(handle_of(interrupt_fd_));
-}
-
-int SerialPort::Write(const void* buffer, int count) {
-  int fd = fd_.load();
-  if (fd < 0 || count < 0 || (buffer == nullptr && count > 0)) return -1;
-  if (count == 0) return 0;
-  HANDLE h = handle_of(fd);
-
-  const auto* bytes = static_cast<const unsigned char*>(buffer);
-  const int64_t t = static_cast<int64_t>(unit_.load()) * 10;
-  const Steady::time_point deadline =
-      t > 0 ? deadline_after(wait_ms(t, count, t)) : Steady::time_point::max();
-
-  Event done;
-  int written = 0;
-  while (written < count) {
-    if (wait_timeout(deadline) == 0) break;
-    OVERLAPPED o{};
-    o.hEvent = done.h;
-    ResetEvent(done.h);
-    BOOL started = WriteFile(h, bytes + written, static_cast<DWORD>(count - written), nullptr, &o);
-    int error = 0;
-    int n = finish_request(h, o, started, deadline, error);
-    if (n < 0) {
-      last_error_ = error;
-      return -1;
-    }
-    written += n;
-  }
-  return written;
-}
-
-void SerialPort::Purge() {
-  int fd = fd_.load();
-  if (fd >= 0) PurgeComm(handle_of(fd), PURGE_RXCLEAR | PURGE_TXCLEAR);
-}
-
-}  // namespace qz
+}  // namespace qz::serial_device

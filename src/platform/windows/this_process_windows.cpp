@@ -6,7 +6,7 @@ namespace qz {
 
 long current_process_id() { return static_cast<long>(GetCurrentProcessId()); }
 
-// A console that shows the colour sequences the gateway writes (Windows 10 and later, once
+// A console that shows the color sequences the gateway writes (Windows 10 and later, once
 // asked to): a file, a pipe or an older console does not count, so they get plain lines.
 bool standard_output_is_terminal() {
   HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);

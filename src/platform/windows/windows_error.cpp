@@ -32,6 +32,8 @@ int errno_from_windows(uint32_t code) {
     case ERROR_INVALID_NAME: return EINVAL;
     case ERROR_FILENAME_EXCED_RANGE: return ENAMETOOLONG;
     case ERROR_CANT_RESOLVE_FILENAME: return ELOOP;
+    case ERROR_BAD_EXE_FORMAT:
+    case ERROR_EXE_MACHINE_TYPE_MISMATCH: return ENOEXEC;
     case ERROR_NOT_SUPPORTED:
     case ERROR_INVALID_FUNCTION: return ENOSYS;
     case ERROR_OPERATION_ABORTED: return EINTR;

@@ -11,7 +11,7 @@
 #include <algorithm>
 
 #include "core/clock.h"
-#include "core/colours.h"
+#include "core/colors.h"
 #include "gateway/gateway.h"
 #include "gateway/orderly_stop.h"
 #include "ui/qt/about_dialog.h"
@@ -168,7 +168,7 @@ void CMainDialog::DrainOneLogLine() {
   while (log_list_->count() > kMaxLogLines) delete log_list_->takeItem(0);
   auto line = view_.take_pending_line();
   if (!line) return;
-  log_list_->AddLine(QString::fromUtf8(line->text.data(), static_cast<int>(line->text.size())), line->colour);
+  log_list_->AddLine(QString::fromUtf8(line->text.data(), static_cast<int>(line->text.size())), line->color);
   // The newest line is always in view, even when the operator had scrolled back.
   log_list_->scrollToBottom();
 }

@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QPushButton>
 
-#include "core/colours.h"
+#include "core/colors.h"
 #include "gateway/gateway.h"
 #include "modem/mms_sender.h"
 #include "modem/sms.h"

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "core/colours.h"
+#include "core/colors.h"
 #include "gateway/gateway.h"
 #include "gateway/orderly_stop.h"
 #include "platform/windows/windows_text.h"
@@ -262,7 +262,7 @@ void CMainDialog::DrainOneLogLine() {
   while (log_list_.Count() > kMaxLogLines) log_list_.DeleteLine(0);
   auto line = view_.take_pending_line();
   if (!line) return;
-  log_list_.AddLine(line->text, line->colour);
+  log_list_.AddLine(line->text, line->color);
   // The newest line is always in view, even when the operator had scrolled back.
   log_list_.ShowLast();
 }

@@ -2,7 +2,7 @@
 // the window's thread; when it closes with its confirming button, the modem service runs
 // on a thread of its own, so a send that waits behind a job in progress shows a wait
 // cursor instead of freezing the window, which keeps showing what the gateway reports.
-#include "core/colours.h"
+#include "core/colors.h"
 #include "gateway/gateway.h"
 #include "modem/mms_sender.h"
 #include "modem/sms.h"

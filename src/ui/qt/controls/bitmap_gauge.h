@@ -9,7 +9,7 @@
 #include <QRegion>
 #include <QWidget>
 
-#include "core/colours.h"
+#include "core/colors.h"
 #include "ui/gauge_fill.h"
 
 namespace qz::ui {

@@ -7,7 +7,7 @@
 #include <QLabel>
 #include <QString>
 
-#include "core/colours.h"
+#include "core/colors.h"
 
 namespace qz::ui {
 

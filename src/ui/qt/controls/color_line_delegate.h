@@ -9,7 +9,7 @@
 #include <QStyledItemDelegate>
 #include <optional>
 
-#include "core/colours.h"
+#include "core/colors.h"
 #include "ui/color_ref.h"
 
 namespace qz::ui {

@@ -6,7 +6,7 @@
 #include <QListWidget>
 #include <QString>
 
-#include "core/colours.h"
+#include "core/colors.h"
 
 namespace qz::ui {
 

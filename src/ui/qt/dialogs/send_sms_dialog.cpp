@@ -9,7 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "core/colours.h"
+#include "core/colors.h"
 #include "ui/qt/controls/color_label.h"
 #include "ui/qt/dialogs/dialog_layout.h"
 #include "ui/qt/dialogs/field_widgets.h"

@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-#include "core/colours.h"
+#include "core/colors.h"
 #include "ui/gauge_fill.h"
 #include "ui/win32/controls/gdi_shapes.h"
 

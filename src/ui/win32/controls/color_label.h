@@ -7,7 +7,7 @@
 
 #include <string_view>
 
-#include "core/colours.h"
+#include "core/colors.h"
 
 namespace qz::ui::win32 {
 

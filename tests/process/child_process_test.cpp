@@ -1,4 +1,4 @@
-#include "modem/child_process.h"
+#include "process/child_process.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -21,7 +21,7 @@
 #include <utility>
 #include <vector>
 
-#include "modem/command_line.h"
+#include "process/command_line.h"
 #include "support/temp_folder.h"
 
 namespace qz {
@@ -129,7 +129,7 @@ TEST_F(ChildProcessTest, HostileValueArrivesAsOneArgumentByteForByteAndRunsNothi
 
   std::vector<std::string> argv = build_argv("record \"%s\" %s", {hostile, second});
   ChildProcess child(argv, folder.path());
-  ASSERT_TRUE(child.start(true, true)) << child.error();
+  ASSERT_TRUE(child.start(true, true)) << error_line(child.error());
   long pid = child.process_id();
   run_to_end(child);
   EXPECT_EQ(child.exit_code(), 0u);
@@ -152,7 +152,7 @@ TEST_F(ChildProcessTest, BareNameIsLookedUpInInstanceFolderBeforePath) {
 
   auto run = [&](const std::string& name) {
     ChildProcess child(build_argv(name, {}), folder.path());
-    if (!child.start()) return "not started: " + child.error();
+    if (!child.start()) return "not started: " + error_text(child.error().code);
     run_to_end(child);
     return test::read_file(folder / "which.out");
   };
@@ -172,7 +172,7 @@ TEST_F(ChildProcessTest, BareNameIsLookedUpInInstanceFolderBeforePath) {
 TEST_F(ChildProcessTest, CommandThatCannotStartGivesFalseWithReason) {
   ChildProcess missing({"qz_no_such_command_anywhere", "x"}, folder.path());
   EXPECT_FALSE(missing.start());
-  EXPECT_EQ(missing.error(), ::strerror(ENOENT));
+  EXPECT_EQ(missing.error().code, ENOENT);
   EXPECT_FALSE(missing.is_running());
   EXPECT_EQ(missing.process_id(), 0);
 
@@ -180,7 +180,7 @@ TEST_F(ChildProcessTest, CommandThatCannotStartGivesFalseWithReason) {
   write_script(folder / "no_interpreter", "echo hi > ran.out\n");
   ChildProcess plain({"no_interpreter"}, folder.path());
   EXPECT_FALSE(plain.start());
-  EXPECT_EQ(plain.error(), ::strerror(ENOEXEC));
+  EXPECT_EQ(plain.error().code, ENOEXEC);
   EXPECT_FALSE(fs::exists(folder / "ran.out"));
 
   ChildProcess none;
@@ -230,7 +230,7 @@ TEST_F(ChildProcessTest, StartsWithNullStreamsAndNoInheritedDescriptors) {
   ChildProcess child({"env", std::to_string(high)}, folder.path());
   bool started = child.start(false, false);
   ::close(high);
-  ASSERT_TRUE(started) << child.error();
+  ASSERT_TRUE(started) << error_line(child.error());
   run_to_end(child);
   EXPECT_EQ(test::read_file(folder / "env.out"), "/dev/null\n/dev/null\n/dev/null\nclosed\n");
 }
@@ -246,7 +246,7 @@ TEST_F(ChildProcessTest, StopEndsTheCommandAndWhatItStarted) {
   ChildProcess child({"sleeper"}, folder.path());
   bool started = child.start();
   pthread_sigmask(SIG_SETMASK, &old, nullptr);
-  ASSERT_TRUE(started) << child.error();
+  ASSERT_TRUE(started) << error_line(child.error());
   long pid = child.process_id();
   ASSERT_TRUE(wait_until(
       [&] { return test::read_file(folder / "sleep.pid").find('\n') != std::string::npos; }));

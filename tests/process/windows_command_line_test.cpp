@@ -1,4 +1,4 @@
-#include "modem/windows_command_line.h"
+#include "process/windows_command_line.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,8 @@
-#include "modem/windows_command_line.h"
+#include "process/windows_command_line.h"
 
 #include <cstddef>
+
+#include "core/text.h"
 
 namespace qz {
 
@@ -73,13 +75,6 @@ std::string script_command_line(std::string_view script, const std::vector<std::
   return line;
 }
 
-bool is_batch_file(std::string_view path) {
-  if (path.size() < 4) return false;
-  std::string ext(path.substr(path.size() - 4));
-  for (char& c : ext) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  }
-  return ext == ".bat" || ext == ".cmd";
-}
+bool is_batch_file(std::string_view path) { return ends_with_nocase(path, ".bat") || ends_with_nocase(path, ".cmd"); }
 
 }  // namespace qz

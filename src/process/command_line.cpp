@@ -1,4 +1,4 @@
-#include "modem/command_line.h"
+#include "process/command_line.h"
 
 namespace qz {
 
