@@ -29,15 +29,8 @@ std::string six_digit_time(const LocalTime& t) {
   return text;
 }
 
-// A scenario names a table inside the report folder, nothing else: no folder part, no
-// parent, no drive, no NUL.
-bool names_a_table(const std::string& szenario) {
-  if (szenario.find_first_of(std::string("/\\\0:", 4)) != std::string::npos) return false;
-  return szenario != "." && szenario != "..";
-}
-
 void update_report_table(JobContext& ctx, const AlarmJob& job, const std::string& time) {
-  if (!names_a_table(job.Szenario)) {
+  if (!names_a_report_table(job.Szenario)) {
     ctx.log.Log("ERROR : scenario '" + job.Szenario + "' does not name a report table: not updated",
               kRed);
     return;

@@ -21,8 +21,6 @@ namespace qz {
 namespace {
 
 constexpr std::size_t kMaxTextLength = 2047;
-// The room the "at+cmgs" argument leaves for the number.
-constexpr std::size_t kMaxNumberLength = 47;
 
 int timed_out(ModemLink& link, int step) {
   char line[64];
@@ -157,7 +155,7 @@ int send_sms(ModemLink& link, std::string_view number, std::string_view text, in
   std::lock_guard modem_lock(m.ModemLock);
 
   std::string dial = without_blanks(number);
-  if (!is_dialable(dial) || dial.size() > kMaxNumberLength) {
+  if (!is_dialable(dial) || dial.size() > kMaxSmsNumberLength) {
     link.log.Log("Invalid tel number " + std::string(number), kRed);
     return -1;
   }

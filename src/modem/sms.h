@@ -8,6 +8,10 @@ namespace qz {
 
 class ModemLink;
 
+// The longest number (without its blanks) an SMS can go to: the room the "at+cmgs"
+// argument leaves for it.
+inline constexpr std::size_t kMaxSmsNumberLength = 47;
+
 // The length of one SMS part for `text`: 160 characters, or 140 when any byte is 0x80 or
 // above (the modem then takes the text as 8-bit data).
 std::size_t sms_part_length(std::string_view text);
