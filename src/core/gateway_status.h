@@ -28,6 +28,11 @@ class GatewayStatus {
   std::atomic<int64_t> retried{0};       // failed tries with another one to come
   std::atomic<int64_t> bad_requests{0};  // job files that were no job
   std::atomic<int64_t> received{0};      // SMS handed to the incoming command
+  std::atomic<int64_t> not_handed_on{0}; // received messages with no text for it, deleted
+
+  // The modem's message store, as last read; -1 while not known.
+  std::atomic<int32_t> store_used{-1};
+  std::atomic<int32_t> store_total{-1};
 
   void record_send(int64_t time, std::string to, std::string result) {
     std::lock_guard lock(mutex_);

@@ -22,6 +22,17 @@ std::vector<ListedMessage> parse_listing(std::string_view capture);
 
 void IncomingThread(ModemLink& link);
 
+// A status report found among the received messages (listed in PDU mode, at `index`):
+// the one place that decides what becomes of it. For now it is logged and deleted, so it
+// never keeps a place in the store.
+void handle_listed_status_report(ModemLink& link, int index, std::string_view pdu_hex);
+
+// A received message with no text to hand on (`why`): logged with whom it is from (`from`,
+// "from \"+4179...\"") and its PDU, counted, and deleted from the store. The caller holds
+// ModemLock.
+void drop_listed_message(ModemLink& link, int index, const std::string& from, std::string_view pdu_hex,
+                         const std::string& why);
+
 // Converts the text from the GSM alphabet (unless it is `utf8` already) and starts the
 // command with the sender and the text as two arguments. False when the command could not
 // be started.
