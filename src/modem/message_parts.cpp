@@ -50,7 +50,10 @@ std::vector<JoinedText> PartsJoiner::take_ready(const std::vector<ListedText>& l
   std::map<Key, Group> groups;
   for (std::size_t position = 0; position < listed.size(); ++position) {
     const ListedText& entry = listed[position];
-    if (!entry.part) {
+    // A header that makes no sense cannot be joined with anything: the entry stands alone.
+    const bool joinable =
+        entry.part && entry.part->parts >= 2 && entry.part->sequence >= 1 && entry.part->sequence <= entry.part->parts;
+    if (!joinable) {
       JoinedText single;
       single.sender = entry.sender;
       single.text = entry.text;
