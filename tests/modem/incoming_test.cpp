@@ -293,10 +293,11 @@ TEST_F(IncomingTest, HostileTextAndSenderReachTheCommandAsTwoPlainArguments) {
   h.install_recording_command("incoming_sms.bat");
   const std::string sender = "+41\"; touch pwned1; \"\\$(touch pwned2)`touch pwned3`%s%n|&<>*";
   // In the GSM alphabet: 0x02 arrives as '$', 0x7B as 'ä', 0x01 as '£'; 0x1B and the
-  // upper half have no ISO 8859-1 form and arrive as blanks.
+  // upper half have no ISO 8859-1 form and arrive as blanks, and so does 0x40, whose
+  // NUL in the receive table no argument can carry.
   const std::string gsm_text =
       std::string("\"; rm -rf /tmp/x; \"\n\x02(touch pwned4) %s%n%% \"'\n") +
-      "\x7B\x01\x1B\x80\xC3\xFF end";
+      "\x7B\x01\x40\x1B\x80\xC3\xFF end";
   sim::StoredMessage message;
   message.sender = sender;
   message.text = gsm_text;
@@ -305,7 +306,7 @@ TEST_F(IncomingTest, HostileTextAndSenderReachTheCommandAsTwoPlainArguments) {
   ASSERT_TRUE(wait_for_deletions(1));
 
   std::string text =
-      std::string("\"; rm -rf /tmp/x; \"\r$(touch pwned4) %s%n%% \"'\r") + "\xE4\xA3     end\r";
+      std::string("\"; rm -rf /tmp/x; \"\r$(touch pwned4) %s%n%% \"'\r") + "\xE4\xA3      end\r";
   ASSERT_EQ(from_gsm(std::string("\x7B\x01\x1B\x80\xC3\xFF", 6)), "\xE4\xA3    ");
   ASSERT_TRUE(eventually([&] { return !h.command_output("incoming_sms.bat").empty(); }));
   EXPECT_EQ(h.command_output("incoming_sms.bat"), "\"" + sender + "\"\n" + text + "\n");
