@@ -3,11 +3,11 @@
 // - a three-part text: its first two parts are listed (and wait), then the last part
 //   arrives at a random point of the poll cycle; measured from its arrival to the start of
 //   the command, seen as the first deletion of the joined parts, which follows the start;
-// - a burst that fills 17 of the store's 20 places at once: what --status says meanwhile.
+// - a burst that fills 17 of the store's 20 places at once: what --status says meanwhile
+//   (asked every 200 ms) and what the daily log says of the store.
 #include <chrono>
 #include <cstdio>
 #include <random>
-#include <set>
 #include <thread>
 
 #include "gateway_process.h"
@@ -66,7 +66,7 @@ IncomingResult measure_incoming(const Options& options) {
   sim::ModemSimulator modem;
   write_file(folder / "incoming_sms.bat", "#!/bin/sh\nexit 0\n");
   std::filesystem::permissions(folder / "incoming_sms.bat", std::filesystem::perms::owner_all);
-  GatewayProcess gateway(options.gateway, folder.path(), modem, "IncomingUTF8=1\nQualityPollEverySecs=100000\n");
+  GatewayProcess gateway(options.gateway, folder.path(), modem, "IncomingUTF8=1\n");
   if (!gateway.start() || !gateway.wait_until_started(60s)) {
     result.problem = gateway.error();
     return result;
@@ -74,7 +74,7 @@ IncomingResult measure_incoming(const Options& options) {
 
   std::mt19937 random(20240301);
   std::uniform_int_distribution<int> phase_ms(0, 14999);
-  std::vector<double> latencies;
+  std::vector<double> latencies, from_listing;
   for (int i = 0; i < options.long_texts; ++i) {
     const unsigned reference = static_cast<unsigned>(i + 1);
     for (unsigned sequence : {1u, 2u}) {
@@ -90,6 +90,7 @@ IncomingResult measure_incoming(const Options& options) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(phase_ms(random)));
     const std::size_t deletions = modem.count_commands("AT+CMGD=");
+    const std::size_t listings_before = modem.count_commands("AT+CMGL=");
     sim::StoredMessage last;
     last.pdu = part_pdu(reference, 3, "last");
     modem.add_message(last);
@@ -100,9 +101,14 @@ IncomingResult measure_incoming(const Options& options) {
       break;
     }
     latencies.push_back(std::chrono::duration<double, std::milli>(deleted->at - arrived).count());
+    // The listing that found it: what the gateway's own work adds to the poll's wait.
+    if (auto listing = modem.wait_for_command("AT+CMGL=", 1s, listings_before + 1)) {
+      from_listing.push_back(std::chrono::duration<double, std::milli>(deleted->at - listing->at).count());
+    }
     std::fprintf(stderr, "  long text %d of %d: %.0f ms\n", i + 1, options.long_texts, latencies.back());
   }
   result.last_part_to_command = spread_of(latencies);
+  result.listing_to_command = spread_of(from_listing);
 
   // The burst, with the status asked every 200 ms until the store is empty again.
   for (int i = 0; i < 17 && result.problem.empty(); ++i) {
@@ -111,15 +117,24 @@ IncomingResult measure_incoming(const Options& options) {
     message.text = "ack " + std::to_string(i);
     modem.add_message(message);
   }
-  std::set<std::string> seen;
-  const auto give_up = Steady::now() + 60s;
+  const auto burst = Steady::now();
+  const auto give_up = burst + 60s;
   while (result.problem.empty() && Steady::now() < give_up) {
     const std::string summary = status_summary(folder.path());
-    if (!summary.empty() && seen.insert(summary.substr(0, summary.find(" | "))).second) {
-      result.burst_status.push_back(summary.substr(0, summary.find(" | ")));
+    const std::string first = summary.substr(0, summary.find(" | "));
+    if (!first.empty() && (result.burst_status.empty() || result.burst_status.back().second != first)) {
+      result.burst_status.emplace_back(std::chrono::duration<double>(Steady::now() - burst).count(), first);
     }
-    if (modem.messages().empty() && summary.find("message store") == std::string::npos && seen.size() > 1) break;
+    // The status file is written every 5 s: a few writes after the store is empty again.
+    if (modem.messages().empty() && Steady::now() - burst > 12s && first.find("message store") == std::string::npos) {
+      break;
+    }
     std::this_thread::sleep_for(200ms);
+  }
+  const std::string log = gateway.daily_log();
+  for (std::size_t at = log.find("Message store"); at != std::string::npos; at = log.find("Message store", at + 1)) {
+    const std::size_t begin = log.rfind('\n', at) + 1;
+    result.store_lines.push_back(log.substr(begin, log.find('\n', at) - begin));
   }
   gateway.stop();
   result.ok = result.problem.empty();

@@ -302,8 +302,11 @@ int main(int argc, char** argv) {
                 incoming.last_part_to_command.count, options.long_texts);
     std::printf("  %-36s %8s %8s %8s %8s\n", "", "median", "p95", "min", "max");
     print_spread("last part stored -> command started", incoming.last_part_to_command);
-    std::printf("  --status while a burst filled 17 of 20 places, each answer once:\n");
-    for (const std::string& line : incoming.burst_status) std::printf("    %s\n", line.c_str());
+    print_spread("its listing -> command started", incoming.listing_to_command);
+    std::printf("  --status after a burst filled 17 of 20 places, each change:\n");
+    for (const auto& [seconds, line] : incoming.burst_status) std::printf("    %5.1f s  %s\n", seconds, line.c_str());
+    std::printf("  the daily log meanwhile:\n");
+    for (const std::string& line : incoming.store_lines) std::printf("    %s\n", line.c_str());
   }
   if (options.soak) print_soak(soak, options);
   benchmark::Shutdown();

@@ -58,7 +58,10 @@ struct IncomingResult {
   bool ok = false;
   std::string problem;
   Spread last_part_to_command;  // the last part of a three-part text stored -> its command started
-  std::vector<std::string> burst_status;  // each first line --status gave while 17 of 20 places filled
+  Spread listing_to_command;    // the listing that found the last part -> the command started
+  // Each new first line of --status from the burst on, with the seconds since it began.
+  std::vector<std::pair<double, std::string>> burst_status;
+  std::vector<std::string> store_lines;  // the daily log's lines about the store
 };
 IncomingResult measure_incoming(const Options& options);
 

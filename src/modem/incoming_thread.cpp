@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <mutex>
 #include <optional>
+#include <set>
 
 #include "core/clock.h"
 #include "core/colors.h"
@@ -56,6 +57,10 @@ struct IncomingState {
   PartsJoiner joiner;
   StoreUseWatch store_watch;
   bool store_use_refused = false;  // the modem does not say: it is not asked again
+  // Entries whose PDU did not decode at the last poll. A line cut on its way from the
+  // modem reads as a PDU that does not decode just as a bad PDU does, but only once: an
+  // entry is deleted for it only when the next listing shows it so again.
+  std::set<int> undecodable;
 };
 
 // Reads the store's use into the status and says when its level changes. Nothing when
@@ -101,6 +106,7 @@ std::size_t hand_on_pdu_entries(ModemLink& link, IncomingState& state, const std
                                 const std::optional<StoreUse>& store) {
   std::size_t deleted = 0;
   std::vector<ListedText> texts;
+  std::set<int> undecodable;
   for (const ListedMessage& message : listed) {
     const std::string_view hex = trimmed_hex(message.text);
     if (is_status_report_pdu(hex)) {
@@ -110,6 +116,12 @@ std::size_t hand_on_pdu_entries(ModemLink& link, IncomingState& state, const std
     }
     const std::optional<DeliveredSms> sms = decode_deliver_pdu(hex);
     if (!sms) {
+      undecodable.insert(message.index);
+      if (state.undecodable.count(message.index) == 0) {
+        link.log.WriteDailyLog("Received message in place " + std::to_string(message.index) +
+                               " does not decode: it is read again at the next poll");
+        continue;
+      }
       drop_listed_message(link, message.index, "from an unknown sender", hex, "a PDU that does not decode");
       ++deleted;
     } else if (const char* why = no_text_reason(*sms)) {
@@ -120,6 +132,8 @@ std::size_t hand_on_pdu_entries(ModemLink& link, IncomingState& state, const std
       texts.push_back({message.index, "\"" + sms->sender + "\"", sms->text, sms->part});
     }
   }
+
+  state.undecodable = std::move(undecodable);
 
   std::size_t slots_wanted = store ? static_cast<std::size_t>(store->over_line()) : 0;
   slots_wanted -= std::min(slots_wanted, deleted);
