@@ -38,7 +38,8 @@ std::optional<StoreUse> read_store_use(ModemChannel& modem, bool& refused) {
   const int reply = modem.WaitOkOrError(2000);
   const std::string captured = modem.stop_capture();
   const std::optional<StoreUse> use = reply == 0 ? parse_store_use(captured) : std::nullopt;
-  refused = reply == 1 || (reply == 0 && !use) || captured.find("ERROR") != std::string::npos;
+  // Only a refusal counts: a reply that makes no sense may be one cut on the line.
+  refused = reply == 1 || captured.find("ERROR") != std::string::npos;
   return use;
 }
 

@@ -26,8 +26,8 @@ struct StoreUse {
 // make no sense.
 std::optional<StoreUse> parse_store_use(std::string_view reply);
 
-// Asks the modem; the caller holds ModemLock. `refused` is set when the modem answered
-// but does not tell (ERROR, or a reply that makes no sense), as against no answer at all.
+// Asks the modem; the caller holds ModemLock. `refused` is set when the modem refused
+// (ERROR, +CMS ERROR), as against no answer or one that makes no sense this time.
 std::optional<StoreUse> read_store_use(ModemChannel& modem, bool& refused);
 
 // Says each change of level once: nearly full, full, and back to normal.
