@@ -195,8 +195,8 @@ TEST_F(IncomingTest, EachMessageRunsItsCommandThenIsDeletedInListingOrder) {
             (Lines{"\"+41791111111\"\nfirst\r\n", "\"+41792222222\"\nsecond\rline\r\n"}));
 
   std::string log = h.daily_log();
-  std::size_t first = log.find("'first\r' command received from \"+41791111111\"");
-  std::size_t second = log.find("'second\rline\r' command received from \"+41792222222\"");
+  std::size_t first = log.find("'first\\r' command received from \"+41791111111\"");
+  std::size_t second = log.find("'second\\rline\\r' command received from \"+41792222222\"");
   ASSERT_NE(first, std::string::npos);
   ASSERT_NE(second, std::string::npos);
   EXPECT_LT(first, second);
@@ -321,7 +321,7 @@ TEST_F(IncomingTest, MessageWhoseCommandCannotStartStaysInTheModem) {
   ASSERT_TRUE(h.wait_for_log("no_such_command", 20s));
   wait_for_listing(3);  // the next poll lists it again
   std::string log = h.daily_log();
-  EXPECT_TRUE(contains(log, "'keep me\r' command received from \"+41791111111\""));
+  EXPECT_TRUE(contains(log, "'keep me\\r' command received from \"+41791111111\""));
   EXPECT_GE(count_of(log, "Could not start no_such_command"), 1u);
   EXPECT_TRUE(h.modem.deletions().empty());
   ASSERT_EQ(h.modem.messages().size(), 1u);
