@@ -28,6 +28,8 @@ class GatewayStatus {
   std::atomic<int64_t> retried{0};       // failed tries with another one to come
   std::atomic<int64_t> bad_requests{0};  // job files that were no job
   std::atomic<int64_t> received{0};      // SMS handed to the incoming command
+  std::atomic<int64_t> delivered{0};     // SMS the network reported as delivered (DeliveryReports)
+  std::atomic<int64_t> not_delivered{0}; // SMS the network gave up on
 
   void record_send(int64_t time, std::string to, std::string result) {
     std::lock_guard lock(mutex_);

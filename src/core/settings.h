@@ -75,6 +75,7 @@ struct Settings {
   int32_t VoiceCallDuration = 0;  // seconds
   int32_t ConcatenatedSMS = 0;    // flag: a long text reaches the phone as one message
   int32_t IncomingUTF8 = 0;       // flag: CmdLineFormat's command takes received texts in UTF-8
+  int32_t DeliveryReports = 0;    // flag: each SMS asks for a delivery report, which is logged
 };
 
 // A key of section [Config]: its name, and for the number keys the default a missing key

@@ -31,6 +31,7 @@ struct StatusRecord {
   int64_t last_send_time = 0;
   std::string last_send_to, last_send_result;
   int64_t sent = 0, failed = 0, retried = 0, bad_requests = 0, received = 0;
+  int64_t delivered = 0, not_delivered = 0;  // delivery reports; absent from older gateways' files
   int64_t tech_alarm_last = 0, tech_alarm_held_until = 0;
 };
 
@@ -120,6 +121,10 @@ std::optional<StatusRecord> parse_status(std::istream& in) {
   number("retried", r.retried);
   number("bad_requests", r.bad_requests);
   number("received", r.received);
+  if (values.count("delivered") != 0 || values.count("not_delivered") != 0) {
+    number("delivered", r.delivered);
+    number("not_delivered", r.not_delivered);
+  }
   number("tech_alarm_last", r.tech_alarm_last);
   number("tech_alarm_held_until", r.tech_alarm_held_until);
   if (!whole || (r.state != "running" && r.state != "stopped")) return std::nullopt;
@@ -250,7 +255,8 @@ StatusAnswer check_status(const fs::path& folder) {
   }
   answer.perf("sent=" + std::to_string(r.sent) + "c failed=" + std::to_string(r.failed) + "c retried=" +
               std::to_string(r.retried) + "c bad_requests=" + std::to_string(r.bad_requests) + "c received=" +
-              std::to_string(r.received) + "c jobs=" + std::to_string(r.jobs) + " signal=" + std::to_string(r.signal) +
+              std::to_string(r.received) + "c delivered=" + std::to_string(r.delivered) +
+              "c not_delivered=" + std::to_string(r.not_delivered) + "c jobs=" + std::to_string(r.jobs) + " signal=" + std::to_string(r.signal) +
               ";" + std::to_string(kLowSignal) + ":;;0;31");
 
   answer.detail("process " + std::to_string(r.pid) + (lock_held ? " holds the instance lock" : " holds no instance lock") +
@@ -265,7 +271,8 @@ StatusAnswer check_status(const fs::path& folder) {
                     : std::string("no send since the start"));
   answer.detail("since the start: sent " + std::to_string(r.sent) + ", failed " + std::to_string(r.failed) +
                 ", retried " + std::to_string(r.retried) + ", bad requests " + std::to_string(r.bad_requests) +
-                ", received " + std::to_string(r.received));
+                ", received " + std::to_string(r.received) + ", delivered " + std::to_string(r.delivered) +
+                ", not delivered " + std::to_string(r.not_delivered));
   answer.detail(r.tech_alarm_last > 0 ? "technical alarm last raised " + date_time(r.tech_alarm_last) +
                                             ", the next held back until " + date_time(r.tech_alarm_held_until)
                                       : std::string("technical alarm: none recorded"));
@@ -287,7 +294,9 @@ StatusAnswer check_status(const fs::path& folder) {
                                                 : std::string("null"));
   answer.json("counts", "{\"sent\":" + std::to_string(r.sent) + ",\"failed\":" + std::to_string(r.failed) +
                             ",\"retried\":" + std::to_string(r.retried) + ",\"bad_requests\":" +
-                            std::to_string(r.bad_requests) + ",\"received\":" + std::to_string(r.received) + "}");
+                            std::to_string(r.bad_requests) + ",\"received\":" + std::to_string(r.received) +
+                            ",\"delivered\":" + std::to_string(r.delivered) + ",\"not_delivered\":" +
+                            std::to_string(r.not_delivered) + "}");
   answer.json("tech_alarm", "{\"last\":" + json_time(r.tech_alarm_last) +
                                 ",\"held_until\":" + json_time(r.tech_alarm_held_until) + "}");
   return answer.finish();

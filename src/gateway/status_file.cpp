@@ -54,7 +54,8 @@ std::string status_text(Gateway& g, long pid, bool stopped) {
          line("job_late_after", late_after) + line("last_send_time", last.time) + line("last_send_to", last.to) +
          line("last_send_result", last.result) + line("sent", s.sent.load()) + line("failed", s.failed.load()) +
          line("retried", s.retried.load()) + line("bad_requests", s.bad_requests.load()) +
-         line("received", s.received.load()) + line("tech_alarm_last", alarm.last) +
+         line("received", s.received.load()) + line("delivered", s.delivered.load()) +
+         line("not_delivered", s.not_delivered.load()) + line("tech_alarm_last", alarm.last) +
          line("tech_alarm_held_until", alarm.held_until);
 }
 
