@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/text.h"
+#include "modem/sms_coding.h"
 
 namespace qz {
 
@@ -12,25 +13,6 @@ namespace {
 using Octets = std::vector<unsigned char>;
 
 constexpr unsigned char kStatusReportType = 0x02;  // TP-MTI of an SMS-STATUS-REPORT
-
-int hex_nibble(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
-std::optional<Octets> octets_of(std::string_view hex) {
-  if (hex.size() % 2 != 0) return std::nullopt;
-  Octets octets;
-  for (std::size_t i = 0; i < hex.size(); i += 2) {
-    const int high = hex_nibble(hex[i]);
-    const int low = hex_nibble(hex[i + 1]);
-    if (high < 0 || low < 0) return std::nullopt;
-    octets.push_back(static_cast<unsigned char>(high << 4 | low));
-  }
-  return octets;
-}
 
 // Seven semi-octet pairs, each digit pair swapped: yy MM dd hh mm ss zz. Nothing when a
 // digit is not one or a field is out of its range.
@@ -87,7 +69,7 @@ std::optional<int> small_number(std::string_view text, int max) {
 }  // namespace
 
 std::optional<StatusReport> decode_status_report_pdu(std::string_view hex) {
-  const std::optional<Octets> pdu = octets_of(trim(hex));
+  const std::optional<Octets> pdu = octets_from_hex(trim(hex));
   if (!pdu || pdu->empty()) return std::nullopt;
   const Octets& o = *pdu;
   std::size_t pos = 1 + std::size_t{o[0]};  // past the SMSC field

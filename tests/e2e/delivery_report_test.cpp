@@ -2,7 +2,6 @@
 // by the references the modem gave, logged, counted and handed to delivery_report.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -15,16 +14,6 @@ namespace {
 namespace fs = std::filesystem;
 using test::eventually;
 using test::sms_job;
-
-std::vector<std::string> whole_lines(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::vector<std::string> lines;
-  for (std::size_t at = 0, end; (end = all.find('\n', at)) != std::string::npos; at = end + 1) {
-    lines.push_back(all.substr(at, end - at));
-  }
-  return lines;
-}
 
 std::size_t count_of(const std::string& text, const std::string& part) {
   std::size_t n = 0;
@@ -46,19 +35,19 @@ TEST_F(DeliveryReportTest, EachMessageIsReportedOnceToTheLogTheStatusAndTheComma
   // network gives up on (validity period expired).
   gw.drop_job("a1.sms", sms_job("+41791234567", "Boiler 3", 0, ""));
   const fs::path reports = gw.folder / "reports.txt";
-  ASSERT_TRUE(eventually([&] { return whole_lines(reports).size() == 1; }, std::chrono::seconds(60)));
+  ASSERT_TRUE(eventually([&] { return test::whole_lines(reports).size() == 1; }, std::chrono::seconds(60)));
   gw.modem.configure([](sim::ModemConfig& c) { c.sms.report_status = 0x46; });
   std::string cyrillic;
   for (int i = 0; i < 12; ++i) cyrillic += "\xD0\x94\xD0\xB0\xD0\xB2\xD0\xBB\xD0\xB5\xD0\xBD\xD0\xB8\xD0\xB5 ";
   gw.drop_job("a2.sms", sms_job("+41791000002", cyrillic + "!", 0, ""));
-  ASSERT_TRUE(eventually([&] { return whole_lines(reports).size() == 2; }, std::chrono::seconds(60)));
+  ASSERT_TRUE(eventually([&] { return test::whole_lines(reports).size() == 2; }, std::chrono::seconds(60)));
   ASSERT_TRUE(eventually([&] {
     const std::string status = test::read_file(gw.folder / "qzgsms-status");
     return status.find("\ndelivered=1\n") != std::string::npos && status.find("\nnot_delivered=1\n") != std::string::npos;
   })) << test::read_file(gw.folder / "qzgsms-status");
   EXPECT_EQ(gw.stop(), 0);
 
-  EXPECT_EQ(whole_lines(reports),
+  EXPECT_EQ(test::whole_lines(reports),
             (std::vector<std::string>{"a1.sms|+41791234567|delivered|2024-03-01 12:00:00",
                                       "a2.sms|+41791000002|not delivered: validity period expired|2024-03-01 12:00:00"}));
   const std::string log = gw.daily_log();

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <fstream>
 
 #include "e2e/e2e_support.h"
 
@@ -13,17 +12,6 @@ namespace {
 namespace fs = std::filesystem;
 
 class IncomingBurstTest : public test::GatewayTest {};
-
-// The whole lines of the command's record; a line still being written is not counted.
-std::vector<std::string> recorded_lines(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::vector<std::string> lines;
-  for (std::size_t at = 0, end; (end = all.find('\n', at)) != std::string::npos; at = end + 1) {
-    lines.push_back(all.substr(at, end - at));
-  }
-  return lines;
-}
 
 TEST_F(IncomingBurstTest, TheShippedCommandRecordsEveryMessageOfABurstOnce) {
   constexpr int kMessages = 20;  // a full store of the simulated SIM
@@ -38,12 +26,12 @@ TEST_F(IncomingBurstTest, TheShippedCommandRecordsEveryMessageOfABurstOnce) {
   gw.start();
 
   const fs::path record = gw.folder / "received-sms.txt";
-  ASSERT_TRUE(test::eventually([&] { return recorded_lines(record).size() >= kMessages; }, std::chrono::seconds(60)))
-      << recorded_lines(record).size() << " of " << kMessages << " recorded";
+  ASSERT_TRUE(test::eventually([&] { return test::whole_lines(record).size() >= kMessages; }, std::chrono::seconds(60)))
+      << test::whole_lines(record).size() << " of " << kMessages << " recorded";
   EXPECT_EQ(gw.stop(), 0);
 
   std::map<std::string, int> times;
-  for (const std::string& line : recorded_lines(record)) {
+  for (const std::string& line : test::whole_lines(record)) {
     // date time <TAB> sender <TAB> text
     std::size_t tab = line.find('\t');
     ASSERT_NE(tab, std::string::npos) << line;

@@ -305,8 +305,10 @@ TEST_F(IncomingTest, HostileTextAndSenderReachTheCommandAsTwoPlainArguments) {
   std::string text =
       std::string("\"; rm -rf /tmp/x; \"\r$(touch pwned4) %s%n%% \"'\r") + "\xE4\xA3     end\r";
   ASSERT_EQ(from_gsm(std::string("\x7B\x01\x1B\x80\xC3\xFF", 6)), "\xE4\xA3    ");
-  ASSERT_TRUE(eventually([&] { return !h.command_output("incoming_sms.bat").empty(); }));
-  EXPECT_EQ(h.command_output("incoming_sms.bat"), "\"" + sender + "\"\n" + text + "\n");
+  // The command writes its two lines one after the other: read them once both are there.
+  const std::string expected = "\"" + sender + "\"\n" + text + "\n";
+  eventually([&] { return h.command_output("incoming_sms.bat") == expected; });
+  EXPECT_EQ(h.command_output("incoming_sms.bat"), expected);
   for (const char* name : {"pwned1", "pwned2", "pwned3", "pwned4"}) {
     EXPECT_FALSE(std::filesystem::exists(h.folder / name)) << name;
     EXPECT_FALSE(std::filesystem::exists(name)) << name;
