@@ -10,6 +10,8 @@
 //             return to that alarm's acceptance, with the gateway restarted after each exit
 //   send      qzgsms-send --wait, 20 alarms one at a time: from its start to the modem's
 //             AT+CMGS, and from the modem's acceptance to its end with the outcome
+//   incoming  received SMS with IncomingUTF8=1: from the last part of a three-part text to
+//             its command, and what --status says while a burst fills the message store
 //   soak      10 000 jobs (a tenth malformed, one in twenty meeting a modem fault) through
 //             qzgsmsd on a fast clock: none lost or sent twice, descriptors, threads and
 //             memory flat; only with --only=soak, as it takes minutes
@@ -33,7 +35,7 @@ using qz::bench::Options;
 
 void usage() {
   std::printf(
-      "usage: qzgsms-bench [--only=pickup,report,idle,idle-many,modem-return,send,soak] [--jobs=N]\n"
+      "usage: qzgsms-bench [--only=pickup,report,idle,idle-many,modem-return,send,incoming,soak] [--jobs=N]\n"
       "                    [--idle-secs=N] [--instances=N] [--gone-secs=N]\n"
       "                    [--sends=N] [--soak-jobs=N] [--soak-speed=X] [--gateway=PATH]\n"
       "                    [--fast-gateway=PATH] [--scratch=DIR] [--keep] [--benchmark_...]\n"
@@ -81,6 +83,7 @@ bool parse(int argc, char** argv, Options& o) {
       o.idle_many = parts.find(",idle-many,") != std::string::npos;
       o.modem_return = parts.find(",modem-return,") != std::string::npos;
       o.send_wait = parts.find(",send,") != std::string::npos;
+      o.incoming = parts.find(",incoming,") != std::string::npos;
     } else {
       usage();
       return false;
@@ -197,6 +200,17 @@ int main(int argc, char** argv) {
     }
   }
 
+  qz::bench::IncomingResult incoming;
+  if (options.incoming) {
+    std::printf("\n=== incoming: %d three-part texts, then a burst of 17 ===\n", options.long_texts);
+    std::fflush(stdout);
+    incoming = qz::bench::measure_incoming(options);
+    if (!incoming.ok) {
+      std::printf("  failed: %s\n", incoming.problem.c_str());
+      failed = true;
+    }
+  }
+
   qz::bench::SoakResult soak;
   if (options.soak) {
     std::printf("\n=== soak: %d jobs on a %.0fx clock, at most 30 waiting ===\n", options.soak_jobs,
@@ -282,6 +296,17 @@ int main(int argc, char** argv) {
     std::printf("  %-36s %8s %8s %8s %8s\n", "", "median", "p95", "min", "max");
     print_spread("qzgsms-send started -> AT+CMGS", send.to_cmgs);
     print_spread("text accepted -> qzgsms-send ended", send.accepted_to_return);
+  }
+  if (options.incoming) {
+    std::printf("Received SMS, %d of %d three-part texts, polled every 15 s (ms)\n",
+                incoming.last_part_to_command.count, options.long_texts);
+    std::printf("  %-36s %8s %8s %8s %8s\n", "", "median", "p95", "min", "max");
+    print_spread("last part stored -> command started", incoming.last_part_to_command);
+    print_spread("its listing -> command started", incoming.listing_to_command);
+    std::printf("  --status after a burst filled 17 of 20 places, each change:\n");
+    for (const auto& [seconds, line] : incoming.burst_status) std::printf("    %5.1f s  %s\n", seconds, line.c_str());
+    std::printf("  the daily log meanwhile:\n");
+    for (const std::string& line : incoming.store_lines) std::printf("    %s\n", line.c_str());
   }
   if (options.soak) print_soak(soak, options);
   benchmark::Shutdown();

@@ -23,8 +23,9 @@ struct Options {
   // The soak takes minutes and runs only when asked for (--only=soak).
   int idle_instances = 32;        // idle-many: gateways idling side by side
   int gone_seconds = 90;          // modem return: how long the modem stays away
+  int long_texts = 8;             // incoming: three-part texts received one at a time
   bool pickup = true, report = true, idle = true, soak = false, idle_many = true, modem_return = true,
-       send_wait = true;
+       send_wait = true, incoming = true;
 };
 
 // Spread of a series of durations, in milliseconds.
@@ -52,6 +53,17 @@ struct SendResult {
   Spread accepted_to_return;  // the text accepted by the modem -> qzgsms-send --wait ended
 };
 SendResult measure_send(const Options& options);
+
+struct IncomingResult {
+  bool ok = false;
+  std::string problem;
+  Spread last_part_to_command;  // the last part of a three-part text stored -> its command started
+  Spread listing_to_command;    // the listing that found the last part -> the command started
+  // Each new first line of --status from the burst on, with the seconds since it began.
+  std::vector<std::pair<double, std::string>> burst_status;
+  std::vector<std::string> store_lines;  // the daily log's lines about the store
+};
+IncomingResult measure_incoming(const Options& options);
 
 struct ReportUpdateResult {
   std::string name;

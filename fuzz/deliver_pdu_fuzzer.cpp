@@ -19,6 +19,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (sms) {
     FUZZ_CHECK(qz::is_utf8(sms->sender));
     FUZZ_CHECK(qz::is_utf8(sms->text));
+    // Only a part that can be joined is called one.
+    if (sms->part) FUZZ_CHECK(sms->part->parts >= 2 && sms->part->sequence >= 1 && sms->part->sequence <= sms->part->parts);
   }
+  // A status report is never taken for a received text.
+  const std::string_view hex(bytes.get(), size);
+  if (qz::is_status_report_pdu(hex)) FUZZ_CHECK(!sms);
+  if (const auto recipient = qz::status_report_recipient(hex)) FUZZ_CHECK(qz::is_utf8(*recipient));
   return 0;
 }

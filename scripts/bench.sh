@@ -3,8 +3,9 @@
 # pick-up latency against the modem simulator (and from send to filing), the cost of a
 # report-table update, the idle gateway's CPU time, memory and wake-ups (one and 32 side by
 # side), how soon an alarm goes out after an unplugged modem is back, and qzgsms-send --wait
-# (from its start to the modem's AT+CMGS, from the modem's acceptance to its end). Takes about ten
-# minutes; the summary comes last.
+# (from its start to the modem's AT+CMGS, from the modem's acceptance to its end), and received
+# SMS (from the last part of a three-part text to its command; what --status says while a
+# burst fills the message store). Takes about twelve minutes; the summary comes last.
 # Options are handed to qzgsms-bench (e.g. --only=report, --jobs=20, --idle-secs=10);
 # --only=soak runs the soak on the fast-clock gateway instead (about three minutes).
 set -euo pipefail

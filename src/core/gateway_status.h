@@ -22,6 +22,9 @@ class GatewayStatus {
   // The modem answered its last exchange of the start or of the signal poll.
   std::atomic<bool> modem_up{false};
   std::atomic<bool> registered{false};
+  // Seconds a job may wait before a check calls it late; set once the start has read the
+  // settings, which the status writer's thread must not read while they are being read.
+  std::atomic<int64_t> job_late_after{0};
 
   std::atomic<int64_t> sent{0};
   std::atomic<int64_t> failed{0};        // jobs whose last try failed
@@ -30,6 +33,11 @@ class GatewayStatus {
   std::atomic<int64_t> received{0};      // SMS handed to the incoming command
   std::atomic<int64_t> delivered{0};     // SMS the network reported as delivered (DeliveryReports)
   std::atomic<int64_t> not_delivered{0}; // SMS the network gave up on
+  std::atomic<int64_t> not_handed_on{0}; // received messages with no text for it, deleted
+
+  // The modem's message store, as last read; -1 while not known.
+  std::atomic<int32_t> store_used{-1};
+  std::atomic<int32_t> store_total{-1};
 
   void record_send(int64_t time, std::string to, std::string result) {
     std::lock_guard lock(mutex_);

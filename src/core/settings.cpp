@@ -53,6 +53,7 @@ constexpr ConfigKey kConfigKeys[] = {
     {"ConcatenatedSMS", true, 0, &Settings::ConcatenatedSMS},
     {"IncomingUTF8", true, 0, &Settings::IncomingUTF8},
     {"DeliveryReports", true, 0, &Settings::DeliveryReports},
+    {"IncomingPartsWaitSecs", true, kDefaultIncomingPartsWaitSecs, &Settings::IncomingPartsWaitSecs},
 };
 
 int32_t default_number(std::string_view key) {
@@ -200,6 +201,7 @@ void read_config(ConfigReader& r, Settings& s, const std::filesystem::path& inst
   s.ConcatenatedSMS = r.number_or_default("ConcatenatedSMS");
   s.IncomingUTF8 = r.number_or_default("IncomingUTF8");
   s.DeliveryReports = r.number_or_default("DeliveryReports");
+  s.IncomingPartsWaitSecs = r.number_or_default("IncomingPartsWaitSecs");
 
   auto adjusted = [&](const std::string& line) {
     outcome.adjusted.push_back(line);
@@ -230,6 +232,16 @@ void read_config(ConfigReader& r, Settings& s, const std::filesystem::path& inst
     adjusted("VoiceCallDuration " + std::to_string(s.VoiceCallDuration) +
              " s is negative: 0 s used, an answered call is hung up at once");
     s.VoiceCallDuration = 0;
+  }
+  if (s.IncomingPartsWaitSecs > kMaxIncomingPartsWaitSecs) {
+    adjusted("IncomingPartsWaitSecs " + std::to_string(s.IncomingPartsWaitSecs) + " s is too long: " +
+             std::to_string(kMaxIncomingPartsWaitSecs) + " s used instead");
+    s.IncomingPartsWaitSecs = kMaxIncomingPartsWaitSecs;
+  }
+  if (s.IncomingPartsWaitSecs < 0) {
+    adjusted("IncomingPartsWaitSecs " + std::to_string(s.IncomingPartsWaitSecs) + " s is negative: " +
+             std::to_string(kDefaultIncomingPartsWaitSecs) + " s used instead");
+    s.IncomingPartsWaitSecs = kDefaultIncomingPartsWaitSecs;
   }
   // Stored in seconds, used in milliseconds. Wraps like the 32-bit original would.
   s.QualityPollEverySecs = static_cast<int32_t>(static_cast<uint32_t>(s.QualityPollEverySecs) * 1000u);

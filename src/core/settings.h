@@ -76,6 +76,7 @@ struct Settings {
   int32_t ConcatenatedSMS = 0;    // flag: a long text reaches the phone as one message
   int32_t IncomingUTF8 = 0;       // flag: CmdLineFormat's command takes received texts in UTF-8
   int32_t DeliveryReports = 0;    // flag: each SMS asks for a delivery report, which is logged
+  int32_t IncomingPartsWaitSecs = 0;  // seconds a long received text waits for its missing parts
 };
 
 // A key of section [Config]: its name, and for the number keys the default a missing key
@@ -111,6 +112,8 @@ inline constexpr int32_t kMaxFloodProtection = 5000;
 // The longest hold of an answered voice alarm call, in seconds. The call itself is the
 // alarm (nothing is played), and the hold keeps the modem from every other alarm.
 inline constexpr int32_t kMaxVoiceCallDuration = 600;
+inline constexpr int32_t kDefaultIncomingPartsWaitSecs = 300;
+inline constexpr int32_t kMaxIncomingPartsWaitSecs = 86400;
 inline constexpr int32_t kDefaultMaxMsgLength = 800;
 
 // Loads every key, writes the defaults of missing keys back so the file lists the full

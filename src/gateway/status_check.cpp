@@ -33,6 +33,8 @@ struct StatusRecord {
   int64_t sent = 0, failed = 0, retried = 0, bad_requests = 0, received = 0;
   int64_t delivered = 0, not_delivered = 0;  // delivery reports; absent from older gateways' files
   int64_t tech_alarm_last = 0, tech_alarm_held_until = 0;
+  // Written by newer gateways only: a status file without them is still whole.
+  int64_t not_handed_on = 0, store_used = -1, store_total = -1;
 };
 
 // A gateway writes well under a kilobyte; anything far beyond is not its status.
@@ -121,9 +123,10 @@ std::optional<StatusRecord> parse_status(std::istream& in) {
   number("retried", r.retried);
   number("bad_requests", r.bad_requests);
   number("received", r.received);
-  if (values.count("delivered") != 0 || values.count("not_delivered") != 0) {
-    number("delivered", r.delivered);
-    number("not_delivered", r.not_delivered);
+  for (auto [key, out] : {std::pair{"not_handed_on", &r.not_handed_on}, std::pair{"delivered", &r.delivered},
+                          std::pair{"not_delivered", &r.not_delivered}, std::pair{"store_used", &r.store_used},
+                          std::pair{"store_total", &r.store_total}}) {
+    if (values.count(key) != 0) number(key, *out);
   }
   number("tech_alarm_last", r.tech_alarm_last);
   number("tech_alarm_held_until", r.tech_alarm_held_until);
@@ -247,6 +250,11 @@ StatusAnswer check_status(const fs::path& folder) {
     } else {
       answer.fact(jobs);
     }
+    if (r.store_total > 0) {
+      const std::string use = std::to_string(r.store_used) + "/" + std::to_string(r.store_total);
+      if (r.store_used >= r.store_total) answer.problem(kStatusWarning, "message store full (" + use + ")");
+      else if (r.store_used * 5 >= r.store_total * 4) answer.problem(kStatusWarning, "message store nearly full (" + use + ")");
+    }
     if (r.last_send_time > 0) {
       const std::string when = date_time(r.last_send_time).substr(11);
       answer.fact(r.last_send_result == "sent" ? "last sent " + when + " to " + r.last_send_to
@@ -271,8 +279,12 @@ StatusAnswer check_status(const fs::path& folder) {
                     : std::string("no send since the start"));
   answer.detail("since the start: sent " + std::to_string(r.sent) + ", failed " + std::to_string(r.failed) +
                 ", retried " + std::to_string(r.retried) + ", bad requests " + std::to_string(r.bad_requests) +
-                ", received " + std::to_string(r.received) + ", delivered " + std::to_string(r.delivered) +
-                ", not delivered " + std::to_string(r.not_delivered));
+                ", received " + std::to_string(r.received) + ", received but not handed on " +
+                std::to_string(r.not_handed_on) + ", delivered " + std::to_string(r.delivered) + ", not delivered " +
+                std::to_string(r.not_delivered));
+  answer.detail(r.store_total > 0 ? "message store " + std::to_string(r.store_used) + " of " +
+                                        std::to_string(r.store_total) + " used"
+                                  : std::string("message store: use not known"));
   answer.detail(r.tech_alarm_last > 0 ? "technical alarm last raised " + date_time(r.tech_alarm_last) +
                                             ", the next held back until " + date_time(r.tech_alarm_held_until)
                                       : std::string("technical alarm: none recorded"));
@@ -295,8 +307,11 @@ StatusAnswer check_status(const fs::path& folder) {
   answer.json("counts", "{\"sent\":" + std::to_string(r.sent) + ",\"failed\":" + std::to_string(r.failed) +
                             ",\"retried\":" + std::to_string(r.retried) + ",\"bad_requests\":" +
                             std::to_string(r.bad_requests) + ",\"received\":" + std::to_string(r.received) +
-                            ",\"delivered\":" + std::to_string(r.delivered) + ",\"not_delivered\":" +
-                            std::to_string(r.not_delivered) + "}");
+                            ",\"not_handed_on\":" + std::to_string(r.not_handed_on) + ",\"delivered\":" +
+                            std::to_string(r.delivered) + ",\"not_delivered\":" + std::to_string(r.not_delivered) + "}");
+  answer.json("message_store", r.store_total > 0 ? "{\"used\":" + std::to_string(r.store_used) + ",\"total\":" +
+                                                       std::to_string(r.store_total) + "}"
+                                                 : std::string("null"));
   answer.json("tech_alarm", "{\"last\":" + json_time(r.tech_alarm_last) +
                                 ",\"held_until\":" + json_time(r.tech_alarm_held_until) + "}");
   return answer.finish();

@@ -1,16 +1,31 @@
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <mutex>
+#include <optional>
+#include <set>
 
+#include "core/clock.h"
 #include "core/colors.h"
 #include "core/decimal.h"
 #include "core/worker_progress.h"
 #include "modem/incoming.h"
 #include "modem/message_format.h"
 #include "modem/modem_link.h"
+#include "modem/message_parts.h"
 #include "modem/sms_deliver.h"
+#include "modem/store_use.h"
 #include "process/child_process.h"
 
 namespace qz {
+
+void delete_message(ModemChannel& m, int index, int64_t wait_ms, bool ok_only) {
+  m.events.clear(OkEvent);
+  m.events.clear(ErrorEvent);
+  m.SendCommand("at+cmgd", "=" + std::to_string(index) + "\r");
+  if (ok_only) m.WaitOk(wait_ms);
+  else m.WaitOkOrError(wait_ms);
+}
 
 namespace {
 
@@ -26,14 +41,6 @@ struct ListingForm {
   }
 };
 
-void delete_message(ModemChannel& m, int index, int64_t wait_ms, bool ok_only) {
-  m.events.clear(OkEvent);
-  m.events.clear(ErrorEvent);
-  m.SendCommand("at+cmgd", "=" + std::to_string(index) + "\r");
-  if (ok_only) m.WaitOk(wait_ms);
-  else m.WaitOkOrError(wait_ms);
-}
-
 // The entries of a listing, found as parse_listing finds them.
 std::size_t count_entries(std::string_view capture) {
   std::size_t count = 0;
@@ -44,29 +51,116 @@ std::size_t count_entries(std::string_view capture) {
   return count;
 }
 
+// What the incoming thread keeps from one poll to the next.
+struct IncomingState {
+  ListingForm form;
+  PartsJoiner joiner;
+  StoreUseWatch store_watch;
+  bool store_use_refused = false;  // the modem does not say: it is not asked again
+  // Entries whose PDU did not decode at the last poll. A line cut on its way from the
+  // modem reads as a PDU that does not decode just as a bad PDU does, but only once: an
+  // entry is deleted for it only when the next listing shows it so again.
+  std::set<int> undecodable;
+};
+
+// Reads the store's use into the status and says when its level changes. Nothing when
+// the modem does not tell.
+std::optional<StoreUse> read_store(ModemLink& link, IncomingState& state) {
+  if (state.store_use_refused) return std::nullopt;
+  bool refused = false;
+  const std::optional<StoreUse> use = read_store_use(link.modem, refused);
+  if (!use) {
+    if (refused) {
+      state.store_use_refused = true;
+      link.log.Log("The modem does not tell how full its message store is (at+cpms?): a full store cannot be seen",
+                   kRed);
+    }
+    return std::nullopt;
+  }
+  link.status.store_used.store(use->used);
+  link.status.store_total.store(use->total);
+  const std::string change = state.store_watch.update(*use);
+  if (!change.empty()) {
+    link.log.Log(change, state.store_watch.level() == StoreUseWatch::Level::kNormal ? kGreen : kRed);
+  }
+  return use;
+}
+
+std::string_view trimmed_hex(std::string_view hex) {
+  while (!hex.empty() && (hex.back() == '\r' || hex.back() == ' ')) hex.remove_suffix(1);
+  return hex;
+}
+
+// Why a decoded message has no text for the command, or nothing when it has one.
+const char* no_text_reason(const DeliveredSms& sms) {
+  if (sms.data) return "8-bit data or a message for an application, such as a WAP push";
+  if (sms.text.find('\0') != std::string::npos) return "a text with a NUL character";
+  return nullptr;
+}
+
 // A listing in PDU mode has the PDU in hex where text mode has the text; the sender and
-// the text come out of it in UTF-8. An entry that does not decode is dropped here, and so
-// kept in the modem.
-std::vector<ListedMessage> decode_pdu_entries(std::vector<ListedMessage> listed) {
-  std::vector<ListedMessage> messages;
-  for (ListedMessage& message : listed) {
-    std::string_view hex = message.text;
-    while (!hex.empty() && (hex.back() == '\r' || hex.back() == ' ')) hex.remove_suffix(1);
-    if (auto sms = decode_deliver_pdu(hex)) {
-      message.sender = "\"" + sms->sender + "\"";  // quoted, as in a text-mode listing
-      message.text = std::move(sms->text);
-      messages.push_back(std::move(message));
+// the text come out of it in UTF-8. Every entry leaves the store in the end: texts are
+// handed on (the parts of a long one once it is whole), the rest is logged and deleted.
+// Returns the entries deleted.
+std::size_t hand_on_pdu_entries(ModemLink& link, IncomingState& state, const std::vector<ListedMessage>& listed,
+                                const std::optional<StoreUse>& store) {
+  std::size_t deleted = 0;
+  std::vector<ListedText> texts;
+  std::set<int> undecodable;
+  for (const ListedMessage& message : listed) {
+    const std::string_view hex = trimmed_hex(message.text);
+    if (is_status_report_pdu(hex)) {
+      handle_listed_status_report(link, message.index, hex);
+      ++deleted;
+      continue;
+    }
+    const std::optional<DeliveredSms> sms = decode_deliver_pdu(hex);
+    if (!sms) {
+      undecodable.insert(message.index);
+      if (state.undecodable.count(message.index) == 0) {
+        link.log.WriteDailyLog("Received message in place " + std::to_string(message.index) +
+                               " does not decode: it is read again at the next poll");
+        continue;
+      }
+      drop_listed_message(link, message.index, "from an unknown sender", hex, "a PDU that does not decode");
+      ++deleted;
+    } else if (const char* why = no_text_reason(*sms)) {
+      drop_listed_message(link, message.index, "from \"" + sms->sender + "\"", hex, why);
+      ++deleted;
+    } else {
+      // Quoted, as in a text-mode listing.
+      texts.push_back({message.index, "\"" + sms->sender + "\"", sms->text, sms->part});
     }
   }
-  return messages;
+
+  state.undecodable = std::move(undecodable);
+
+  std::size_t slots_wanted = store ? static_cast<std::size_t>(store->over_line()) : 0;
+  slots_wanted -= std::min(slots_wanted, deleted);
+  const int64_t wait_ms = int64_t{link.settings.IncomingPartsWaitSecs} * 1000;
+  for (const JoinedText& joined : state.joiner.take_ready(texts, clock().steady_ms(), wait_ms, slots_wanted)) {
+    if (!joined.missing.empty()) {
+      const std::string missing = missing_parts_mark(joined.missing.front(), joined.missing.back(), joined.parts);
+      link.log.Log("Long SMS from " + joined.sender + " handed on incomplete, " + missing.substr(1, missing.size() - 2) +
+                       (joined.for_room ? ": the message store is nearly full"
+                                        : " after " + std::to_string(link.settings.IncomingPartsWaitSecs) + " s"),
+                   kRed);
+    }
+    // A message whose command could not start stays in the modem for a later poll.
+    if (!run_incoming(link, joined.sender, joined.text, true)) continue;
+    for (int index : joined.indices) delete_message(link.modem, index, 1000, true);
+    deleted += joined.indices.size();
+  }
+  return deleted;
 }
 
 // Lists the storage and hands each message on; the reply: 0 OK, 1 ERROR, -1 none. A
 // command that takes UTF-8 gets its messages through a listing in PDU mode, which alone
 // tells in which alphabet each came; the modem goes back to text mode after it.
-int list_and_hand_on(ModemLink& link, const ListingForm& form) {
+int list_and_hand_on(ModemLink& link, IncomingState& state) {
   ModemChannel& m = link.modem;
   const bool utf8 = link.settings.IncomingUTF8 != 0;
+  const std::optional<StoreUse> store = read_store(link, state);
   // The status words of a text-mode listing mean nothing to a modem left in PDU mode.
   if (!utf8 && !ensure_text_mode(link)) return -1;
   if (utf8 && !enter_pdu_mode(link)) {
@@ -76,26 +170,34 @@ int list_and_hand_on(ModemLink& link, const ListingForm& form) {
   m.start_list_capture();
   m.events.clear(OkEvent);
   m.events.clear(ErrorEvent);
-  m.SendCommand("at+cmgl", utf8 ? "=4\r" : form.argument());
+  m.SendCommand("at+cmgl", utf8 ? "=4\r" : state.form.argument());
   int reply = m.WaitOkOrError(15000);
   std::string capture = m.stop_capture();
   if (utf8) leave_pdu_mode(link, "listing in PDU mode");
   if (reply != 0) return reply;
   std::vector<ListedMessage> messages = parse_listing(capture);
-  if (utf8) messages = decode_pdu_entries(std::move(messages));
   std::size_t entries = count_entries(capture);
   if (messages.size() < entries) {
-    // Without its sender and text such an entry cannot be handed on, and deleting it
-    // would lose it unread: it stays, and is reported at every poll that lists it.
+    // Without its index an entry cannot even be deleted: it stays, and is reported at
+    // every poll that lists it.
     char line[96];
     std::snprintf(line, sizeof line, "%zu listed message(s) not understood, left in the modem",
                   entries - messages.size());
     link.log.WriteDailyLog(line);
   }
-  for (const ListedMessage& message : messages) {
-    // A message whose command could not start stays in the modem for a later poll.
-    if (run_incoming(link, message.sender, message.text, utf8)) delete_message(m, message.index, 1000, true);
+  std::size_t deleted = 0;
+  if (utf8) {
+    deleted = hand_on_pdu_entries(link, state, messages, store);
+  } else {
+    for (const ListedMessage& message : messages) {
+      // A message whose command could not start stays in the modem for a later poll.
+      if (!run_incoming(link, message.sender, message.text, false)) continue;
+      delete_message(m, message.index, 1000, true);
+      ++deleted;
+    }
   }
+  // The status shows the room made at once, not a poll later.
+  if (deleted > 0) read_store(link, state);
   return 0;
 }
 
@@ -129,9 +231,22 @@ std::vector<ListedMessage> parse_listing(std::string_view capture) {
   return messages;
 }
 
+void drop_listed_message(ModemLink& link, int index, const std::string& from, std::string_view pdu_hex,
+                         const std::string& why) {
+  // What does not decode may be anything: the log gets hex digits only, one line of them.
+  std::string shown(pdu_hex.substr(0, 2 * 256));
+  for (char& c : shown) {
+    if (std::isxdigit(static_cast<unsigned char>(c)) == 0) c = '.';
+  }
+  link.log.WriteDailyLog("Received message " + from + " not handed on (" + why + "), deleted; its PDU: " + shown);
+  ++link.status.not_handed_on;
+  delete_message(link.modem, index, 1000, true);
+}
+
 void IncomingThread(ModemLink& link) {
   ModemChannel& m = link.modem;
-  ListingForm form;
+  IncomingState state;
+  ListingForm& form = state.form;
 
   std::unique_lock modem_lock(m.ModemLock);
   m.events.clear(OkEvent);
@@ -158,7 +273,7 @@ void IncomingThread(ModemLink& link) {
     reap_detached_children();
     modem_lock.lock();
 
-    int reply = list_and_hand_on(link, form);
+    int reply = list_and_hand_on(link, state);
     // A modem that is gone or out of text mode is the signal thread's to bring back; its
     // storage is not to blame, and must not be cleaned.
     if (reply != 0 && (link.has_modem_fault() || m.device_gone())) continue;
@@ -166,7 +281,7 @@ void IncomingThread(ModemLink& link) {
       // The form may simply have been the wrong guess: list again at once in the other.
       form.numeric = !form.numeric;
       ++failures;
-      reply = list_and_hand_on(link, form);
+      reply = list_and_hand_on(link, state);
       if (reply == 1) form.numeric = !form.numeric;
     }
     if (reply == 0) {

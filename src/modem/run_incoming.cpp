@@ -13,7 +13,12 @@
 namespace qz {
 
 bool run_incoming(ModemLink& link, const std::string& sender, std::string text, bool utf8) {
-  if (!utf8) text = from_gsm(text);
+  if (!utf8) {
+    // The receive table gives NUL for one character (0x40); no argument can carry a NUL,
+    // so the command would never start and the message would stay in the modem for good.
+    text = from_gsm(text);
+    std::replace(text.begin(), text.end(), '\0', ' ');
+  }
 
   // The sender and the text each stay inside their own argument: nothing in a received
   // message is interpreted.

@@ -69,6 +69,65 @@ Alphabet alphabet_of(unsigned char dcs) {
   return Alphabet::kGsm;
 }
 
+// An address field (TS 23.040 9.1.2.5) at `pos`, which it moves past it: digits with a
+// leading '+' when international, or a name in the GSM alphabet.
+std::optional<std::string> read_address(const Octets& o, std::size_t& pos) {
+  if (pos + 2 > o.size()) return std::nullopt;
+  const std::size_t digits = o[pos];
+  const unsigned char type = o[pos + 1];
+  pos += 2;
+  const std::size_t address_octets = (digits + 1) / 2;
+  if (pos + address_octets > o.size()) return std::nullopt;
+  std::string address;
+  if ((type & 0x70) == 0x50) {
+    // `digits` counts semi-octets.
+    auto name = unpack_septets(&o[pos], address_octets, 0, digits * 4 / 7);
+    if (!name) return std::nullopt;
+    address = gsm_to_utf8(*name);
+  } else {
+    if ((type & 0x70) == 0x10) address = "+";
+    static constexpr char kDigits[] = "0123456789*#abc";
+    for (std::size_t i = 0; i < digits; ++i) {
+      const unsigned semi = i % 2 == 0 ? o[pos + i / 2] & 0x0F : o[pos + i / 2] >> 4;
+      if (semi < 0xF) address += kDigits[semi];
+    }
+  }
+  pos += address_octets;
+  return address;
+}
+
+// What the user data header says of the message: its place in a long text, and whether
+// it is addressed to an application's port. A concatenation element that makes no sense
+// (no parts, a part beyond the last) is ignored, so the part is read as a whole message.
+struct HeaderFacts {
+  std::optional<SmsPartOf> part;
+  bool port = false;
+};
+
+HeaderFacts read_header(const unsigned char* header, std::size_t size) {
+  HeaderFacts facts;
+  for (std::size_t i = 0; i + 2 <= size;) {
+    const unsigned char element = header[i];
+    const std::size_t length = header[i + 1];
+    const unsigned char* value = header + i + 2;
+    if (i + 2 + length > size) break;
+    SmsPartOf part;
+    bool concatenation = false;
+    if (element == 0x00 && length == 3) {
+      part = {value[0], false, value[1], value[2]};
+      concatenation = true;
+    } else if (element == 0x08 && length == 4) {
+      part = {static_cast<unsigned>(value[0] << 8 | value[1]), true, value[2], value[3]};
+      concatenation = true;
+    } else if (element == 0x04 || element == 0x05) {
+      facts.port = true;
+    }
+    if (concatenation && part.parts >= 2 && part.sequence >= 1 && part.sequence <= part.parts) facts.part = part;
+    i += 2 + length;
+  }
+  return facts;
+}
+
 }  // namespace
 
 std::optional<DeliveredSms> decode_deliver_pdu(std::string_view hex) {
@@ -82,27 +141,10 @@ std::optional<DeliveredSms> decode_deliver_pdu(std::string_view hex) {
   const bool header = (o[pos] & 0x40) != 0;
   ++pos;
 
-  if (!need(2)) return std::nullopt;
-  const std::size_t digits = o[pos];
-  const unsigned char type = o[pos + 1];
-  pos += 2;
-  const std::size_t address_octets = (digits + 1) / 2;
-  if (!need(address_octets)) return std::nullopt;
   DeliveredSms sms;
-  if ((type & 0x70) == 0x50) {
-    // A name in the GSM alphabet, `digits` counting semi-octets.
-    auto name = unpack_septets(&o[pos], address_octets, 0, digits * 4 / 7);
-    if (!name) return std::nullopt;
-    sms.sender = gsm_to_utf8(*name);
-  } else {
-    if ((type & 0x70) == 0x10) sms.sender = "+";
-    static constexpr char kDigits[] = "0123456789*#abc";
-    for (std::size_t i = 0; i < digits; ++i) {
-      const unsigned semi = i % 2 == 0 ? o[pos + i / 2] & 0x0F : o[pos + i / 2] >> 4;
-      if (semi < 0xF) sms.sender += kDigits[semi];
-    }
-  }
-  pos += address_octets;
+  std::optional<std::string> sender = read_address(o, pos);
+  if (!sender) return std::nullopt;
+  sms.sender = std::move(*sender);
 
   if (!need(2 + 7 + 1)) return std::nullopt;  // protocol, coding, time stamp, length
   const Alphabet alphabet = alphabet_of(o[pos + 1]);
@@ -115,7 +157,11 @@ std::optional<DeliveredSms> decode_deliver_pdu(std::string_view hex) {
   if (header) {
     if (size == 0 || 1u + data[0] > size) return std::nullopt;
     header_octets = 1u + data[0];
+    const HeaderFacts facts = read_header(data + 1, data[0]);
+    sms.part = facts.part;
+    sms.data = facts.port;
   }
+  if (alphabet == Alphabet::kEightBit) sms.data = true;
   if (alphabet == Alphabet::kGsm) {
     const std::size_t header_septets = (header_octets * 8 + 6) / 7;
     if (length < header_septets) return std::nullopt;
@@ -131,6 +177,24 @@ std::optional<DeliveredSms> decode_deliver_pdu(std::string_view hex) {
     }
   }
   return sms;
+}
+
+bool is_status_report_pdu(std::string_view hex) {
+  const std::optional<Octets> pdu = from_hex(hex);
+  return pdu && !pdu->empty() && 1u + (*pdu)[0] < pdu->size() && ((*pdu)[1u + (*pdu)[0]] & 0x03) == 0x02;
+}
+
+std::optional<std::string> status_report_recipient(std::string_view hex) {
+  const std::optional<Octets> pdu = from_hex(hex);
+  if (!pdu || pdu->empty()) return std::nullopt;
+  const Octets& o = *pdu;
+  std::size_t pos = 1 + o[0];  // past the SMSC field
+  if (pos + 2 > o.size() || (o[pos] & 0x03) != 0x02) return std::nullopt;
+  pos += 2;  // first octet, message reference
+  std::optional<std::string> recipient = read_address(o, pos);
+  // The two time stamps and the status follow.
+  if (!recipient || pos + 7 + 7 + 1 > o.size()) return std::nullopt;
+  return recipient;
 }
 
 }  // namespace qz

@@ -61,7 +61,7 @@ TEST_F(SettingsTest, AbsentFileIsCreatedWithEveryDefaultButPortModePinAndNumber)
       {"TechAlarmNbr", "8999"},    {"SleepMinAfterAlarm", "60"},  {"MaxMsgLength", "800"},
       {"FloodProtection", "0"},    {"IncomingEnable", "1"},       {"QualityPollEverySecs", "5"},
       {"EnablePDUMode", "1"},      {"DSC", "0"},                  {"DisplaySMSCInfo", "1"},
-      {"VoiceCallDuration", "10"}};
+      {"VoiceCallDuration", "10"}, {"IncomingPartsWaitSecs", "300"}};
   for (auto [key, value] : integers) EXPECT_EQ(stored(key), value) << key;
   for (const char* key : {"Port", "Mode", "PIN", "Number"}) EXPECT_EQ(stored(key), "<none>") << key;
 

@@ -59,7 +59,18 @@ TEST(StatusCheckTest, EachStateHasItsExitCodeAndSaysWhy) {
        "QZGSMS OK - signal 20, registered, ",
        {"\"running\":true", "\"lock_held\":true", "\"modem_up\":true", "\"signal\":20", "\"registered\":true",
         "\"to\":\"+41791234567\",\"result\":\"sent\"",
-        "\"counts\":{\"sent\":1,\"failed\":0,\"retried\":0,\"bad_requests\":0,\"received\":0,"}},
+        "\"counts\":{\"sent\":1,\"failed\":0,\"retried\":0,\"bad_requests\":0,\"received\":0,\"not_handed_on\":0,"}},
+      // Acknowledgements pile up while their command cannot start: 16 of 20 is the line.
+      {"message store nearly full",
+       [](GatewayInstance& gw) {
+         for (int i = 0; i < 16; ++i) gw.modem.add_message("+4179123456" + std::to_string(i % 10), "ack");
+         gw.write_settings("QualityPollEverySecs=1\nIncomingEnable=1\nCmdLineFormat=absent_command \"%s\" \"%s\"\n");
+         gw.start();
+         ASSERT_TRUE(eventually([&] { return status_of(gw).out.find("message store nearly") != std::string::npos; }));
+       },
+       1,
+       "QZGSMS WARNING - signal 20, registered, 0 jobs, message store nearly full (16/20)",
+       {"\"message_store\":{\"used\":16,\"total\":20}"}},
       {"running, low signal",
        [](GatewayInstance& gw) {
          start_healthy(gw);

@@ -16,6 +16,8 @@
 #include "modem/gsm_charset.h"
 #include "support/eventually.h"
 #include "support/instance_harness.h"
+#include "support/received_pdus.h"
+#include "support/sms_pdu_decoder.h"
 
 namespace qz {
 namespace {
@@ -291,10 +293,11 @@ TEST_F(IncomingTest, HostileTextAndSenderReachTheCommandAsTwoPlainArguments) {
   h.install_recording_command("incoming_sms.bat");
   const std::string sender = "+41\"; touch pwned1; \"\\$(touch pwned2)`touch pwned3`%s%n|&<>*";
   // In the GSM alphabet: 0x02 arrives as '$', 0x7B as 'ä', 0x01 as '£'; 0x1B and the
-  // upper half have no ISO 8859-1 form and arrive as blanks.
+  // upper half have no ISO 8859-1 form and arrive as blanks, and so does 0x40, whose
+  // NUL in the receive table no argument can carry.
   const std::string gsm_text =
       std::string("\"; rm -rf /tmp/x; \"\n\x02(touch pwned4) %s%n%% \"'\n") +
-      "\x7B\x01\x1B\x80\xC3\xFF end";
+      "\x7B\x01\x40\x1B\x80\xC3\xFF end";
   sim::StoredMessage message;
   message.sender = sender;
   message.text = gsm_text;
@@ -303,7 +306,7 @@ TEST_F(IncomingTest, HostileTextAndSenderReachTheCommandAsTwoPlainArguments) {
   ASSERT_TRUE(wait_for_deletions(1));
 
   std::string text =
-      std::string("\"; rm -rf /tmp/x; \"\r$(touch pwned4) %s%n%% \"'\r") + "\xE4\xA3     end\r";
+      std::string("\"; rm -rf /tmp/x; \"\r$(touch pwned4) %s%n%% \"'\r") + "\xE4\xA3      end\r";
   ASSERT_EQ(from_gsm(std::string("\x7B\x01\x1B\x80\xC3\xFF", 6)), "\xE4\xA3    ");
   // The command writes its two lines one after the other: read them once both are there.
   const std::string expected = "\"" + sender + "\"\n" + text + "\n";
@@ -343,6 +346,151 @@ TEST_F(IncomingTest, EntryThatCannotBeReadIsReportedAndKept) {
   EXPECT_TRUE(contains(h.daily_log(), "1 listed message(s) not understood, left in the modem"));
   ASSERT_TRUE(eventually([&] { return finished_runs().size() == 1; }));
   EXPECT_EQ(finished_runs(), (Lines{"\"+4179\"\nfine\r\n"}));
+}
+
+// ---- Messages as phones and networks really send them (PDU listing) ------------------
+
+class ReceivedPdusTest : public IncomingTest {
+ protected:
+  ReceivedPdusTest() { h.set("IncomingUTF8", "1"); }
+  void store(const std::string& pdu) {
+    sim::StoredMessage message;
+    message.pdu = pdu;
+    ASSERT_GT(h.modem.add_message(message), 0) << "the store is full";
+  }
+};
+
+TEST_F(ReceivedPdusTest, LongTextsAreJoinedAndWhatHasNoTextLeavesTheStore) {
+  install_per_run_command("incoming_sms.bat");
+  using test::DeliverSpec;
+  const auto gsm_part = [](unsigned sequence, std::string units) {
+    return test::deliver_pdu({"+41791111111", test::kGsmCoding, test::concatenation_element(0xA7, false, 3, sequence),
+                              std::move(units)});
+  };
+  const auto ucs2_part = [](unsigned sequence, std::u16string text) {
+    return test::deliver_pdu({"+41792222222", test::kUcs2Coding, test::concatenation_element(0xA7, true, 2, sequence),
+                              test::ucs2(text)});
+  };
+  struct Stored {
+    std::string pdu;
+    std::string gammu_type;  // what libgammu reads it as
+    std::string gammu_text;
+  };
+  const std::vector<Stored> stored = {
+      {gsm_part(3, "three"), "Deliver", "three"},
+      {test::deliver_pdu({"+41793333333", test::kGsmCoding, "", "plain"}), "Deliver", "plain"},
+      {ucs2_part(2, u"\u0436!"), "Deliver", "\u0436!"},
+      {gsm_part(1, "one "), "Deliver", "one "},
+      {test::deliver_pdu({"+41794444444", test::kEightBitCoding, "", std::string("\x01\x00\xFF", 3)}), "Deliver", ""},
+      {test::deliver_pdu({"+41795555555", test::kEightBitCoding, test::wap_push_ports(), "\x01\x06mms"}), "Deliver",
+       ""},
+      {test::status_report_pdu("+41796666666", 42, 0), "Status_Report", ""},
+      {test::deliver_pdu({"+41797777777", test::kUcs2Coding, "", test::ucs2(std::u16string(u"a\0b", 3))}), "Deliver",
+       ""},
+      {ucs2_part(1, u"\u0416\u0430"), "Deliver", "\u0416\u0430"},
+      {gsm_part(2, "two, "), "Deliver", "two, "},
+      {"0004", "", ""},  // cut short after its first octet
+  };
+  for (const Stored& s : stored) store(s.pdu);
+
+  // The PDUs made here read the same in libgammu, where it is installed.
+  std::vector<std::string> decodable;
+  for (const Stored& s : stored) {
+    if (!s.gammu_type.empty()) decodable.push_back(s.pdu);
+  }
+  if (auto decoded = test::decode_sms_pdus(decodable)) {
+    ASSERT_EQ(decoded->size(), decodable.size());
+    std::size_t i = 0;
+    for (const Stored& s : stored) {
+      if (s.gammu_type.empty()) continue;
+      EXPECT_EQ((*decoded)[i].type, s.gammu_type) << i;
+      if (!s.gammu_text.empty()) {
+        EXPECT_EQ((*decoded)[i].text, s.gammu_text) << i;
+      }
+      ++i;
+    }
+    EXPECT_EQ((*decoded)[0].reference, 0xA7);
+    EXPECT_EQ((*decoded)[0].part, 3);
+    EXPECT_EQ((*decoded)[0].parts, 3);
+    EXPECT_EQ((*decoded)[2].wide_reference, 0xA7);
+    EXPECT_EQ((*decoded)[2].part, 2);
+  }
+
+  start();
+  ASSERT_TRUE(wait_for_deletions(stored.size()));
+  ASSERT_TRUE(eventually([&] { return finished_runs().size() == 3; }));
+  EXPECT_EQ(finished_runs(), (Lines{"\"+41791111111\"\none two, three\n", "\"+41792222222\"\n\xD0\x96\xD0\xB0\xD0\xB6!\n",
+                                    "\"+41793333333\"\nplain\n"}));
+  EXPECT_TRUE(h.modem.messages().empty());
+  EXPECT_EQ(h.link().status.not_handed_on.load(), 5);
+  EXPECT_EQ(h.link().status.received.load(), 3);
+
+  const std::string log = h.daily_log();
+  for (const std::string& line : std::vector<std::string>{
+           "Received message from \"+41794444444\" not handed on (8-bit data or a message for an application, such as a "
+        "WAP push), deleted; its PDU: " + stored[4].pdu,
+        "Received message from \"+41795555555\" not handed on (8-bit data",
+        "Received message about \"+41796666666\" not handed on (a status report), deleted; its PDU: " + stored[6].pdu,
+        "Received message from \"+41797777777\" not handed on (a text with a NUL character)",
+        // Not at once: a line cut on its way would read so just once.
+        "does not decode: it is read again at the next poll",
+        "Received message from an unknown sender not handed on (a PDU that does not decode), deleted; its PDU: 0004"}) {
+    EXPECT_TRUE(contains(log, line)) << line;
+  }
+  EXPECT_FALSE(contains(log, "not understood"));
+}
+
+TEST(ReceivedPdus, IncompleteLongTextGoesWithAMarkAfterTheWaitOrWhenTheStoreNeedsRoom) {
+  struct Case {
+    const char* name;
+    std::string wait_secs;
+    int store_capacity;
+    const char* why;
+  };
+  for (const Case& c : {Case{"the wait is over", "30", 20, " after 30 s"},
+                        Case{"the store is nearly full", "86400", 3, ": the message store is nearly full"}}) {
+    test::ModemHarness h(kSpeedup);
+    h.set("QualityPollEverySecs", "1000");
+    h.set("IncomingUTF8", "1");
+    h.set("IncomingPartsWaitSecs", c.wait_secs);
+    h.set("CmdLineFormat", "recorder \"%s\" \"%s\"");
+    h.install_recording_command("recorder");
+    h.modem.configure([&c](sim::ModemConfig& config) { config.store_capacity = c.store_capacity; });
+    for (unsigned sequence : {1u, 3u, 4u}) {
+      sim::StoredMessage message;
+      message.pdu = test::deliver_pdu({"+41791111111", test::kGsmCoding, test::concatenation_element(9, false, 4, sequence),
+                                       "p" + std::to_string(sequence)});
+      h.modem.add_message(message);
+    }
+    ASSERT_TRUE(h.start({IncomingThread})) << c.name;
+    ASSERT_TRUE(h.modem.wait_for([](const sim::Recording& r) { return r.deletions.size() >= 3; }, 20s)) << c.name;
+    ASSERT_TRUE(eventually([&] { return !h.command_output("recorder").empty(); })) << c.name;
+    EXPECT_EQ(h.command_output("recorder"), "\"+41791111111\"\np1[part 2 of 4 missing]p3p4\n") << c.name;
+    EXPECT_TRUE(contains(h.daily_log(), "Long SMS from \"+41791111111\" handed on incomplete, part 2 of 4 missing" +
+                                            std::string(c.why)))
+        << c.name;
+  }
+}
+
+TEST_F(IncomingTest, StoreFillingUpIsSaidOnceAtEachLevelAndShownInTheStatus) {
+  // The command is not there yet: every message stays, as when no command can start.
+  h.set("CmdLineFormat", "recorder \"%s\" \"%s\"");
+  h.modem.configure([](sim::ModemConfig& c) { c.store_capacity = 5; });
+  for (int i = 0; i < 4; ++i) h.modem.add_message("+4179111111" + std::to_string(i), "ack");
+  start();
+  ASSERT_TRUE(h.wait_for_log("Message store nearly full (4 of 5 used)", 20s));
+  ASSERT_EQ(h.modem.add_message("+41792222222", "ack"), 5);
+  EXPECT_EQ(h.modem.add_message("+41793333333", "lost"), -1) << "a full store takes no more";
+  ASSERT_TRUE(h.wait_for_log("Message store full (5 of 5 used)", 20s));
+  EXPECT_EQ(h.link().status.store_used.load(), 5);
+  EXPECT_EQ(h.link().status.store_total.load(), 5);
+
+  h.install_recording_command("recorder");
+  ASSERT_TRUE(h.wait_for_log("Message store back to normal (0 of 5 used)", 20s));
+  EXPECT_EQ(h.link().status.store_used.load(), 0);
+  const std::string log = h.daily_log();
+  EXPECT_EQ(count_of(log, "Message store nearly full"), 1u);
+  EXPECT_EQ(count_of(log, "Message store full"), 1u);
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 #!/usr/bin/python3
-# Decodes SMS-SUBMIT PDUs (hex, SMSC field first, one an argument) with libgammu, a decoder
+# Decodes SMS PDUs (hex, SMSC field first, one an argument) with libgammu, a decoder
 # the gateway shares nothing with. One line a PDU, fields separated by tabs: number,
-# coding, message class, concatenation reference, part number, parts, the text in UTF-8
-# as hex. Exit code 3 when python3-gammu is missing, 1 when a PDU does not decode.
+# coding, message class, concatenation reference (8-bit), part number, parts, the text in
+# UTF-8 as hex, the 16-bit concatenation reference, the PDU's type. Exit code 3 when python3-gammu is missing, 1 when a PDU does not decode.
 import sys
 
 try:
@@ -20,6 +20,8 @@ for pdu in sys.argv[1:]:
         print("undecodable\t" + str(error))
         sys.exit(1)
     text = sms["Text"]
+    if isinstance(text, bytes):  # 8-bit data: no text, as the gateway sees it
+        text = ""
     if sms["Coding"] == "Default_No_Compression":
         # python-gammu hands over as many characters as the text has septets, so every
         # escaped character leaves one slot of junk at the end.
@@ -34,4 +36,4 @@ for pdu in sys.argv[1:]:
     udh = sms["UDH"]
     print("\t".join(str(field) for field in (
         sms["Number"], sms["Coding"], sms["Class"], udh["ID8bit"], udh["PartNumber"],
-        udh["AllParts"], text.encode("utf-8").hex())))
+        udh["AllParts"], text.encode("utf-8").hex(), udh["ID16bit"], sms["Type"])))

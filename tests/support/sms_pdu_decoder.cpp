@@ -37,9 +37,9 @@ std::optional<std::vector<DecodedSms>> decode_sms_pdus(const std::vector<std::st
     std::vector<std::string> fields;
     std::istringstream cells(line);
     for (std::string cell; std::getline(cells, cell, '\t');) fields.push_back(cell);
-    if (fields.size() != 7) continue;
-    decoded.push_back({fields[0], fields[1], std::stoi(fields[2]), std::stoi(fields[3]),
-                       std::stoi(fields[4]), std::stoi(fields[5]), from_hex(fields[6])});
+    if (fields.size() != 9) continue;
+    decoded.push_back({fields[0], fields[1], std::stoi(fields[2]), std::stoi(fields[3]), std::stoi(fields[4]),
+                       std::stoi(fields[5]), from_hex(fields[6]), std::stoi(fields[7]), fields[8]});
   }
   return decoded;
 }

@@ -1,4 +1,4 @@
-// SMS-SUBMIT PDUs as an independent decoder (libgammu, through python3-gammu) reads them,
+// SMS PDUs as an independent decoder (libgammu, through python3-gammu) reads them,
 // for the tests of what the gateway hands the modem in PDU mode.
 #pragma once
 
@@ -16,6 +16,8 @@ struct DecodedSms {
   int part = -1;       // from 1; -1 without a header
   int parts = 0;
   std::string text;    // UTF-8
+  int wide_reference = 0;  // a 16-bit concatenation reference
+  std::string type;    // "Submit", "Deliver", "Status_Report"
 };
 
 // Nothing when the decoder is not installed; a PDU the decoder refuses fails the test

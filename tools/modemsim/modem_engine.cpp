@@ -2,6 +2,7 @@
 #include "modemsim/text.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cctype>
 #include <charconv>
 #include <cstdio>
@@ -693,6 +694,12 @@ ModemEngine::Reply ModemEngine::extended(const std::string& name, const std::str
     return submit_sms(suffix);
   }
   if (name == "+CMGL") return list_messages(suffix);
+  if (name == "+CPMS") {
+    if (!query) return {kError};
+    if (sim_locked()) return {cms(311)};
+    const std::string use = "\"SM\"," + std::to_string(store_.size()) + "," + std::to_string(config_.store_capacity);
+    return {framed("+CPMS: " + use + "," + use + "," + use) + kOk};
+  }
   if (name == "+CMGD") return delete_message(suffix);
 
   if (name == "+CSQ") {
@@ -867,8 +874,10 @@ ModemEngine::Reply ModemEngine::list_messages(const std::string& suffix) {
     if (status != 4 && status != message_status) continue;
     std::string header = "+CMGL: " + std::to_string(index) + ",";
     if (numeric && message_format_ == 0) {
-      const std::string pdu = deliver_pdu(message);
-      header += std::to_string(message_status) + ",," + std::to_string(pdu.size() / 2 - 1);
+      const std::string pdu = message.pdu.empty() ? deliver_pdu(message) : message.pdu;
+      const std::size_t smsc = pdu.size() >= 2 ? std::strtoul(pdu.substr(0, 2).c_str(), nullptr, 16) : 0;
+      const std::size_t octets = pdu.size() / 2 > smsc ? pdu.size() / 2 - 1 - smsc : 0;
+      header += std::to_string(message_status) + ",," + std::to_string(octets);
       out += "\r\n" + header + "\r\n" + pdu;
       message.status = "REC READ";
       continue;

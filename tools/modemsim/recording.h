@@ -51,6 +51,10 @@ struct StoredMessage {
   std::string timestamp = "24/03/01,12:00:00+04";
   std::string text;  // raw bytes in the GSM alphabet; line breaks are sent as CR LF
   bool ucs2 = false;  // text holds UCS-2 octets, big-endian: listed in hex in text mode
+  // Not empty: the message as the network delivered it, in hex with its SMSC field (a long
+  // text's part, data, a status report...), listed as it is in PDU mode; sender and text
+  // are then not used.
+  std::string pdu;
 };
 
 // The settings the modem keeps between commands.
