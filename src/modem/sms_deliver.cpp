@@ -180,12 +180,12 @@ std::optional<DeliveredSms> decode_deliver_pdu(std::string_view hex) {
 }
 
 bool is_status_report_pdu(std::string_view hex) {
-  const std::optional<Octets> pdu = from_hex(hex);
+  const std::optional<Octets> pdu = octets_from_hex(hex);
   return pdu && !pdu->empty() && 1u + (*pdu)[0] < pdu->size() && ((*pdu)[1u + (*pdu)[0]] & 0x03) == 0x02;
 }
 
 std::optional<std::string> status_report_recipient(std::string_view hex) {
-  const std::optional<Octets> pdu = from_hex(hex);
+  const std::optional<Octets> pdu = octets_from_hex(hex);
   if (!pdu || pdu->empty()) return std::nullopt;
   const Octets& o = *pdu;
   std::size_t pos = 1 + o[0];  // past the SMSC field
