@@ -113,7 +113,7 @@ void DeliveryReports::on_report(const StatusReport& report) {
   if (outcome) announce(*outcome);
 }
 
-std::optional<DeliveryReports::Outcome> DeliveryReports::apply(const Ticket& message, const StatusReport& report) {
+std::optional<DeliveryReports::Outcome> DeliveryReports::apply(Ticket message, const StatusReport& report) {
   if (report.still_trying()) {
     log_.WriteDailyLog("Not yet delivered to " + message->number + " (" + status_reason(report.status) +
                        "): the network keeps trying");

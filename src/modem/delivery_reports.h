@@ -69,8 +69,9 @@ class DeliveryReports {
     StatusReport report;
     int64_t until_ms;
   };
-  // Applies `report` to the message it is about; the outcome when it decides one.
-  std::optional<Outcome> apply(const Ticket& message, const StatusReport& report);
+  // Applies `report` to the message it is about; the outcome when it decides one. Takes
+  // its own hold of the message: the entry it came from is erased on the way.
+  std::optional<Outcome> apply(Ticket message, const StatusReport& report);
   void announce(const Outcome& outcome);
 
   GatewayLog& log_;
