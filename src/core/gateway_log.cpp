@@ -8,6 +8,27 @@
 
 namespace qz {
 
+std::string one_line(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (unsigned char c : text) {
+    if (c >= 0x20 && c != 0x7F) {
+      out.push_back(static_cast<char>(c));
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", c);
+      out += hex;
+    }
+  }
+  return out;
+}
+
 GatewayLog::GatewayLog(std::filesystem::path instance_folder)
     : folder_(std::move(instance_folder)) {}
 
@@ -21,7 +42,7 @@ void GatewayLog::WriteDailyLog(std::string_view text) {
   std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d ", t.hour, t.minute, t.second);
   std::string line;
   line.reserve(text.size() + 10);
-  line.append(stamp).append(text).push_back('\n');
+  line.append(stamp).append(one_line(text)).push_back('\n');
 
   // Appending makes the single write land whole at the end even with other writers.
   File file = File::open(path, {.access = OpenFor::kWrite, .create = Create::kIfMissing, .append = true,
@@ -34,8 +55,8 @@ void GatewayLog::PostWindowLine(const char* prefix, std::string_view text, Color
   if (sink == nullptr) return;
 
   std::string line = window_stamp(local_time(clock().now())) + " ";
-  if (prefix != nullptr) line.append(prefix).push_back(' ');
-  line.append(text);
+  if (prefix != nullptr) line.append(one_line(prefix)).push_back(' ');
+  line.append(one_line(text));
   if (line.size() > kWindowLineMax) line.resize(kWindowLineMax);
 
   {

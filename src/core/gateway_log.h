@@ -17,6 +17,13 @@
 
 namespace qz {
 
+// `text` with every control character (C0 codes and DEL) written out: CR, LF and TAB as
+// \r, \n and \t, the others as \xNN. Log texts carry what senders, job files and the
+// modem wrote; escaped, one event stays one line in the daily log, the window and
+// standard output, and no text can start a line of its own (a forged entry, or a
+// priority prefix "<N>" the journal would obey).
+std::string one_line(std::string_view text);
+
 class GatewayLog {
  public:
   static constexpr int kPendingSlots = 32;
@@ -28,10 +35,12 @@ class GatewayLog {
 
   // Appends "hh:mm:ss text" to log/gsms_YYYYMMDD.log with a single write, so lines of
   // different threads never mix inside a line. Lost silently when log/ is missing.
+  // Control characters in `text` are written escaped (see one_line).
   void WriteDailyLog(std::string_view text);
 
   // Queues "dd.mm.yyyy hh:mm:ss [prefix ]text" for the window and notifies it with 0.
-  // Dropped when no window is registered or all 32 slots are waiting.
+  // Dropped when no window is registered or all 32 slots are waiting. Prefix and text
+  // are escaped as in the daily log.
   void PostWindowLine(const char* prefix, std::string_view text, Color color);
 
   // The common pair: the same text to the daily log and to the window.

@@ -31,6 +31,8 @@ class GatewayStatus {
   std::atomic<int64_t> retried{0};       // failed tries with another one to come
   std::atomic<int64_t> bad_requests{0};  // job files that were no job
   std::atomic<int64_t> received{0};      // SMS handed to the incoming command
+  std::atomic<int64_t> delivered{0};     // SMS the network reported as delivered (DeliveryReports)
+  std::atomic<int64_t> not_delivered{0}; // SMS the network gave up on
   std::atomic<int64_t> not_handed_on{0}; // received messages with no text for it, deleted
 
   // The modem's message store, as last read; -1 while not known.

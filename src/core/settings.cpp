@@ -52,6 +52,7 @@ constexpr ConfigKey kConfigKeys[] = {
     {"VoiceCallDuration", true, 10, &Settings::VoiceCallDuration},
     {"ConcatenatedSMS", true, 0, &Settings::ConcatenatedSMS},
     {"IncomingUTF8", true, 0, &Settings::IncomingUTF8},
+    {"DeliveryReports", true, 0, &Settings::DeliveryReports},
     {"IncomingPartsWaitSecs", true, kDefaultIncomingPartsWaitSecs, &Settings::IncomingPartsWaitSecs},
 };
 
@@ -199,6 +200,7 @@ void read_config(ConfigReader& r, Settings& s, const std::filesystem::path& inst
   s.VoiceCallDuration = r.number_or_default("VoiceCallDuration");
   s.ConcatenatedSMS = r.number_or_default("ConcatenatedSMS");
   s.IncomingUTF8 = r.number_or_default("IncomingUTF8");
+  s.DeliveryReports = r.number_or_default("DeliveryReports");
   s.IncomingPartsWaitSecs = r.number_or_default("IncomingPartsWaitSecs");
 
   auto adjusted = [&](const std::string& line) {

@@ -75,6 +75,7 @@ struct Settings {
   int32_t VoiceCallDuration = 0;  // seconds
   int32_t ConcatenatedSMS = 0;    // flag: a long text reaches the phone as one message
   int32_t IncomingUTF8 = 0;       // flag: CmdLineFormat's command takes received texts in UTF-8
+  int32_t DeliveryReports = 0;    // flag: each SMS asks for a delivery report, which is logged
   int32_t IncomingPartsWaitSecs = 0;  // seconds a long received text waits for its missing parts
 };
 

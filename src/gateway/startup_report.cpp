@@ -79,6 +79,7 @@ std::vector<SettingsFinding> check_commands(const Settings& s, const fs::path& i
     std::vector<std::string> words = split_command_format(s.CmdLineFormat);
     if (!words.empty() && !words.front().empty()) check(words.front(), "received SMS are not handed on");
   }
+  if (s.DeliveryReports != 0) check("delivery_report", "delivery reports are logged but not handed on");
   return out;
 }
 
@@ -96,6 +97,12 @@ std::vector<std::string> startup_summary(const Settings& s, const fs::path& inst
     lines.push_back("WatchLogPath: " + folder(s.WatchLogPath) + " (report tables)");
   } else {
     lines.push_back("WatchLogPath: " + folder(s.WatchLogPath) + " (report tables and every filed job)");
+  }
+  if (s.DeliveryReports != 0) {
+    std::string found;
+    lines.push_back(find_command("delivery_report", instance_folder, &found) == 0
+                        ? "Delivery reports: on, handed to " + found
+                        : "Delivery reports: on, logged only (no command delivery_report)");
   }
   const fs::path log_folder = instance_folder / "log";
   std::error_code ec;

@@ -31,6 +31,7 @@ struct StatusRecord {
   int64_t last_send_time = 0;
   std::string last_send_to, last_send_result;
   int64_t sent = 0, failed = 0, retried = 0, bad_requests = 0, received = 0;
+  int64_t delivered = 0, not_delivered = 0;  // delivery reports; absent from older gateways' files
   int64_t tech_alarm_last = 0, tech_alarm_held_until = 0;
   // Written by newer gateways only: a status file without them is still whole.
   int64_t not_handed_on = 0, store_used = -1, store_total = -1;
@@ -122,7 +123,8 @@ std::optional<StatusRecord> parse_status(std::istream& in) {
   number("retried", r.retried);
   number("bad_requests", r.bad_requests);
   number("received", r.received);
-  for (auto [key, out] : {std::pair{"not_handed_on", &r.not_handed_on}, std::pair{"store_used", &r.store_used},
+  for (auto [key, out] : {std::pair{"not_handed_on", &r.not_handed_on}, std::pair{"delivered", &r.delivered},
+                          std::pair{"not_delivered", &r.not_delivered}, std::pair{"store_used", &r.store_used},
                           std::pair{"store_total", &r.store_total}}) {
     if (values.count(key) != 0) number(key, *out);
   }
@@ -261,7 +263,8 @@ StatusAnswer check_status(const fs::path& folder) {
   }
   answer.perf("sent=" + std::to_string(r.sent) + "c failed=" + std::to_string(r.failed) + "c retried=" +
               std::to_string(r.retried) + "c bad_requests=" + std::to_string(r.bad_requests) + "c received=" +
-              std::to_string(r.received) + "c jobs=" + std::to_string(r.jobs) + " signal=" + std::to_string(r.signal) +
+              std::to_string(r.received) + "c delivered=" + std::to_string(r.delivered) +
+              "c not_delivered=" + std::to_string(r.not_delivered) + "c jobs=" + std::to_string(r.jobs) + " signal=" + std::to_string(r.signal) +
               ";" + std::to_string(kLowSignal) + ":;;0;31");
 
   answer.detail("process " + std::to_string(r.pid) + (lock_held ? " holds the instance lock" : " holds no instance lock") +
@@ -277,7 +280,8 @@ StatusAnswer check_status(const fs::path& folder) {
   answer.detail("since the start: sent " + std::to_string(r.sent) + ", failed " + std::to_string(r.failed) +
                 ", retried " + std::to_string(r.retried) + ", bad requests " + std::to_string(r.bad_requests) +
                 ", received " + std::to_string(r.received) + ", received but not handed on " +
-                std::to_string(r.not_handed_on));
+                std::to_string(r.not_handed_on) + ", delivered " + std::to_string(r.delivered) + ", not delivered " +
+                std::to_string(r.not_delivered));
   answer.detail(r.store_total > 0 ? "message store " + std::to_string(r.store_used) + " of " +
                                         std::to_string(r.store_total) + " used"
                                   : std::string("message store: use not known"));
@@ -303,7 +307,8 @@ StatusAnswer check_status(const fs::path& folder) {
   answer.json("counts", "{\"sent\":" + std::to_string(r.sent) + ",\"failed\":" + std::to_string(r.failed) +
                             ",\"retried\":" + std::to_string(r.retried) + ",\"bad_requests\":" +
                             std::to_string(r.bad_requests) + ",\"received\":" + std::to_string(r.received) +
-                            ",\"not_handed_on\":" + std::to_string(r.not_handed_on) + "}");
+                            ",\"not_handed_on\":" + std::to_string(r.not_handed_on) + ",\"delivered\":" +
+                            std::to_string(r.delivered) + ",\"not_delivered\":" + std::to_string(r.not_delivered) + "}");
   answer.json("message_store", r.store_total > 0 ? "{\"used\":" + std::to_string(r.store_used) + ",\"total\":" +
                                                        std::to_string(r.store_total) + "}"
                                                  : std::string("null"));

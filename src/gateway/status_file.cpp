@@ -54,6 +54,7 @@ std::string status_text(Gateway& g, long pid, bool stopped) {
          line("last_send_result", last.result) + line("sent", s.sent.load()) + line("failed", s.failed.load()) +
          line("retried", s.retried.load()) + line("bad_requests", s.bad_requests.load()) +
          line("received", s.received.load()) + line("not_handed_on", s.not_handed_on.load()) +
+         line("delivered", s.delivered.load()) + line("not_delivered", s.not_delivered.load()) +
          line("store_used", s.store_used.load()) + line("store_total", s.store_total.load()) + line("tech_alarm_last", alarm.last) +
          line("tech_alarm_held_until", alarm.held_until);
 }

@@ -63,6 +63,9 @@ std::string message_head(const AlarmJob& job) {
   return job.Message.substr(0, job.MessageIsUtf8 ? utf8_cut(job.Message, 16) : 16);
 }
 
+// What delivery reports name a job by: its file is filed under other names later.
+std::string job_file_name(const AlarmJob& job) { return path_from_text(job.JobFile).filename().string(); }
+
 TextCoding message_coding(const AlarmJob& job) {
   return job.MessageIsUtf8 ? TextCoding::kUtf8 : TextCoding::kLatin1;
 }
@@ -77,7 +80,8 @@ void send_mini_message(JobContext& ctx, int slot, AlarmJob& job, std::unique_loc
   job.SentTime = now_seconds();
 
   std::string line;
-  if (send_sms(ctx.link, job.PhoneNumber, job.Message, job.Flash, message_coding(job), &job.ConcatenationReference) < 0) {
+  if (send_sms(ctx.link, job.PhoneNumber, job.Message, job.Flash, message_coding(job), &job.ConcatenationReference,
+               job_file_name(job)) < 0) {
     line = format("ERROR sending to %s", job.PhoneNumber.c_str());
     ctx.log.PostWindowLine(nullptr, line, kRed);
     job.Status = JOB_FAILED;
@@ -113,7 +117,7 @@ void send_alarm_job(JobContext& ctx, int slot, AlarmJob& job, std::unique_lock<s
   const char* success_pattern;
   if (job.ContentType == "SMS") {
     result = send_sms(ctx.link, job.PhoneNumber, job.Message, job.Flash, message_coding(job),
-                      &job.ConcatenationReference);
+                      &job.ConcatenationReference, job_file_name(job));
     failure_pattern = "ERROR sending to %s (try %d/%d)";
     success_pattern = "Message sent to %s";
   } else if (job.ContentType.compare(0, 11, "application") == 0) {

@@ -2,12 +2,14 @@
 // command of CmdLineFormat, then deleted from the modem.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace qz {
 
+class ModemChannel;
 class ModemLink;
 
 struct ListedMessage {
@@ -23,9 +25,14 @@ std::vector<ListedMessage> parse_listing(std::string_view capture);
 void IncomingThread(ModemLink& link);
 
 // A status report found among the received messages (listed in PDU mode, at `index`):
-// the one place that decides what becomes of it. For now it is logged and deleted, so it
-// never keeps a place in the store.
+// the one place that decides what becomes of it. With DeliveryReports it goes to the
+// delivery reports like one the modem passes on; otherwise it is logged and dropped. Either
+// way it leaves the store.
 void handle_listed_status_report(ModemLink& link, int index, std::string_view pdu_hex);
+
+// Deletes the message at `index` from the store; waits `wait_ms` for the OK, or with
+// `ok_only` false for an OK or an ERROR. The caller holds ModemLock.
+void delete_message(ModemChannel& m, int index, int64_t wait_ms, bool ok_only);
 
 // A received message with no text to hand on (`why`): logged with whom it is from (`from`,
 // "from \"+4179...\"") and its PDU, counted, and deleted from the store. The caller holds

@@ -19,6 +19,14 @@
 
 namespace qz {
 
+void delete_message(ModemChannel& m, int index, int64_t wait_ms, bool ok_only) {
+  m.events.clear(OkEvent);
+  m.events.clear(ErrorEvent);
+  m.SendCommand("at+cmgd", "=" + std::to_string(index) + "\r");
+  if (ok_only) m.WaitOk(wait_ms);
+  else m.WaitOkOrError(wait_ms);
+}
+
 namespace {
 
 constexpr std::string_view kHeader = "+CMGL:";
@@ -32,14 +40,6 @@ struct ListingForm {
     return capital ? "=\"ALL\"\r" : "=\"all\"\r";
   }
 };
-
-void delete_message(ModemChannel& m, int index, int64_t wait_ms, bool ok_only) {
-  m.events.clear(OkEvent);
-  m.events.clear(ErrorEvent);
-  m.SendCommand("at+cmgd", "=" + std::to_string(index) + "\r");
-  if (ok_only) m.WaitOk(wait_ms);
-  else m.WaitOkOrError(wait_ms);
-}
 
 // The entries of a listing, found as parse_listing finds them.
 std::size_t count_entries(std::string_view capture) {

@@ -254,6 +254,10 @@ void ModemChannel::ParseResponseLine(std::string_view line) {
 
   auto starts = [&line](std::string_view prefix) { return line.substr(0, prefix.size()) == prefix; };
 
+  // A report may come at any time, in the middle of a listing too, but a listed text that
+  // happens to start with "+CDS:" is no report.
+  if (!(ListCaptureMode && after_list_header_) && took_status_report(line)) return;
+
   if (ListCaptureMode) {
     // A listing carries received texts, and a text may well read "OK" or "ERROR": the
     // line after an entry's header is always text, and only a whole line "OK" or
@@ -294,6 +298,10 @@ void ModemChannel::ParseResponseLine(std::string_view line) {
       list_line_ = cut(rest, kListLineMax);
     }
     events.set(ListLineEvent);
+  } else if (starts("+CMGS:")) {
+    const std::string_view value = trim(line.substr(6));
+    const int32_t reference = parse_decimal(value);
+    message_reference_ = !value.empty() && reference >= 0 && reference <= 255 ? reference : -1;
   } else if (starts("+CSCA")) {
     {
       std::lock_guard lock(values_mutex_);
@@ -336,6 +344,34 @@ void ModemChannel::ParseResponseLine(std::string_view line) {
     }
     events.set(MmsMaxSizeEvent);
   }
+}
+
+bool ModemChannel::took_status_report(std::string_view line) {
+  const auto is_hex = [](std::string_view text) {
+    return !text.empty() && text.find_first_not_of("0123456789ABCDEFabcdef") == std::string_view::npos;
+  };
+  std::optional<StatusReport> report;
+  if (report_pdu_follows_) {
+    report_pdu_follows_ = false;
+    // Anything but a PDU is a line of its own (an OK someone waits for).
+    if (!is_hex(line)) return false;
+    report = decode_status_report_pdu(line);
+  } else if (line.substr(0, 5) == "+CDS:") {
+    const std::string_view rest = trim(line.substr(5));
+    if (!rest.empty() && rest.find_first_not_of("0123456789") == std::string_view::npos) {
+      report_pdu_follows_ = true;
+      return true;
+    }
+    report = parse_status_report_fields(rest);
+  } else {
+    return false;
+  }
+  if (!report) {
+    log_.WriteDailyLog("A delivery report the gateway cannot read was dropped: " + std::string(line));
+  } else if (status_report_hook_) {
+    status_report_hook_(*report);
+  }
+  return true;
 }
 
 }  // namespace qz

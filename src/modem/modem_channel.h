@@ -18,6 +18,7 @@
 
 #include "core/worker_progress.h"
 #include "modem/response_events.h"
+#include "modem/sms_status_report.h"
 
 namespace qz {
 
@@ -48,6 +49,11 @@ class ModemChannel {
   // reader starts.
   void on_device_gone(std::function<void(const std::string&)> hook) { device_gone_hook_ = std::move(hook); }
   bool device_gone() const { return device_gone_.load(); }
+
+  // Called on the reader's thread for each delivery report the modem passes on ("+CDS:",
+  // in text or PDU mode) that reads as one; one that does not is written to the daily log
+  // and dropped. Set before the reader starts.
+  void on_status_report(std::function<void(const StatusReport&)> hook) { status_report_hook_ = std::move(hook); }
 
   // The message format the modem is in, as far as the gateway knows (message_format.h):
   // set by whoever switches it, not known on a port opened anew.
@@ -99,6 +105,9 @@ class ModemChannel {
   std::string ServiceCentreReply() const;
   // Empty when the stored-MMS reply was too short to hold a handle.
   std::string MmsHandle() const;
+  // The reference of the last "+CMGS: <mr>" (0..255), -1 when none came since the clear.
+  int32_t MessageReference() const { return message_reference_.load(); }
+  void ClearMessageReference() { message_reference_ = -1; }
 
   ResponseEvents events;
   // One whole exchange with the modem at a time. A worker waiting for it waits for the
@@ -112,6 +121,8 @@ class ModemChannel {
   void clear_line();
   void capture(std::string_view line);
   void report_device_gone(const SerialPort& port);
+  // Whether `line` is part of a delivery report, which is then handled.
+  bool took_status_report(std::string_view line);
   // The command word (in capitals under CapitalizeCommands) and the argument, as written.
   std::string command_text(std::string_view command, std::string_view argument) const;
 
@@ -124,6 +135,9 @@ class ModemChannel {
   std::atomic<bool> device_gone_{false};
   std::atomic<MessageMode> message_mode_{MessageMode::kUnknown};
   std::function<void(const std::string&)> device_gone_hook_;
+  std::function<void(const StatusReport&)> status_report_hook_;
+  // A "+CDS: <length>" came in PDU mode: the report's PDU is the next line.
+  bool report_pdu_follows_ = false;
 
   // The line being assembled; read by PartialLineStartsWith from other threads.
   mutable std::mutex line_mutex_;
@@ -142,6 +156,7 @@ class ModemChannel {
   std::atomic<int32_t> message_format_{-1};
   std::atomic<int32_t> mms_max_pdu_size_{0};
   std::atomic<int32_t> mms_sent_{0};
+  std::atomic<int32_t> message_reference_{-1};
   mutable std::mutex values_mutex_;
   std::string list_line_;
   std::string service_centre_reply_;

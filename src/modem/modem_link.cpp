@@ -1,11 +1,14 @@
 #include "modem/modem_link.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <random>
 #include <utility>
 
 #include "core/colors.h"
+#include "core/system_error.h"
 #include "modem/serial_port.h"
+#include "process/child_process.h"
 
 namespace qz {
 
@@ -16,8 +19,22 @@ ModemLink::ModemLink(std::filesystem::path instance_folder, SettingsFile& file, 
       settings(s),
       log(l),
       modem(l, s),
+      delivery_reports(l, status, [this](const DeliveryReports::Outcome& o) { run_delivery_report_command(o); }),
       workers_(workers) {
   modem.on_device_gone([this](const std::string& reason) { report_modem_fault("the device is gone (" + reason + ")"); });
+  modem.on_status_report([this](const StatusReport& report) { delivery_reports.on_report(report); });
+}
+
+void ModemLink::run_delivery_report_command(const DeliveryReports::Outcome& o) {
+  // Each value is an argument of its own, never read by a shell; the number and the time
+  // were checked as digits when the report was read.
+  ChildProcess command({"delivery_report", o.job_file, o.number, o.result(), o.time}, folder);
+  if (command.start(true, true)) {
+    command.detach();
+  } else if (command.error().code != ENOENT) {
+    // Having none is fine: the reports are logged all the same.
+    log.Log("Could not start " + command.command_line() + ": " + error_text(command.error().code), kRed);
+  }
 }
 
 void ModemLink::report_modem_fault(const std::string& why) {

@@ -19,6 +19,7 @@
 #include "core/gateway_status.h"
 #include "core/settings.h"
 #include "core/workers.h"
+#include "modem/delivery_reports.h"
 #include "modem/modem_channel.h"
 
 namespace qz {
@@ -51,6 +52,11 @@ class ModemLink {
   // Counts and states for the status file, kept by the services and the job threads.
   GatewayStatus status;
 
+  // The messages waiting for their delivery reports (DeliveryReports=1), fed by send_sms
+  // and by the reports the modem passes on. An outcome starts the command
+  // delivery_report when there is one.
+  DeliveryReports delivery_reports;
+
   // Called when the modem is back after it was gone, for what failed meanwhile to be
   // tried again at once. Set before the workers start.
   std::function<void()> on_modem_return;
@@ -80,6 +86,9 @@ class ModemLink {
   std::string service_centre_number() const;
   int32_t service_centre_type() const;
   void set_service_centre(std::string number, int32_t type);
+
+  // Starts delivery_report with the outcome of a message, when the command is there.
+  void run_delivery_report_command(const DeliveryReports::Outcome& outcome);
 
   // The gateway's stop, for the services that run as threads.
   bool stopping() const { return workers_.stopping(); }

@@ -280,6 +280,15 @@ ModemStart start_modem(ModemLink& link) {
   send_and_wait_ok(m, "ate", "0\r");
   clock().sleep_ms(kAfterEchoOffMs);
 
+  // Delivery reports passed on as they come (+CDS); received messages stay in the store
+  // with a notice (+CMTI) for the listing, as without. Refused, alarms still go out.
+  if (link.settings.DeliveryReports != 0) {
+    pause_between_commands();
+    if (!send_and_wait_ok(m, "at+cnmi", "=2,1,0,1,0\r")) {
+      link.log.Log("The modem refuses to pass on delivery reports (at+cnmi=2,1,0,1,0): none will be logged", kRed);
+    }
+  }
+
   return configure_mms(link);
 }
 

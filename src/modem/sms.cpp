@@ -40,9 +40,20 @@ std::size_t sms_part_length(std::string_view text) {
 
 namespace {
 
+// Where the reference the modem gives each part ("+CMGS: <mr>") goes: to the delivery
+// reports at once, as a report may come before the next part is sent. Nowhere without
+// DeliveryReports.
+struct References {
+  DeliveryReports* reports = nullptr;
+  DeliveryReports::Ticket message;
+  void add(int reference) const {
+    if (reports != nullptr) reports->add_part(message, reference);
+  }
+};
+
 // at+cmgs with `argument`, the modem's prompt, `text` and Ctrl-Z; 0 when the modem took
-// the part, else the step of the failure line.
-int submit_part(ModemChannel& m, const std::string& argument, std::string_view text) {
+// the part, else the step of the failure line. The part's reference is added to `references`.
+int submit_part(ModemChannel& m, const std::string& argument, std::string_view text, const References& references) {
   m.SendCommand("at+cmgs", argument);
   // The prompt "> " ends with no line end: it is seen only in the line being assembled.
   bool prompted = false;
@@ -61,22 +72,28 @@ int submit_part(ModemChannel& m, const std::string& argument, std::string_view t
   m.WriteRaw(text.data(), static_cast<int>(text.size()));
   m.events.clear(OkEvent);
   m.events.clear(ErrorEvent);
+  m.ClearMessageReference();
   const unsigned char ctrl_z = 0x1A;
   m.WriteRaw(&ctrl_z, 1);
   if (m.WaitOkOrError(30000) != 0) return 2;
+  // The "+CMGS:" line comes before the OK, so it has been read by now.
+  references.add(m.MessageReference());
   return 0;
 }
 
 // Text mode, each part an SMS of its own. The parts are bytes ready for the modem.
 int send_in_text_mode(ModemLink& link, const std::string& dial, const std::vector<std::string>& parts,
-                      int flash) {
+                      int flash, const References& references) {
   ModemChannel& m = link.modem;
   if (!ensure_text_mode(link)) return -1;
   m.events.clear(OkEvent);
-  m.SendCommand("at+csmp", flash > 0 ? "=17,167,0,16\r" : "=17,167,0,0\r");
+  // First octet 17: SMS-SUBMIT with a relative validity period; 49 asks for a status
+  // report too.
+  const std::string first_octet = link.settings.DeliveryReports != 0 ? "49" : "17";
+  m.SendCommand("at+csmp", "=" + first_octet + (flash > 0 ? ",167,0,16\r" : ",167,0,0\r"));
   if (m.WaitOk(5000) != 0) return timed_out(link, 0);
   for (const std::string& part : parts) {
-    if (int step = submit_part(m, "=\"" + dial + "\"\r", part)) return timed_out(link, step);
+    if (int step = submit_part(m, "=\"" + dial + "\"\r", part, references)) return timed_out(link, step);
   }
   return 0;
 }
@@ -86,7 +103,7 @@ int send_in_text_mode(ModemLink& link, const std::string& dial, const std::vecto
 // path, failures included.
 int send_in_pdu_mode(ModemLink& link, const std::string& dial, const SmsText& text,
                      const std::vector<std::string>& parts, bool concatenated, int flash,
-                     int* kept_reference) {
+                     int* kept_reference, const References& references) {
   ModemChannel& m = link.modem;
   constexpr int kSent = -1;
   int failed_step = kSent;
@@ -106,15 +123,16 @@ int send_in_pdu_mode(ModemLink& link, const std::string& dial, const SmsText& te
       header = ConcatenationHeader{reference, static_cast<unsigned char>(parts.size()),
                                    static_cast<unsigned char>(i + 1)};
     }
-    const SubmitPdu pdu = build_submit_pdu(dial, text.alphabet, parts[i], flash > 0, header);
-    if (int step = submit_part(m, "=" + std::to_string(pdu.length) + "\r", pdu.hex)) failed_step = step;
+    const SubmitPdu pdu =
+        build_submit_pdu(dial, text.alphabet, parts[i], flash > 0, header, link.settings.DeliveryReports != 0);
+    if (int step = submit_part(m, "=" + std::to_string(pdu.length) + "\r", pdu.hex, references)) failed_step = step;
   }
 
   leave_pdu_mode(link, "an SMS in PDU mode");
   return failed_step == kSent ? 0 : timed_out(link, failed_step);
 }
 
-int send_latin1(ModemLink& link, const std::string& dial, std::string_view text, int flash) {
+int send_latin1(ModemLink& link, const std::string& dial, std::string_view text, int flash, const References& references) {
   std::string body(text.substr(0, kMaxTextLength));
   std::size_t limit = link.settings.MaxMsgLength > 0 ? static_cast<std::size_t>(link.settings.MaxMsgLength) : 0;
   if (body.size() > limit) body.resize(limit);
@@ -124,18 +142,19 @@ int send_latin1(ModemLink& link, const std::string& dial, std::string_view text,
   for (std::size_t offset = 0; offset < body.size(); offset += part_length) {
     parts.push_back(to_gsm(std::string_view(body).substr(offset, part_length)));
   }
-  return send_in_text_mode(link, dial, parts, flash);
+  return send_in_text_mode(link, dial, parts, flash, references);
 }
 
-int send_unicode(ModemLink& link, const std::string& dial, std::string_view utf8, int flash, int* reference) {
+int send_unicode(ModemLink& link, const std::string& dial, std::string_view utf8, int flash, int* reference,
+                 const References& references) {
   const std::size_t limit = link.settings.MaxMsgLength > 0 ? static_cast<std::size_t>(link.settings.MaxMsgLength) : 0;
   const SmsText text = encode_sms_text(utf8, limit);
   const bool concatenated = link.settings.ConcatenatedSMS != 0;
   const std::vector<std::string> parts = split_sms_text(text, concatenated);
 
   const int result = text_mode_carries(text) && (!concatenated || parts.size() <= 1)
-                         ? send_in_text_mode(link, dial, parts, flash)
-                         : send_in_pdu_mode(link, dial, text, parts, concatenated, flash, reference);
+                         ? send_in_text_mode(link, dial, parts, flash, references)
+                         : send_in_pdu_mode(link, dial, text, parts, concatenated, flash, reference, references);
   // Said of a message that went out, not of an attempt.
   const bool ucs2 = text.alphabet == SmsAlphabet::kUcs2;
   if (result == 0 && (ucs2 || parts.size() > 1)) {
@@ -150,7 +169,7 @@ int send_unicode(ModemLink& link, const std::string& dial, std::string_view utf8
 }  // namespace
 
 int send_sms(ModemLink& link, std::string_view number, std::string_view text, int flash,
-             TextCoding coding, int* concatenation_reference) {
+             TextCoding coding, int* concatenation_reference, const std::string& job_file) {
   ModemChannel& m = link.modem;
   std::lock_guard modem_lock(m.ModemLock);
 
@@ -160,8 +179,15 @@ int send_sms(ModemLink& link, std::string_view number, std::string_view text, in
     return -1;
   }
   clock().sleep_ms(50);
-  return coding == TextCoding::kUtf8 ? send_unicode(link, dial, text, flash, concatenation_reference)
-                                     : send_latin1(link, dial, text, flash);
+  References references;
+  if (link.settings.DeliveryReports != 0) {
+    references = {&link.delivery_reports, link.delivery_reports.begin(job_file, dial)};
+  }
+  const int result = coding == TextCoding::kUtf8
+                         ? send_unicode(link, dial, text, flash, concatenation_reference, references)
+                         : send_latin1(link, dial, text, flash, references);
+  if (references.reports != nullptr) references.reports->end(references.message, result == 0);
+  return result;
 }
 
 void read_service_centre(ModemLink& link) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace qz {
@@ -33,9 +34,14 @@ enum class TextCoding {
 // phone, kept for all its tries: the first try that needs one takes it, later tries use it
 // again, so the parts of a try cut short are completed by the next try and never joined
 // with those of another message.
+//
+// With DeliveryReports each part asks for a status report, and a message that went out
+// is handed to link.delivery_reports under `job_file` (the job file's name, empty for
+// one sent from the window) with the references the modem gave its parts.
 inline constexpr int kNoConcatenationReference = -1;
 int send_sms(ModemLink& link, std::string_view number, std::string_view text, int flash,
-             TextCoding coding = TextCoding::kLatin1, int* concatenation_reference = nullptr);
+             TextCoding coding = TextCoding::kLatin1, int* concatenation_reference = nullptr,
+             const std::string& job_file = {});
 
 // Writes the gateway's service centre into the modem and reads it back. 0 when the modem
 // acknowledged the new address, -1 when it did not.

@@ -170,4 +170,22 @@ SmsCount count_sms(std::string_view utf8, bool concatenated) {
   return count;
 }
 
+std::optional<std::vector<unsigned char>> octets_from_hex(std::string_view hex) {
+  const auto nibble = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+  };
+  if (hex.size() % 2 != 0) return std::nullopt;
+  std::vector<unsigned char> octets;
+  for (std::size_t i = 0; i < hex.size(); i += 2) {
+    const int high = nibble(hex[i]);
+    const int low = nibble(hex[i + 1]);
+    if (high < 0 || low < 0) return std::nullopt;
+    octets.push_back(static_cast<unsigned char>(high << 4 | low));
+  }
+  return octets;
+}
+
 }  // namespace qz

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,5 +54,8 @@ struct SmsCount {
   std::size_t parts = 0;
 };
 SmsCount count_sms(std::string_view utf8, bool concatenated);
+
+// A PDU as the modem writes it, two hexadecimal digits an octet; nothing when it is not.
+std::optional<std::vector<unsigned char>> octets_from_hex(std::string_view hex);
 
 }  // namespace qz

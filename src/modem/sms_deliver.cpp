@@ -11,24 +11,6 @@ namespace {
 
 using Octets = std::vector<unsigned char>;
 
-std::optional<Octets> from_hex(std::string_view hex) {
-  const auto nibble = [](char c) -> int {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-  };
-  if (hex.size() % 2 != 0) return std::nullopt;
-  Octets octets;
-  for (std::size_t i = 0; i < hex.size(); i += 2) {
-    const int high = nibble(hex[i]);
-    const int low = nibble(hex[i + 1]);
-    if (high < 0 || low < 0) return std::nullopt;
-    octets.push_back(static_cast<unsigned char>(high << 4 | low));
-  }
-  return octets;
-}
-
 // `count` septets packed from `data`, starting `skip` septets in.
 std::optional<std::string> unpack_septets(const unsigned char* data, std::size_t size, std::size_t skip,
                                           std::size_t count) {
@@ -149,7 +131,7 @@ HeaderFacts read_header(const unsigned char* header, std::size_t size) {
 }  // namespace
 
 std::optional<DeliveredSms> decode_deliver_pdu(std::string_view hex) {
-  const std::optional<Octets> pdu = from_hex(hex);
+  const std::optional<Octets> pdu = octets_from_hex(hex);
   if (!pdu || pdu->empty()) return std::nullopt;
   const Octets& o = *pdu;
   std::size_t pos = 1 + o[0];  // past the SMSC field
@@ -198,12 +180,12 @@ std::optional<DeliveredSms> decode_deliver_pdu(std::string_view hex) {
 }
 
 bool is_status_report_pdu(std::string_view hex) {
-  const std::optional<Octets> pdu = from_hex(hex);
+  const std::optional<Octets> pdu = octets_from_hex(hex);
   return pdu && !pdu->empty() && 1u + (*pdu)[0] < pdu->size() && ((*pdu)[1u + (*pdu)[0]] & 0x03) == 0x02;
 }
 
 std::optional<std::string> status_report_recipient(std::string_view hex) {
-  const std::optional<Octets> pdu = from_hex(hex);
+  const std::optional<Octets> pdu = octets_from_hex(hex);
   if (!pdu || pdu->empty()) return std::nullopt;
   const Octets& o = *pdu;
   std::size_t pos = 1 + o[0];  // past the SMSC field

@@ -10,6 +10,7 @@ using Octets = std::vector<unsigned char>;
 
 constexpr unsigned char kSubmitWithRelativeValidity = 0x11;
 constexpr unsigned char kUserDataHeaderIndicator = 0x40;
+constexpr unsigned char kStatusReportRequest = 0x20;
 constexpr unsigned char kValidity24Hours = 167;
 constexpr unsigned char kDcsGsm = 0x00;
 constexpr unsigned char kDcsUcs2 = 0x08;
@@ -54,7 +55,7 @@ Octets pack_septets(const Octets& header, std::string_view septets, std::size_t&
 }  // namespace
 
 SubmitPdu build_submit_pdu(std::string_view number, SmsAlphabet alphabet, std::string_view units,
-                           bool flash, std::optional<ConcatenationHeader> header) {
+                           bool flash, std::optional<ConcatenationHeader> header, bool status_report) {
   Octets udh;
   if (header) {
     // Information element 0: concatenation with an 8-bit reference.
@@ -62,7 +63,8 @@ SubmitPdu build_submit_pdu(std::string_view number, SmsAlphabet alphabet, std::s
   }
 
   Octets pdu;
-  pdu.push_back(static_cast<unsigned char>(kSubmitWithRelativeValidity | (header ? kUserDataHeaderIndicator : 0)));
+  pdu.push_back(static_cast<unsigned char>(kSubmitWithRelativeValidity | (header ? kUserDataHeaderIndicator : 0) |
+                                           (status_report ? kStatusReportRequest : 0)));
   pdu.push_back(0);  // message reference: the modem sets it
   append_address(pdu, number);
   pdu.push_back(0);  // protocol identifier

@@ -25,8 +25,9 @@ struct SubmitPdu {
 
 // `number`: digits with an optional leading '+' and '*' or '#' (is_dialable). `units`:
 // one part as split_sms_text gives it. The validity period is 24 hours and a flash SMS
-// has message class 0, as in text mode.
+// has message class 0, as in text mode. `status_report` asks the network for a delivery
+// report of the part.
 SubmitPdu build_submit_pdu(std::string_view number, SmsAlphabet alphabet, std::string_view units,
-                           bool flash, std::optional<ConcatenationHeader> header);
+                           bool flash, std::optional<ConcatenationHeader> header, bool status_report = false);
 
 }  // namespace qz

@@ -72,6 +72,34 @@ TEST_F(GatewayLogTest, WindowLinesAreDatedWithOptionalPrefix) {
   EXPECT_EQ(sink.log_lines, 2);
 }
 
+// Senders, job files and the modem write what they like: whatever it is, one call makes
+// one line in the daily log and in the window, and nothing starts a line of its own.
+TEST_F(GatewayLogTest, ControlCharactersAreShownEscapedSoOneCallIsOneLine) {
+  struct Case {
+    std::string text;
+    const char* shown;
+  };
+  const Case cases[] = {
+      {"ack\r\n12:00:00 forged", "ack\\r\\n12:00:00 forged"},
+      {"x\n<3>alarm", "x\\n<3>alarm"},
+      {"\x1b[31mred\x1b[0m", "\\x1B[31mred\\x1B[0m"},
+      {std::string("nul\0bell\x07" "del\x7f" "tab\t", 17), "nul\\x00bell\\x07del\\x7Ftab\\t"},
+      {"C:\\alarms\\J1.job \xc3\xa4 <6>", "C:\\alarms\\J1.job \xc3\xa4 <6>"},
+  };
+  log.register_window(&sink);
+  wall.set_local(2024, 3, 5, 8, 7, 9);
+  std::string expected_daily;
+  for (const Case& c : cases) {
+    log.Log(c.text, kBlue);
+    expected_daily += std::string("08:07:09 ") + c.shown + "\n";
+    EXPECT_EQ(log.take_pending_line()->text, std::string("05.03.2024 08:07:09 ") + c.shown) << c.shown;
+  }
+  EXPECT_EQ(read_file(folder / "log/gsms_20240305.log"), expected_daily);
+
+  log.PostWindowLine("J\n1", "sent", kGreen);
+  EXPECT_EQ(log.take_pending_line()->text, "05.03.2024 08:07:09 J\\n1 sent");
+}
+
 TEST_F(GatewayLogTest, ThirtyThirdWaitingLineIsDroppedAndFreedSlotsAreReused) {
   log.register_window(&sink);
   for (int i = 1; i <= 33; ++i) log.PostWindowLine(nullptr, "line " + std::to_string(i), kBlack);

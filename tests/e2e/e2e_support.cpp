@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <fstream>
 #include <thread>
 
 #include "e2e/gateway_process.h"
@@ -114,6 +115,16 @@ std::string sms_job(const std::string& phone, const std::string& message, int db
                     const std::string& szenario, const std::string& type) {
   return "[Alarm]\r\nSzenario=" + szenario + "\r\nPhoneNumber=" + phone + "\r\nName=Ann\r\nMessage=" +
          message + "\r\ndbentry=" + std::to_string(dbentry) + "\r\nContentType=" + type + "\r\n";
+}
+
+std::vector<std::string> whole_lines(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  const std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<std::string> lines;
+  for (std::size_t at = 0, end; (end = all.find('\n', at)) != std::string::npos; at = end + 1) {
+    lines.push_back(all.substr(at, end - at));
+  }
+  return lines;
 }
 
 }  // namespace qz::test

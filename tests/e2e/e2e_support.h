@@ -70,6 +70,9 @@ class GatewayInstance {
 // hidden name first and shows only when it is whole.
 std::vector<std::string> files_in(const std::filesystem::path& folder);
 
+// The whole lines of a file a command appends to; a line still being written is not one.
+std::vector<std::string> whole_lines(const std::filesystem::path& file);
+
 // How often each text was accepted by the modem.
 std::map<std::string, int> accepted_texts(const sim::ModemSimulator& modem);
 

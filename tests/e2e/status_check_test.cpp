@@ -59,7 +59,7 @@ TEST(StatusCheckTest, EachStateHasItsExitCodeAndSaysWhy) {
        "QZGSMS OK - signal 20, registered, ",
        {"\"running\":true", "\"lock_held\":true", "\"modem_up\":true", "\"signal\":20", "\"registered\":true",
         "\"to\":\"+41791234567\",\"result\":\"sent\"",
-        "\"counts\":{\"sent\":1,\"failed\":0,\"retried\":0,\"bad_requests\":0,\"received\":0,\"not_handed_on\":0}"}},
+        "\"counts\":{\"sent\":1,\"failed\":0,\"retried\":0,\"bad_requests\":0,\"received\":0,\"not_handed_on\":0,"}},
       // Acknowledgements pile up while their command cannot start: 16 of 20 is the line.
       {"message store nearly full",
        [](GatewayInstance& gw) {

@@ -199,8 +199,8 @@ TEST_F(IncomingTest, EachMessageRunsItsCommandThenIsDeletedInListingOrder) {
             (Lines{"\"+41791111111\"\nfirst\r\n", "\"+41792222222\"\nsecond\rline\r\n"}));
 
   std::string log = h.daily_log();
-  std::size_t first = log.find("'first\r' command received from \"+41791111111\"");
-  std::size_t second = log.find("'second\rline\r' command received from \"+41792222222\"");
+  std::size_t first = log.find("'first\\r' command received from \"+41791111111\"");
+  std::size_t second = log.find("'second\\rline\\r' command received from \"+41792222222\"");
   ASSERT_NE(first, std::string::npos);
   ASSERT_NE(second, std::string::npos);
   EXPECT_LT(first, second);
@@ -310,8 +310,10 @@ TEST_F(IncomingTest, HostileTextAndSenderReachTheCommandAsTwoPlainArguments) {
   std::string text =
       std::string("\"; rm -rf /tmp/x; \"\r$(touch pwned4) %s%n%% \"'\r") + "\xE4\xA3      end\r";
   ASSERT_EQ(from_gsm(std::string("\x7B\x01\x1B\x80\xC3\xFF", 6)), "\xE4\xA3    ");
-  ASSERT_TRUE(eventually([&] { return !h.command_output("incoming_sms.bat").empty(); }));
-  EXPECT_EQ(h.command_output("incoming_sms.bat"), "\"" + sender + "\"\n" + text + "\n");
+  // The command writes its two lines one after the other: read them once both are there.
+  const std::string expected = "\"" + sender + "\"\n" + text + "\n";
+  eventually([&] { return h.command_output("incoming_sms.bat") == expected; });
+  EXPECT_EQ(h.command_output("incoming_sms.bat"), expected);
   for (const char* name : {"pwned1", "pwned2", "pwned3", "pwned4"}) {
     EXPECT_FALSE(std::filesystem::exists(h.folder / name)) << name;
     EXPECT_FALSE(std::filesystem::exists(name)) << name;
@@ -326,7 +328,7 @@ TEST_F(IncomingTest, MessageWhoseCommandCannotStartStaysInTheModem) {
   ASSERT_TRUE(h.wait_for_log("no_such_command", 20s));
   wait_for_listing(3);  // the next poll lists it again
   std::string log = h.daily_log();
-  EXPECT_TRUE(contains(log, "'keep me\r' command received from \"+41791111111\""));
+  EXPECT_TRUE(contains(log, "'keep me\\r' command received from \"+41791111111\""));
   EXPECT_GE(count_of(log, "Could not start no_such_command"), 1u);
   EXPECT_TRUE(h.modem.deletions().empty());
   ASSERT_EQ(h.modem.messages().size(), 1u);

@@ -6,8 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/clock.h"
 #include "core/gateway_log.h"
@@ -239,6 +242,54 @@ TEST(ModemChannelWithoutPort, SendCommandFailsAndWritesNothing) {
   Settings settings;
   ModemChannel channel(log, settings);
   EXPECT_EQ(channel.SendCommand("at", "\r"), -1);
+}
+
+// Delivery reports come unasked, between replies and in the middle of a listing, in
+// text or PDU mode: each is handed on once, and nothing around it is lost.
+class StatusReportChannelTest : public ModemChannelTest {
+ protected:
+  void SetUp() override {
+    channel_.on_status_report([this](const StatusReport& r) {
+      std::lock_guard lock(mutex_);
+      references_.push_back(r.reference);
+    });
+    ModemChannelTest::SetUp();
+  }
+  std::vector<int> references() {
+    std::lock_guard lock(mutex_);
+    return std::exchange(references_, {});
+  }
+  std::mutex mutex_;
+  std::vector<int> references_;
+};
+
+TEST_F(StatusReportChannelTest, ReportsAreHandedOnAndTheLinesAroundThemKeepTheirMeaning) {
+  const std::string pdu = "00062A0B911497550500F142103021000040421030210005400000";
+  modem_sends_then_sync("\r\n+CMGS: 17\r\n");
+  EXPECT_EQ(channel_.MessageReference(), 17);
+
+  modem_sends_then_sync("\r\n+CDS: 6,7,\"+41795550001\",145,\"24/01/03,12:00:00+04\",\"24/01/03,12:00:50+04\",0\r\n"
+                        "\r\n+CDS: 25\r\n" + pdu + "\r\n");
+  EXPECT_EQ(references(), (std::vector<int>{7, 42}));
+
+  // A PDU announced but not sent: the OK after it is still an OK.
+  modem_sends_then_sync("\r\n+CDS: 25\r\n");
+  EXPECT_EQ(references(), std::vector<int>{});
+
+  channel_.start_list_capture();
+  channel_.events.clear(OkEvent);
+  modem_sends("\r\n+CMGL: 1,\"REC READ\",\"+4179\",,\"x\"\r\n+CDS: 6,9,,,\"24/01/03,12:00:00+04\",\"24/01/03,12:00:50+04\",0\r\n"
+              "\r\n+CDS: 25\r\n" + pdu + "\r\n+CMGL: 2,\"REC READ\",\"+4178\",,\"x\"\r\nyes\r\n\r\nOK\r\n");
+  ASSERT_EQ(channel_.WaitOk(5000), 0);
+  EXPECT_EQ(channel_.stop_capture(),
+            "+CMGL: 1,\"REC READ\",\"+4179\",,\"x\"\r+CDS: 6,9,,,\"24/01/03,12:00:00+04\",\"24/01/03,12:00:50+04\",0\r"
+            "+CMGL: 2,\"REC READ\",\"+4178\",,\"x\"\ryes\r")
+      << "a listed text is a text, a report between entries is no entry";
+  EXPECT_EQ(references(), std::vector<int>{42});
+
+  modem_sends_then_sync("\r\n+CDS: 6,7,\"+4179;reboot\",145,\"24/01/03,12:00:00+04\",\"24/01/03,12:00:50+04\",0\r\n");
+  EXPECT_EQ(references(), std::vector<int>{});
+  EXPECT_NE(daily_log().find("A delivery report the gateway cannot read was dropped"), std::string::npos);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -111,6 +112,35 @@ TEST(WindowsChildProcess, HostileTextReachesBatchFileAsOneArgumentAndRunsNothing
     if (kHostileTexts[i].has_percent && under_wine()) continue;
     EXPECT_EQ(lines[i], kHostileTexts[i].arrived) << kHostileTexts[i].text;
   }
+}
+
+// The shipped command as a burst of received messages starts it: all at once, none waited
+// for. cmd.exe opens a file it appends to for itself alone; each message must still be
+// recorded, once.
+TEST(WindowsChildProcess, TheShippedIncomingCommandRecordsEveryMessageOfABurst) {
+  constexpr int kMessages = 13;
+  test::TempFolder folder;
+  std::filesystem::copy_file(std::filesystem::path(QZGSMS_SOURCE_DIR) / "examples" / "windows" / "incoming_sms.bat",
+                             folder / "incoming_sms.bat");
+  std::vector<std::unique_ptr<ChildProcess>> commands;
+  for (int i = 1; i <= kMessages; ++i) {
+    commands.push_back(std::make_unique<ChildProcess>(
+        std::vector<std::string>{"incoming_sms.bat", "\"+4179555" + std::to_string(1000 + i) + "\"", "ACK " + std::to_string(i)},
+        folder.path()));
+    ASSERT_TRUE(commands.back()->start(true, true)) << error_line(commands.back()->error());
+  }
+  for (auto& command : commands) {
+    while (command->is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(command->exit_code(), 0u);
+  }
+
+  std::vector<int> times(kMessages + 1, 0);
+  for (const std::string& line : lines_of(test::read_file(folder / "received-sms.txt"))) {
+    const std::size_t at = line.find("\"ACK ");
+    ASSERT_NE(at, std::string::npos) << line;
+    ++times[std::stoi(line.substr(at + 5))];
+  }
+  for (int i = 1; i <= kMessages; ++i) EXPECT_EQ(times[i], 1) << "message " << i;
 }
 
 // A program splits its line itself, with CommandLineToArgvW's rules.

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,10 @@ struct SmsBehaviour {
   int times = -1;  // submissions that still fail this way; -1 for all. Counts down.
   Millis prompt_delay{0};
   Millis submit_delay{0};  // between Ctrl-Z and the answer
+  // The TP-Status of the delivery report sent for an accepted SMS that asked for one
+  // while reports are passed on (AT+CNMI with <ds> 1); none when unset.
+  std::optional<int> report_status;
+  Millis report_delay{0};  // from the "+CMGS:" answer to the report
 };
 
 enum class CallOutcome {

@@ -176,6 +176,7 @@ void ModemEngine::power_cycle(SimClock::time_point now) {
   service_centre_ = config_.service_centre;
   service_centre_type_ = config_.service_centre_type;
   sms_parameters_.clear();
+  report_routing_ = 0;
   colp_ = false;
   mode_ = Mode::Command;
   line_.clear();
@@ -320,6 +321,9 @@ void ModemEngine::finish_sms(bool cancelled, SimClock::time_point now) {
       record.accepted = true;
       sms_reference_ = sms_reference_ % 255 + 1;
       reply.bytes = framed("+CMGS: " + std::to_string(sms_reference_)) + kOk;
+      if (std::string report = status_report_for(record); !report.empty()) {
+        reply.later.push_back({config_.sms.report_delay, std::move(report)});
+      }
       break;
     case SmsFailure::Error:
       reply.bytes = kError;
@@ -334,6 +338,49 @@ void ModemEngine::finish_sms(bool cancelled, SimClock::time_point now) {
       printable(record.text));
   recording_.sms.push_back(std::move(record));
   queue_reply(std::move(reply), Millis{0}, false, {}, now);
+}
+
+namespace {
+
+std::string two_hex(int value) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  return {kHex[(value >> 4) & 0xF], kHex[value & 0xF]};
+}
+
+// The destination of an SMS-SUBMIT in hex (SMSC field first): its address field as it
+// stands, which a status report repeats, or empty when the PDU is too short.
+std::string submit_address_field(const std::string& hex) {
+  const std::size_t smsc = std::stoul(hex.substr(0, 2), nullptr, 16);
+  const std::size_t at = 2 + smsc * 2 + 4;  // past the SMSC field, first octet and reference
+  if (hex.size() < at + 4) return "";
+  const std::size_t digits = std::stoul(hex.substr(at, 2), nullptr, 16);
+  const std::size_t length = 4 + (digits + 1) / 2 * 2;
+  return hex.size() >= at + length ? hex.substr(at, length) : "";
+}
+
+}  // namespace
+
+std::string ModemEngine::status_report_for(const SubmittedSms& sms) const {
+  if (!config_.sms.report_status || report_routing_ != 1) return "";
+  const int status = *config_.sms.report_status;
+  // One time stamp for both: a simulated network delivers at once.
+  const std::string text_time = "\"24/03/01,12:00:00+04\"";
+  const std::string pdu_time = "42301021000040";
+  if (!sms.pdu) {
+    const auto first = parse_number(split_args(sms_parameters_.empty() ? "17" : sms_parameters_)[0]);
+    if (!first || (*first & 0x20) == 0) return "";
+    const std::string number = sms.number;
+    const int type = !number.empty() && number[0] == '+' ? 145 : 129;
+    return framed("+CDS: 6," + std::to_string(sms_reference_) + ",\"" + number + "\"," + std::to_string(type) + "," +
+                  text_time + "," + text_time + "," + std::to_string(status));
+  }
+  const std::size_t smsc = std::stoul(sms.text.substr(0, 2), nullptr, 16);
+  const std::size_t first_at = 2 + smsc * 2;
+  if (sms.text.size() < first_at + 2 || (std::stoul(sms.text.substr(first_at, 2), nullptr, 16) & 0x20) == 0) return "";
+  const std::string address = submit_address_field(sms.text);
+  if (address.empty()) return "";
+  const std::string pdu = "06" + two_hex(sms_reference_) + address + pdu_time + pdu_time + two_hex(status);
+  return framed("+CDS: " + std::to_string(pdu.size() / 2)) + "00" + pdu + "\r\n";
 }
 
 void ModemEngine::finish_mms(SimClock::time_point now) {
@@ -620,6 +667,22 @@ ModemEngine::Reply ModemEngine::extended(const std::string& name, const std::str
         if (!part.empty() && !parse_number(part) && !is_quoted(part)) return {kError};
       }
       sms_parameters_ = trim(args);
+      return {kOk};
+    }
+    return {kError};
+  }
+
+  if (name == "+CNMI") {
+    if (query) return {framed("+CNMI: 2,1,0," + std::to_string(report_routing_) + ",0") + kOk};
+    if (test) return {framed("+CNMI: (0-2),(0-3),(0-3),(0-2),(0-1)") + kOk};
+    if (set) {
+      const std::vector<std::string> values = split_args(args);
+      for (const std::string& value : values) {
+        if (!value.empty() && !parse_number(value)) return {kError};
+      }
+      if (values.size() > 5) return {kError};
+      auto ds = values.size() >= 4 ? parse_number(values[3]) : std::nullopt;
+      report_routing_ = ds ? static_cast<int>(*ds) : 0;
       return {kOk};
     }
     return {kError};

@@ -116,6 +116,7 @@ class ModemEngine {
   std::string service_centre_;
   int service_centre_type_ = 145;
   std::string sms_parameters_;
+  int report_routing_ = 0;  // <ds> of AT+CNMI: 1 passes delivery reports on as "+CDS:"
   bool colp_ = false;
   std::string mms_url_;
   std::string mms_parameters_;
@@ -142,6 +143,10 @@ class ModemEngine {
   std::map<int, StoredMessage> store_;
   std::set<std::string> mms_handles_;  // stored and not deleted
   int sms_reference_ = 0;
+
+  // The delivery report of the SMS just accepted, when it asked for one and one is due;
+  // empty otherwise.
+  std::string status_report_for(const SubmittedSms& sms) const;
   std::uint64_t handle_counter_ = 0;
 };
 

@@ -132,6 +132,17 @@ class Parser {
     if (key == "sms_times") return integer(value, 0, kMaxInt, c.sms.times);
     if (key == "sms_prompt_delay") return millis(value, c.sms.prompt_delay);
     if (key == "sms_delay") return millis(value, c.sms.submit_delay);
+    if (key == "status_report") {
+      if (to_lower(trim(value)) == "never") {
+        c.sms.report_status.reset();
+        return {};
+      }
+      int status = 0;
+      std::string error = integer(value, 0, 255, status);
+      if (error.empty()) c.sms.report_status = status;
+      return error;
+    }
+    if (key == "status_report_delay") return millis(value, c.sms.report_delay);
 
     if (key == "call") {
       std::string v = to_lower(trim(value));

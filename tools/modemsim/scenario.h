@@ -28,6 +28,9 @@
 //   sms_times = <n>            submissions that fail as set by "sms" (default all)
 //   sms_prompt_delay = <ms>
 //   sms_delay = <ms>           from Ctrl-Z to the answer
+//   status_report = <st>|never the TP-Status of a delivery report sent for each accepted
+//                              SMS that asked for one, once AT+CNMI passes reports on
+//   status_report_delay = <ms> from the submission's answer to its report
 //   call = answer|busy|noanswer|nocarrier|never
 //   call_times = <n>           calls that go as set by "call" (default all)
 //   call_delay = <ms>          until the dial command is answered
