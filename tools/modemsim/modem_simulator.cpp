@@ -87,7 +87,6 @@ void ModemSimulator::open_pty() {
       ::inotify_add_watch(notify_fd_, name, IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
     close_fd(notify_fd_);
   }
-  others_open_ = 0;
   std::lock_guard lock(mutex_);
   slave_path_ = name;
 }
@@ -98,7 +97,6 @@ void ModemSimulator::close_pty() {
   close_fd(notify_fd_);
   close_fd(slave_fd_);
   close_fd(master_fd_);
-  others_open_ = 0;
 }
 
 std::string ModemSimulator::slave_path() const {
@@ -283,6 +281,31 @@ void ModemSimulator::write_pending() {
   }
 }
 
+bool ModemSimulator::slave_open_elsewhere() const {
+  std::string slave;
+  {
+    std::lock_guard lock(mutex_);
+    slave = slave_path_;
+  }
+  namespace fs = std::filesystem;
+  const std::string own = std::to_string(::getpid());
+  const std::string own_slave = std::to_string(slave_fd_);
+  // Processes come and go while we look: every step takes an error code, none throws.
+  std::error_code ec;
+  for (fs::directory_iterator process("/proc", ec), end; !ec && process != end; process.increment(ec)) {
+    const std::string pid = process->path().filename().string();
+    if (!std::all_of(pid.begin(), pid.end(), [](unsigned char c) { return std::isdigit(c) != 0; })) continue;
+    std::error_code fd_ec;
+    for (fs::directory_iterator fd(process->path() / "fd", fd_ec); !fd_ec && fd != end; fd.increment(fd_ec)) {
+      std::error_code link_ec;
+      if (fs::read_symlink(fd->path(), link_ec) != slave || link_ec) continue;
+      if (pid == own && fd->path().filename() == own_slave) continue;
+      return true;
+    }
+  }
+  return false;
+}
+
 void ModemSimulator::watch_slave_events() {
   alignas(inotify_event) char buffer[4096];
   bool opened = false;
@@ -292,20 +315,17 @@ void ModemSimulator::watch_slave_events() {
     if (n <= 0) break;
     for (char* p = buffer; p < buffer + n;) {
       auto* event = reinterpret_cast<inotify_event*>(p);
-      if (event->mask & IN_OPEN) {
-        ++others_open_;
-        opened = true;
-      }
-      if (event->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) {
-        if (others_open_ > 0) --others_open_;
-        closed = true;
-      }
+      if (event->mask & IN_OPEN) opened = true;
+      if (event->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) closed = true;
       p += sizeof(inotify_event) + event->len;
     }
   }
   std::vector<std::string> lines;
   if (opened) lines.push_back("port opened");
-  if (closed && others_open_ == 0) {
+  // The openers are counted afresh, not from the events: inotify merges two like events
+  // that follow each other unread, so on a busy machine two opens read as one, and the
+  // flush below threw away answers a gateway that still held the port was waiting for.
+  if (closed && !slave_open_elsewhere()) {
     // TIOCEXCL outlives the descriptor that set it while the pty exists; without this the
     // next open of a restarted gateway would fail with EBUSY. Answers nobody read are lost,
     // as they would be on a serial line.

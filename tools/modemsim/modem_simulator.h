@@ -126,6 +126,9 @@ class ModemSimulator {
   void follow_presence();
   void update_link();
   void watch_slave_events();
+  // Whether a descriptor other than slave_fd_ is open on the slave now, in any process
+  // whose descriptors we may read.
+  bool slave_open_elsewhere() const;
   void write_pending();
 
   std::string slave_path_;  // guarded by mutex_
@@ -136,7 +139,6 @@ class ModemSimulator {
   int slave_fd_ = -1;   // our own descriptor: no hang-up when the gateway closes
   int wake_fd_ = -1;    // eventfd that interrupts poll()
   int notify_fd_ = -1;  // inotify on the slave, to see the gateway open and close it
-  int others_open_ = 0;
 
   mutable std::mutex mutex_;
   mutable std::condition_variable changed_;
