@@ -10,7 +10,7 @@
 
 namespace qz {
 
-PortDevice look_at_port_device(const std::filesystem::path& device) {
+PortDevice look_at_port_device(const std::filesystem::path& device, bool may_open) {
   PortDevice look;
   std::wstring name = device.native();
   const std::wstring device_prefix = L"\\\\.\\";
@@ -21,6 +21,17 @@ PortDevice look_at_port_device(const std::filesystem::path& device) {
       return look;
     }
     look.serial = true;
+    if (!may_open) return look;
+    HANDLE h = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+      const DWORD code = GetLastError();
+      look.error = code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION ? EBUSY : errno_from_windows(code);
+      return look;
+    }
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    look.serial = GetFileType(h) == FILE_TYPE_CHAR && GetCommState(h, &dcb);
+    CloseHandle(h);
     return look;
   }
   if (GetFileAttributesW(name.c_str()) == INVALID_FILE_ATTRIBUTES) look.error = errno_from_windows(GetLastError());
