@@ -192,6 +192,9 @@ int run_headless_gateway() {
     }
     if (!ready && started) {
       ready = true;
+      // Before the service manager hears of it: a monitoring check asked at once finds
+      // the modem up.
+      status.write(gateway, false);
       watch.started();
     }
     if (auto notice = watch.tick()) {
