@@ -19,8 +19,8 @@ windows_text() {
     /^<!-- \/linux -->$/ { skip = 0; next }
     /^<!-- windows$/ { next }
     /^-->$/ { next }
-    !skip { sub(/\r$/, ""); print $0 "\r" }
-  ' "$1"
+    !skip { print }
+  ' "$1" | sed -E 's/\r$//; s/(windows|job-files|settings|report-tables|commands|logs)\.md/\1.txt/g; s/$/\r/'
 }
 
 make_documents() {
@@ -56,7 +56,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 make_documents "$work"
 # Paths, commands and manual pages of Linux, and the markers themselves.
-linux='/var/|/dev/|/usr/|/etc/|/run/|/proc/|~/|systemctl|journalctl|systemd|chmod|chown|runuser|apt(-get)? |\.deb\b|#!/bin/|/bin/sh|[a-z][a-z.-]*\([1-8]\)|SIGTERM|SIGINT|SIGHUP|SIGQUIT|SIGKILL|inotify|flock|termios|<!--|-->'
+linux='service\.md|architecture\.md|README\.md|/var/|/dev/|/usr/|/etc/|/run/|/proc/|~/|systemctl|journalctl|systemd|chmod|chown|runuser|apt(-get)? |\.deb\b|#!/bin/|/bin/sh|[a-z][a-z.-]*\([1-8]\)|SIGTERM|SIGINT|SIGHUP|SIGQUIT|SIGKILL|inotify|flock|termios|<!--|-->'
 if grep -nE "$linux" "$work"/README.txt "$work"/docs/*.txt; then
   echo "windows-docs: the lines above speak of Linux in a Windows document" >&2
   exit 1
