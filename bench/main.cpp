@@ -8,6 +8,8 @@
 //   idle-many 32 idle qzgsmsd side by side: CPU time, memory and wake-ups of them all
 //   modem-return  the modem unplugged for 90 s with an alarm dropped meanwhile: from its
 //             return to that alarm's acceptance, with the gateway restarted after each exit
+//   send      qzgsms-send --wait, 20 alarms one at a time: from its start to the modem's
+//             AT+CMGS, and from the modem's acceptance to its end with the outcome
 //   soak      10 000 jobs (a tenth malformed, one in twenty meeting a modem fault) through
 //             qzgsmsd on a fast clock: none lost or sent twice, descriptors, threads and
 //             memory flat; only with --only=soak, as it takes minutes
@@ -31,14 +33,15 @@ using qz::bench::Options;
 
 void usage() {
   std::printf(
-      "usage: qzgsms-bench [--only=pickup,report,idle,idle-many,modem-return,soak] [--jobs=N]\n"
+      "usage: qzgsms-bench [--only=pickup,report,idle,idle-many,modem-return,send,soak] [--jobs=N]\n"
       "                    [--idle-secs=N] [--instances=N] [--gone-secs=N]\n"
-      "                    [--soak-jobs=N] [--soak-speed=X] [--gateway=PATH]\n"
+      "                    [--sends=N] [--soak-jobs=N] [--soak-speed=X] [--gateway=PATH]\n"
       "                    [--fast-gateway=PATH] [--scratch=DIR] [--keep] [--benchmark_...]\n"
       "  --jobs         job files for the pick-up latency (default 100, at most 1000)\n"
       "  --idle-secs    how long the idle gateway is watched (default 60, at most 600)\n"
       "  --instances    gateways idling side by side (default 32, at most 64)\n"
       "  --gone-secs    how long the modem stays unplugged (default 90, at most 300)\n"
+      "  --sends        alarms queued by qzgsms-send --wait (default 20, at most 1000)\n"
       "  --soak-jobs    job files through the soak (default 10000)\n"
       "  --soak-speed   how much faster than the world the soak's gateway runs (default 50)\n"
       "  --gateway      the qzgsmsd program (default: the one built with this program)\n"
@@ -50,6 +53,7 @@ void usage() {
 bool parse(int argc, char** argv, Options& o) {
   o.gateway = QZGSMS_GATEWAY_PROGRAM;
   o.fast_gateway = QZGSMS_FAST_GATEWAY_PROGRAM;
+  o.send = QZGSMS_SEND_PROGRAM;
   o.scratch = std::filesystem::temp_directory_path();
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
@@ -61,6 +65,7 @@ bool parse(int argc, char** argv, Options& o) {
     else if (const char* v = value("--idle-secs=")) o.idle_seconds = std::clamp(std::atoi(v), 1, 600);
     else if (const char* v = value("--instances=")) o.idle_instances = std::clamp(std::atoi(v), 1, 64);
     else if (const char* v = value("--gone-secs=")) o.gone_seconds = std::clamp(std::atoi(v), 1, 300);
+    else if (const char* v = value("--sends=")) o.sends = std::clamp(std::atoi(v), 1, 1000);
     else if (const char* v = value("--soak-jobs=")) o.soak_jobs = std::clamp(std::atoi(v), 10, 1000000);
     else if (const char* v = value("--soak-speed=")) o.soak_speed = std::clamp(std::atof(v), 1.0, 200.0);
     else if (const char* v = value("--gateway=")) o.gateway = v;
@@ -75,6 +80,7 @@ bool parse(int argc, char** argv, Options& o) {
       o.soak = parts.find(",soak,") != std::string::npos;
       o.idle_many = parts.find(",idle-many,") != std::string::npos;
       o.modem_return = parts.find(",modem-return,") != std::string::npos;
+      o.send_wait = parts.find(",send,") != std::string::npos;
     } else {
       usage();
       return false;
@@ -180,6 +186,17 @@ int main(int argc, char** argv) {
     }
   }
 
+  qz::bench::SendResult send;
+  if (options.send_wait) {
+    std::printf("\n=== qzgsms-send --wait: %d alarms, one at a time ===\n", options.sends);
+    std::fflush(stdout);
+    send = qz::bench::measure_send(options);
+    if (!send.ok) {
+      std::printf("  failed: %s\n", send.problem.c_str());
+      failed = true;
+    }
+  }
+
   qz::bench::SoakResult soak;
   if (options.soak) {
     std::printf("\n=== soak: %d jobs on a %.0fx clock, at most 30 waiting ===\n", options.soak_jobs,
@@ -253,11 +270,18 @@ int main(int argc, char** argv) {
   if (options.modem_return) {
     if (modem_return.ok) {
       std::printf("Modem unplugged for %d s, an alarm dropped meanwhile\n", modem_return.gone_seconds);
+      std::printf("  modem back -> status says modem up  %.1f s\n", modem_return.to_modem_up);
       std::printf("  modem back -> that alarm accepted   %.1f s (sent %d time(s), %d gateway start(s))\n",
                   modem_return.to_first_alarm, modem_return.sent, modem_return.starts);
     } else {
       std::printf("Modem return: not measured (%s)\n", modem_return.problem.c_str());
     }
+  }
+  if (options.send_wait) {
+    std::printf("qzgsms-send --wait, %d of %d mini-messages (ms)\n", send.to_cmgs.count, options.sends);
+    std::printf("  %-36s %8s %8s %8s %8s\n", "", "median", "p95", "min", "max");
+    print_spread("qzgsms-send started -> AT+CMGS", send.to_cmgs);
+    print_spread("text accepted -> qzgsms-send ended", send.accepted_to_return);
   }
   if (options.soak) print_soak(soak, options);
   benchmark::Shutdown();

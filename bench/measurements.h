@@ -15,13 +15,16 @@ struct Options {
   bool keep = false;              // leave them for a look afterwards
   int jobs = 100;                 // pick-up: job files dropped one at a time
   int idle_seconds = 60;          // idle: how long the gateway is watched
+  int sends = 20;                 // send: alarms queued by qzgsms-send --wait, one at a time
+  std::filesystem::path send;     // send: the qzgsms-send program
   int soak_jobs = 10000;          // soak: job files through the fast-clock gateway
   double soak_speed = 50;         // soak: how much faster than the world its clock runs
   std::filesystem::path fast_gateway;  // soak: qzgsmsd on a fast clock
   // The soak takes minutes and runs only when asked for (--only=soak).
   int idle_instances = 32;        // idle-many: gateways idling side by side
   int gone_seconds = 90;          // modem return: how long the modem stays away
-  bool pickup = true, report = true, idle = true, soak = false, idle_many = true, modem_return = true;
+  bool pickup = true, report = true, idle = true, soak = false, idle_many = true, modem_return = true,
+       send_wait = true;
 };
 
 // Spread of a series of durations, in milliseconds.
@@ -41,6 +44,14 @@ struct PickupResult {
   Spread sent_to_filed;     // the text's Ctrl-Z received -> the job file seen in done/
 };
 PickupResult measure_pickup(const Options& options);
+
+struct SendResult {
+  bool ok = false;
+  std::string problem;
+  Spread to_cmgs;             // qzgsms-send started -> AT+CMGS of its job received
+  Spread accepted_to_return;  // the text accepted by the modem -> qzgsms-send --wait ended
+};
+SendResult measure_send(const Options& options);
 
 struct ReportUpdateResult {
   std::string name;
@@ -81,6 +92,7 @@ struct ModemReturnResult {
   bool ok = false;
   std::string problem;
   int gone_seconds = 0;        // how long the modem was away
+  double to_modem_up = 0;      // modem back -> the status file says the modem is up (s)
   double to_first_alarm = 0;   // modem back -> the alarm dropped while it was gone accepted (s)
   int starts = 0;              // gateway starts, the first included (a supervisor restarts it)
   int sent = 0;                // times that alarm was accepted (1 expected)

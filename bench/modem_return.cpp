@@ -1,7 +1,8 @@
-// Modem return: the modem is unplugged from a running gateway (its port gone and nothing
-// answering), an alarm is dropped meanwhile, and after a while the modem is back. Measured
-// from the return to that alarm's acceptance by the modem, with the gateway restarted
-// 5 s after each exit, as its service unit does.
+// Modem return: the modem is unplugged from a running gateway (its pty gone, the link to
+// it too, as a USB modem's device and udev link go), an alarm is dropped meanwhile, and
+// after a while the modem is back. Measured from the return to the status file's
+// "modem_up=1" and to that alarm's acceptance by the modem, with the gateway restarted 5 s
+// after each exit, as its service unit does.
 #include <unistd.h>
 
 #include <cstdio>
@@ -31,8 +32,8 @@ ModemReturnResult measure_modem_return(const Options& options) {
   // The gateway opens the modem through a link, as through /dev/serial/by-id/: unplugging
   // removes it.
   const auto port = folder / "ttyModem";
-  auto plug_in = [&] { return ::symlink(modem.slave_path().c_str(), port.c_str()) == 0; };
-  if (!plug_in()) {
+  modem.set_link(port.string());
+  if (!std::filesystem::is_symlink(port)) {
     result.problem = "cannot make the port link";
     return result;
   }
@@ -62,8 +63,7 @@ ModemReturnResult measure_modem_return(const Options& options) {
     return true;
   };
 
-  std::filesystem::remove(port);
-  modem.set_silent(true);
+  modem.vanish();
   // An alarm job, with the default tries and retry delay.
   const std::string job = "[Alarm]\r\nSzenario=plant\r\nName=Night shift\r\nPhoneNumber=+41790000001\r\nMessage=" +
                           std::string(kText) + "\r\ndbentry=0\r\nContentType=SMS\r\n";
@@ -74,15 +74,21 @@ ModemReturnResult measure_modem_return(const Options& options) {
   }
   supervise_until(Steady::now() + std::chrono::seconds(options.gone_seconds), [] { return false; });
 
-  plug_in();
-  modem.set_silent(false);
+  modem.come_back();
   const auto back = Steady::now();
   auto accepted = [&] {
     int n = 0;
     for (const auto& sms : modem.sms()) n += sms.accepted && sms.text == kText;
     return n;
   };
-  supervise_until(back + 300s, [&] { return accepted() > 0; });
+  // The status file, as qzgsmsd --status reads it, looked at every 10 ms.
+  auto modem_up = [&] {
+    return read_file(folder / "qzgsms-status").find("\nmodem_up=1\n") != std::string::npos;
+  };
+  supervise_until(back + 300s, [&] {
+    if (result.to_modem_up == 0 && modem_up()) result.to_modem_up = std::chrono::duration<double>(Steady::now() - back).count();
+    return accepted() > 0 && result.to_modem_up > 0;
+  });
   if (accepted() == 0) {
     result.problem = "the alarm was not sent within 300 s of the modem's return";
     gateway.stop();

@@ -13,9 +13,7 @@ launcher=()
 if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
   -DCMAKE_BUILD_TYPE=Release -DQZGSMS_TESTS=OFF "${launcher[@]}" >/dev/null
-programs=(qzgsms qzgsmsd qzgsms-dbftool)
-if [ -d apps/qzgsms-send ]; then programs+=(qzgsms-send); fi
-cmake --build "$build" -j "$(nproc)" --target "${programs[@]}"
+cmake --build "$build" -j "$(nproc)" --target qzgsms qzgsmsd qzgsms-dbftool qzgsms-send
 
 version=$(sed -n '1s/^qzgsms (\([^)]*\)).*/\1/p' packaging/debian/changelog)
 name=qzgsms-$version-win64

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Runs the gateway's main job on the modem simulator in a fresh instance folder, demo/:
 # a scenario report table, the example job files of examples/jobs (an SMS, an MMS with the
-# picture and sound of examples/media, a voice call, a mini-message), a bad request, and one
-# SMS waiting in the modem.
+# picture and sound of examples/media, a voice call, a mini-message), a bad request, one
+# alarm from a script through qzgsms-send --wait, and one SMS waiting in the modem.
 # Shows what the modem received, the updated table rows, the done and error folders
 # with their notes, and the logs. With --window, and a display to show it on, the window
 # program qzgsms runs the gateway instead of qzgsmsd; close the window to end the demo.
@@ -18,7 +18,7 @@ case "${1:-}" in
   "") ;;
   *) echo "usage: scripts/demo.sh [--window]" >&2; exit 2 ;;
 esac
-targets=(qzgsmsd qzgsms-modemsim qzgsms-dbftool)
+targets=(qzgsmsd qzgsms-modemsim qzgsms-dbftool qzgsms-send)
 [ $window = 1 ] && targets+=(qzgsms)
 
 echo "=== building ==="
@@ -96,6 +96,14 @@ for example in "${examples[@]}"; do
 done
 printf '[Alarm]\r\nSzenario=plant\r\nMessage=no phone number\r\n' > jobs/bad.part && mv jobs/bad.part jobs/bad.sms
 
+# An alarm from a script, as a monitoring system sends one: qzgsms-send waits for its
+# outcome and says it by its exit code.
+echo "=== qzgsms-send --wait ==="
+send_status=0
+printf 'Disk /var 97%% full\non host db1\n' | "$bin/qzgsms-send" --wait=60 --name "On call" +41790000009 - ||
+  send_status=$?
+echo "qzgsms-send ended with exit code $send_status (0: sent)"
+
 for _ in $(seq 120); do
   [ -z "$(ls jobs)" ] && [ -s incoming.txt ] && break
   sleep 0.5
@@ -126,4 +134,5 @@ for example in "${examples[@]}"; do
     exit 1
   fi
 done
-echo; echo "=== every example job was sent ==="
+[ "$send_status" -eq 0 ] || { echo "!!! the alarm from qzgsms-send was not sent" >&2; exit 1; }
+echo; echo "=== every example job was sent, and the alarm from qzgsms-send ==="

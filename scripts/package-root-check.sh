@@ -2,7 +2,9 @@
 # Installs the Debian packages in a throw-away root and checks them there: dpkg -i of both
 # (system user, group, /var/lib/qzgsms; the window program answers --version);
 # systemd-analyze verifies the unit as an instance and rates its exposure; the installed
-# gateway delivers the example SMS job on the installed modem simulator and stops in order;
+# gateway delivers the example SMS job on the installed modem simulator, and an alarm that
+# the installed qzgsms-send queues and waits for (a user outside the group qzgsms is
+# refused), and stops in order;
 # systemd-tmpfiles --clean removes the old daily logs and nothing else, and an override in
 # /etc turns that off; dpkg -r and dpkg -P remove them again: purge disables an enabled
 # instance, keeps the user, the group and the administrator's files, and neither follows
@@ -134,6 +136,18 @@ for _ in $(seq 120); do
   compgen -G "done/*-sms-alarm.sms" >/dev/null && break
   sleep 0.5
 done
+# An alarm from a script: queued by the installed qzgsms-send, which waits until it is sent.
+# A user outside the group qzgsms is told that the group may, and nothing is queued.
+chmod 0750 "$smoke"
+chmod 2770 jobs
+send_status=0
+"${as_qzgsms[@]}" qzgsms-send --wait=60 +41790000009 "Package check" || send_status=$?
+[ "$send_status" -eq 0 ] || fail "qzgsms-send --wait ended with status $send_status"
+nobody_status=0
+nobody_says=$(setpriv --reuid=nobody --regid=nogroup --clear-groups -- qzgsms-send --instance "$smoke" 1 x 2>&1) ||
+  nobody_status=$?
+[ "$nobody_status" -eq 2 ] && grep -q "members of the group qzgsms may" <<<"$nobody_says" ||
+  fail "qzgsms-send run by nobody: status $nobody_status, $nobody_says"
 kill -TERM "$gateway_pid"
 status=0
 wait "$gateway_pid" || status=$?

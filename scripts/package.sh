@@ -52,15 +52,16 @@ echo "packages: $deb $window_deb"
 
 pages=(usr/share/man/man8/qzgsmsd.8.gz usr/share/man/man5/qzgsms.ini.5.gz
        usr/share/man/man5/qzgsms-job.5.gz usr/share/man/man1/qzgsms-modemsim.1.gz
-       usr/share/man/man1/qzgsms-dbftool.1.gz)
+       usr/share/man/man1/qzgsms-dbftool.1.gz usr/share/man/man1/qzgsms-send.1.gz)
 window_pages=(usr/share/man/man1/qzgsms.1.gz)
 # Each package holds its own files and not the other's: a server's qzgsms has no window.
 contents=$(dpkg-deb -c "$deb")
 window_contents=$(dpkg-deb -c "$window_deb")
-for f in usr/sbin/qzgsmsd usr/bin/qzgsms-modemsim usr/bin/qzgsms-dbftool \
+for f in usr/sbin/qzgsmsd usr/bin/qzgsms-modemsim usr/bin/qzgsms-dbftool usr/bin/qzgsms-send \
          usr/lib/systemd/system/qzgsmsd@.service usr/lib/tmpfiles.d/qzgsms.conf \
          usr/share/doc/qzgsms/copyright usr/share/doc/qzgsms/changelog.gz \
-         usr/share/doc/qzgsms/examples/QZGSMS.INI "${pages[@]}"; do
+         usr/share/doc/qzgsms/examples/QZGSMS.INI usr/share/doc/qzgsms/integrations.md \
+         usr/share/doc/qzgsms/examples/integrations/zabbix-qzgsms.sh "${pages[@]}"; do
   grep -q " \./$f\$" <<<"$contents" || fail "$f is missing from qzgsms (is scdoc installed?)"
   ! grep -q " \./$f\$" <<<"$window_contents" || fail "$f is in qzgsms-window too"
 done

@@ -38,6 +38,7 @@ report table and files the job away.
 
   qzgsmsd.exe          the gateway without a window: a Windows service, or a console program
   qzgsms.exe           the same gateway with its operator window
+  qzgsms-send.exe      queues one alarm from a batch file or a monitoring system
   qzgsms-dbftool.exe   makes and lists report tables
 
 Start with docs\\windows.txt: installing, the services, the settings, monitoring, the logs

@@ -17,10 +17,8 @@ trap 'rm -rf "$wxs"' EXIT
 heat() { (cd "$stage" && find "./$1" -type f | sort) | wixl-heat -p ./ --var var.Stage --directory-ref INSTALLDIR --component-group "$2"; }
 heat docs Documents >"$wxs/docs.wxs"
 heat examples Examples >"$wxs/examples.wxs"
-with_send=no
-if [ -f "$stage/qzgsms-send.exe" ]; then with_send=yes; fi
 # wixl finds the files relative to the folder it runs in.
-(cd "$stage" && wixl -a x64 -D Version="$version" -D Stage=. -D WithSend=$with_send -D Win64=yes \
+(cd "$stage" && wixl -a x64 -D Version="$version" -D Stage=. -D Win64=yes \
   -o "$output" "$OLDPWD/packaging/windows/qzgsms.wxs" "$wxs/docs.wxs" "$wxs/examples.wxs")
 for component in InstanceSettings InstanceTexts InstanceAlarmCommand InstanceIncomingCommand \
                  InstanceDone InstanceError InstanceDailyLog InstanceTables; do

@@ -183,7 +183,10 @@ int run_headless_gateway() {
   bool ready = false;
   for (;;) {
     status.write_when_due(gateway);
-    qz::HeadlessWait::Woken woken = wait.wait(std::min(status.wait_ms(), watch.timeout_ms()));
+    // The status file is due every few seconds whatever happens: a long call or MMS posts
+    // no line for minutes, and a status that old reads as a hung gateway.
+    const int watch_wait = watch.timeout_ms();
+    qz::HeadlessWait::Woken woken = wait.wait(watch_wait < 0 ? status.wait_ms() : std::min(status.wait_ms(), watch_wait));
     if (!woken.notified.empty()) {
       if (std::find(woken.notified.begin(), woken.notified.end(), qz::kNotifySignal) != woken.notified.end()) {
         watch.signal_read();

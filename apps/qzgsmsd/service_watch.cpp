@@ -11,6 +11,9 @@ namespace {
 
 // STATUS= changes are sent at most this often.
 constexpr std::chrono::milliseconds kStatusPeriod(1000);
+// Pings are sent at most this often, whatever WatchdogSec says: a watchdog of a few
+// microseconds would otherwise keep the main loop pinging without pause.
+constexpr int64_t kShortestPingPeriodMs = 200;
 
 std::string joined(const std::vector<std::string>& names) {
   std::string text;
@@ -27,7 +30,9 @@ ServiceWatch::ServiceWatch(qz::Gateway& gateway)
     : gateway_(gateway),
       listening_(qz::service_manager_listens()),
       // Twice per interval, as sd_watchdog_enabled(3) advises.
-      ping_period_(listening_ && qz::service_watchdog_ms() > 0 ? std::max<int64_t>(1, qz::service_watchdog_ms() / 2) : 0) {}
+      ping_period_(listening_ && qz::service_watchdog_ms() > 0
+                       ? std::max<int64_t>(kShortestPingPeriodMs, qz::service_watchdog_ms() / 2)
+                       : 0) {}
 
 int ServiceWatch::timeout_ms() const {
   if (!listening_) return -1;

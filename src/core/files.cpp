@@ -105,4 +105,10 @@ bool replace_file(const fs::path& target, std::string_view bytes, const ReplaceO
   return true;
 }
 
+bool same_file(const std::filesystem::path& a, const std::filesystem::path& b) {
+  std::optional<FileInfo> first = target_info(a);
+  std::optional<FileInfo> second = first ? target_info(b) : std::nullopt;
+  return second && first->device == second->device && first->inode == second->inode;
+}
+
 }  // namespace qz

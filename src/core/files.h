@@ -119,6 +119,12 @@ class File {
 
 // About the entry at `path` itself: a symbolic link is described, not followed (lstat).
 std::optional<FileInfo> entry_info(const std::filesystem::path& path);
+// About what `path` names, symbolic links followed (stat): a folder's identity, as its
+// lock sees it.
+std::optional<FileInfo> target_info(const std::filesystem::path& path);
+// Whether `a` and `b` name one file or folder by its identity, whatever their spelling
+// (links, bind mounts, "." and ".."); false when either cannot be found.
+bool same_file(const std::filesystem::path& a, const std::filesystem::path& b);
 
 // Renames `from` to `to` without ever replacing `to`: false with EEXIST when anything is
 // there, a dangling link included. A link at `from` is moved itself. Where the file system

@@ -204,6 +204,26 @@ void check_folders(const Settings& s, const fs::path& instance_folder, const Set
   // job files are filed there as well.
   const char* report_lost = moved ? "no report table can be updated" : "no report table can be updated and no job filed";
   check_folder({"WatchLogPath", s.WatchLogPath, report_lost, report_lost, false, !moved}, instance_folder, read, made, out);
+
+  // A job filed into the watch folder still matches the mask there: it would be read as a
+  // new job, sent and filed again, without end. Folders are compared by identity (any
+  // spelling, a link, a bind mount) and, while they do not exist yet, by their path.
+  const fs::path watch = folder_from_setting(instance_folder, s.WatchPath);
+  auto filed_into_watch = [&](const char* key, const std::string& value) {
+    if (value.empty()) return;  // nothing is filed
+    const fs::path folder = folder_from_setting(instance_folder, value);
+    if (folder != watch && !same_file(folder, watch)) return;
+    out.push_back({SettingsFinding::kFiledIntoWatchFolder,
+                   std::string(key) + " " + shown(folder) + " is the watch folder (WatchPath " + shown(watch) +
+                       "): every job filed there would be read as a new job and sent again; give it a folder of "
+                       "its own (one inside the watch folder will do)"});
+  };
+  if (moved) {
+    filed_into_watch("DonePath", s.DonePath);
+    filed_into_watch("ErrorPath", s.ErrorPath);
+  } else {
+    filed_into_watch("WatchLogPath", s.WatchLogPath);
+  }
 }
 
 }  // namespace

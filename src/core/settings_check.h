@@ -27,6 +27,7 @@ struct SettingsFinding {
     kFolderMissing,        // a folder in use does not exist
     kFolderNotWritable,    // a folder in use cannot be written (or read)
     kFolderCreatedAtStart, // a job folder missing now that the start will create
+    kFiledIntoWatchFolder, // jobs are filed into the watch folder: each is read and sent again
     kValueAdjusted,        // a value the gateway brings into range (see ReadSettings)
     kPinNotDigits,         // a PIN that is not 4 to 8 digits: the SIM refuses it
     kNegativeDelay,        // RetryDelay below 0: a failed send is tried again at once

@@ -12,7 +12,7 @@
 #include "core/settings.h"
 #include "core/window_sink.h"
 #include "core/workers.h"
-#include "gateway/folder_lock.h"
+#include "gateway/watch_folder_claim.h"
 #include "jobs/job_context.h"
 #include "jobs/job_journal.h"
 #include "jobs/job_table.h"
@@ -36,7 +36,7 @@ class Gateway {
   JobJournal journal;
   JobContext job_context;
   // The watch folder, claimed at start so no second gateway sends its jobs again.
-  FolderLock watch_lock;
+  WatchFolderClaim watch_claim;
 
   // Report-table errors go here (a box in the window, a red line without one). Set before
   // the start.

@@ -57,20 +57,19 @@ bool refused(Gateway& g, const std::string& text) {
 // this gateway may go on.
 bool claim_watch_folder(Gateway& g) {
   const std::filesystem::path watch = folder_from_setting(g.folder, g.settings.WatchPath);
-  FolderLock::Claim claim = FolderLock::claim(watch);
-  switch (claim.outcome) {
+  FolderHolder holder;
+  SystemError error;
+  switch (g.watch_claim.claim(watch, holder, error)) {
     case FolderLock::Claim::kClaimed:
-      g.watch_lock = std::move(claim.lock);
-      return true;
     case FolderLock::Claim::kOurs:
       return true;
     case FolderLock::Claim::kInUse:
-      return refused(g, watch_in_use_text(watch, claim.holder));
+      return refused(g, watch_in_use_text(watch, holder));
     case FolderLock::Claim::kFailed: {
       // A missing folder is reported by the settings check already.
       std::error_code ec;
       if (std::filesystem::is_directory(watch, ec)) {
-        g.log.Log("watch folder " + watch.string() + " cannot be locked (" + error_text(claim.error.code) +
+        g.log.Log("watch folder " + watch.string() + " cannot be locked (" + error_text(error.code) +
                       "): a second gateway on it is not kept out",
                   kRed);
       }
@@ -81,15 +80,21 @@ bool claim_watch_folder(Gateway& g) {
 }
 
 // The block that opens every start: what this instance is and where its folders are, then
-// what is wrong with its settings, before the modem is asked anything.
-void report_instance(Gateway& g, const SettingsReadOutcome& read) {
+// what is wrong with its settings, before the modem is asked anything. False when the
+// settings forbid the start: jobs filed into the watch folder would be sent again and again.
+bool report_instance(Gateway& g, const SettingsReadOutcome& read) {
   for (const std::string& line : startup_summary(g.settings, g.folder, g.settings_file.path())) {
     g.log.Log(line, kBlack);
   }
   for (const std::string& line : read.adjusted) g.log.Log(line, kRed);
   std::vector<SettingsFinding> findings = check_settings(g.settings_file, g.settings, g.folder, read);
   for (SettingsFinding& finding : check_commands(g.settings, g.folder)) findings.push_back(std::move(finding));
-  for (const SettingsFinding& finding : findings) g.log.Log(finding.text, finding.problem ? kRed : kBlack);
+  bool may_start = true;
+  for (const SettingsFinding& finding : findings) {
+    g.log.Log(finding.text, finding.problem ? kRed : kBlack);
+    if (finding.kind == SettingsFinding::kFiledIntoWatchFolder) may_start = false;
+  }
+  return may_start;
 }
 
 }  // namespace
@@ -98,7 +103,9 @@ bool init_gsms(Gateway& g, WindowSink* main_window) {
   g.log.register_window(main_window);
   SettingsReadOutcome read;
   ReadSettings(g.settings_file, g.settings, g.folder, nullptr, &read);
-  report_instance(g, read);
+  if (!report_instance(g, read)) {
+    return refused(g, "The gateway does not start: a job it files would land in its watch folder and be sent again");
+  }
   if (!claim_watch_folder(g)) return false;
 
   ModemStart started = start_modem(g.link);

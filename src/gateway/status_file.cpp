@@ -65,6 +65,7 @@ std::string status_text(Gateway& g, long pid, bool stopped) {
 
 void StatusFileWriter::write(Gateway& g, bool stopped) {
   next_due_ms_ = clock().steady_ms() + kStatusEveryMs;
+  modem_up_written_ = g.link.status.modem_up.load();
   const fs::path file = g.folder / kStatusFileName;
   // Readable by the monitoring system's user, which is rarely the gateway's.
   if (replace_file(file, status_text(g, pid_, stopped), {.permissions = 0644})) {
@@ -78,7 +79,7 @@ void StatusFileWriter::write(Gateway& g, bool stopped) {
 }
 
 void StatusFileWriter::write_when_due(Gateway& g) {
-  if (clock().steady_ms() >= next_due_ms_) write(g);
+  if (clock().steady_ms() >= next_due_ms_ || g.link.status.modem_up.load() != modem_up_written_) write(g);
 }
 
 int StatusFileWriter::wait_ms() const {

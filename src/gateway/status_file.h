@@ -27,7 +27,8 @@ class StatusFileWriter {
 
   // Writes now. `stopped`: the gateway has stopped in order (its last write).
   void write(Gateway& gateway, bool stopped = false);
-  // Writes when kStatusEveryMs have passed since the last write; cheap otherwise.
+  // Writes when kStatusEveryMs have passed since the last write, or at once when the
+  // modem went down or came up since; cheap otherwise.
   void write_when_due(Gateway& gateway);
   // How long a front end may wait (real milliseconds) before the next write is due.
   int wait_ms() const;
@@ -35,6 +36,7 @@ class StatusFileWriter {
  private:
   long pid_;
   int64_t next_due_ms_ = 0;
+  bool modem_up_written_ = false;
   bool failure_said_ = false;
 };
 

@@ -42,6 +42,9 @@ struct AlarmJob {
   int32_t TryCount = 0;
   int64_t NextTryTime = 0;  // earliest next attempt; 0 means at once
   int64_t AdmittedTime = 0;  // when it entered the job table, for the status file's oldest job
+  // The reference joining the parts of a long SMS on the phone, the same for every try
+  // (see send_sms); kNoConcatenationReference until a try takes one.
+  int ConcatenationReference = -1;
 
   // The version of the job file this job was read from: the report files exactly these
   // bytes, and only a file that still has this identity leaves the watch folder.

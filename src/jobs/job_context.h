@@ -5,10 +5,13 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 
 #include "core/error_box.h"
 #include "core/gateway_log.h"
+#include "core/paths.h"
 #include "core/settings.h"
+#include "jobs/filed_copies.h"
 #include "jobs/job_journal.h"
 #include "jobs/job_table.h"
 #include "modem/modem_link.h"
@@ -23,7 +26,14 @@ struct JobContext {
   JobTable& jobs;
   JobJournal& journal;
   ErrorBox* error_box = nullptr;
+  // Asked by the reader before each scan: whether this gateway still holds the folder
+  // WatchPath names now (it may have been renamed, or deleted and made again). False: no
+  // job is taken from it. Not set: always.
+  std::function<bool()> holds_watch_folder = {};
+  // Jobs filed into the watch folder itself, which the reader passes over.
+  FiledCopies filed_copies = {};
 
+  std::filesystem::path watch_folder() const { return folder_from_setting(folder, settings.WatchPath); }
   bool stopping() const { return link.stopping(); }
   bool sleep_ms(int64_t ms) { return link.sleep_ms(ms); }
 };

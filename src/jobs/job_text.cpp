@@ -101,6 +101,10 @@ bool keep_as_utf8(std::string& text, std::size_t width) {
 
 std::string convert_job_texts(AlarmJob& job) {
   const bool sms = job.IsMiniMessage != 0 || job.ContentType == "SMS";
+  // A byte-order mark that came along from an editor or a joined file is no character of
+  // the alarm: kept, it alone would force a whole SMS into UCS-2.
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  if (std::string_view(job.Message).starts_with(kByteOrderMark)) job.Message.erase(0, kByteOrderMark.size());
   Lacking lacking;
   job.MessageIsUtf8 = sms && keep_as_utf8(job.Message, kMessageWidth);
   if (!job.MessageIsUtf8) convert(job.Message, kMessageWidth, sms, lacking);

@@ -77,7 +77,7 @@ void send_mini_message(JobContext& ctx, int slot, AlarmJob& job, std::unique_loc
   job.SentTime = now_seconds();
 
   std::string line;
-  if (send_sms(ctx.link, job.PhoneNumber, job.Message, job.Flash, message_coding(job)) < 0) {
+  if (send_sms(ctx.link, job.PhoneNumber, job.Message, job.Flash, message_coding(job), &job.ConcatenationReference) < 0) {
     line = format("ERROR sending to %s", job.PhoneNumber.c_str());
     ctx.log.PostWindowLine(nullptr, line, kRed);
     job.Status = JOB_FAILED;
@@ -101,7 +101,9 @@ void send_mini_message(JobContext& ctx, int slot, AlarmJob& job, std::unique_loc
 void send_alarm_job(JobContext& ctx, int slot, AlarmJob& job, std::unique_lock<std::mutex>& lock) {
   if (now_seconds() < job.NextTryTime) return;
   lock.unlock();
-  const std::string what = format("alarm %s to %s", job.AlarmKey.c_str(), job.Name.c_str());
+  // A job file need not name an alarm key: then there is none to show.
+  const std::string what = job.AlarmKey.empty() ? format("alarm to %s", job.Name.c_str())
+                                                : format("alarm %s to %s", job.AlarmKey.c_str(), job.Name.c_str());
   ctx.jobs.show_job_cell(slot, kCellSending, "sending " + what);
   job.SentTime = now_seconds();
 
@@ -110,7 +112,8 @@ void send_alarm_job(JobContext& ctx, int slot, AlarmJob& job, std::unique_lock<s
   const char* failure_pattern;
   const char* success_pattern;
   if (job.ContentType == "SMS") {
-    result = send_sms(ctx.link, job.PhoneNumber, job.Message, job.Flash, message_coding(job));
+    result = send_sms(ctx.link, job.PhoneNumber, job.Message, job.Flash, message_coding(job),
+                      &job.ConcatenationReference);
     failure_pattern = "ERROR sending to %s (try %d/%d)";
     success_pattern = "Message sent to %s";
   } else if (job.ContentType.compare(0, 11, "application") == 0) {

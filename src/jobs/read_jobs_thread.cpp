@@ -5,6 +5,7 @@
 #include <set>
 
 #include "core/colors.h"
+#include "core/files.h"
 #include "jobs/job_context.h"
 #include "core/paths.h"
 #include "core/worker_progress.h"
@@ -63,6 +64,7 @@ void handle_bad_request(JobContext& ctx, const std::string& szenario, const std:
       filed = publish_file(destination_folder, name, version->bytes, 0644,
                            [&](const std::filesystem::path& destination) {
                              ctx.journal.record_destination(version->identity, destination);
+                             ctx.filed_copies.note(destination, ctx.watch_folder());
                            });
       if (filed.ok) {
         Removal removal = remove_if_unchanged(path, version->identity);
@@ -78,6 +80,8 @@ void handle_bad_request(JobContext& ctx, const std::string& szenario, const std:
       }
     } else {
       filed = move_entry(path, destination_folder, name);
+      // Noted once it is there: only this thread reads the folder.
+      if (filed.ok) ctx.filed_copies.note(filed.path, ctx.watch_folder());
     }
     if (!filed.ok) log_could_not_move(ctx, szenario, path, filed);
     else if (std::string note = filed_name_note(name, filed); !note.empty()) ctx.log.WriteDailyLog(note);
@@ -202,9 +206,23 @@ void ReadJobsThread(JobContext& ctx) {
     std::unique_ptr<FolderWatch> watch;
   };
   auto current = std::make_shared<StopWake>();
+  // The folder the watch is on: WatchPath may name another one later (the folder renamed,
+  // or deleted and made again), and a watch stays with the folder it was set on.
+  struct FolderIdentity {
+    bool found = false;
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    bool operator==(const FolderIdentity&) const = default;
+  };
+  auto identity_of_watch_folder = [&] {
+    std::optional<FileInfo> info = target_info(watch_folder);
+    return info ? FolderIdentity{true, info->device, info->inode} : FolderIdentity{};
+  };
+  FolderIdentity watched;
   auto renew_watch = [&] {
     std::lock_guard lock(current->mutex);
     current->watch = std::make_unique<FolderWatch>(watch_folder);
+    watched = identity_of_watch_folder();
     return current->watch.get();
   };
   FolderWatch* watch = renew_watch();
@@ -233,10 +251,16 @@ void ReadJobsThread(JobContext& ctx) {
       ctx.sleep_ms(1000);
       continue;
     }
-    for (const std::string& name : list_matching_files(watch_folder, s.FileMask)) {
+    if (identity_of_watch_folder() != watched) watch = renew_watch();
+    // Another gateway may hold the folder WatchPath names now: its jobs are its own.
+    if (ctx.holds_watch_folder && !ctx.holds_watch_folder()) continue;
+    const std::vector<std::string> names = list_matching_files(watch_folder, s.FileMask);
+    ctx.filed_copies.listed(names);
+    for (const std::string& name : names) {
       if (ctx.jobs.count() >= JobLimit || ctx.stopping()) break;
-      // Being filed right now (or a copy being written, when jobs are filed into this folder).
-      if (is_taken_aside_name(name) || is_temporary_name(name)) continue;
+      // Being filed right now (or a copy being written, when jobs are filed into this
+      // folder), or a copy this gateway filed here itself.
+      if (is_taken_aside_name(name) || is_temporary_name(name) || ctx.filed_copies.contains(name)) continue;
       mark_progress();
       read_job(ctx, said, join_folder_and_name(ctx.folder, s.WatchPath, name));
     }

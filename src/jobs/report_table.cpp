@@ -4,6 +4,11 @@
 
 namespace qz {
 
+bool names_a_report_table(const std::string& szenario) {
+  if (szenario.find_first_of(std::string("/\\\0:", 4)) != std::string::npos) return false;
+  return szenario != "." && szenario != "..";
+}
+
 bool write_job_result(CDatabase& db, int64_t record, int32_t status, const std::string& time) {
   // A record that does not exist: nothing is written, so no other row gets this result.
   if (record > INT32_MAX || db.Go(static_cast<int>(record)) != 0) return false;

@@ -8,6 +8,10 @@ namespace qz {
 
 class CDatabase;
 
+// Whether a job's scenario names a table inside the report folder, nothing else: no
+// folder part, no parent, no drive, no NUL.
+bool names_a_report_table(const std::string& szenario);
+
 // Writes the result into record `record` of the open table: STATUS and TIME, then the
 // "TI%d"/"TO%d" pair of the first channel "TY%d" that reads "SMS" (fields the table
 // lacks are not written). False, with nothing written, when the record does not exist.

@@ -29,15 +29,8 @@ std::string six_digit_time(const LocalTime& t) {
   return text;
 }
 
-// A scenario names a table inside the report folder, nothing else: no folder part, no
-// parent, no drive, no NUL.
-bool names_a_table(const std::string& szenario) {
-  if (szenario.find_first_of(std::string("/\\\0:", 4)) != std::string::npos) return false;
-  return szenario != "." && szenario != "..";
-}
-
 void update_report_table(JobContext& ctx, const AlarmJob& job, const std::string& time) {
-  if (!names_a_table(job.Szenario)) {
+  if (!names_a_report_table(job.Szenario)) {
     ctx.log.Log("ERROR : scenario '" + job.Szenario + "' does not name a report table: not updated",
               kRed);
     return;
@@ -99,7 +92,10 @@ bool file_job(JobContext& ctx, const AlarmJob& job, uint32_t pass_time, const Lo
 
   FilingResult filed = publish_file(
       folder_from_setting(ctx.folder, folder), name, bytes, 0644,
-      [&](const std::filesystem::path& destination) { ctx.journal.record_destination(job.Identity, destination); });
+      [&](const std::filesystem::path& destination) {
+        ctx.journal.record_destination(job.Identity, destination);
+        ctx.filed_copies.note(destination, ctx.watch_folder());
+      });
   if (!filed.ok) {
     std::string line = could_not_move_line(from, filed);
     ctx.log.WriteDailyLog(line);

@@ -5,6 +5,7 @@
 #include "core/decimal.h"
 #include "core/worker_progress.h"
 #include "modem/incoming.h"
+#include "modem/message_format.h"
 #include "modem/modem_link.h"
 #include "modem/sms_deliver.h"
 #include "process/child_process.h"
@@ -43,12 +44,6 @@ std::size_t count_entries(std::string_view capture) {
   return count;
 }
 
-bool set_message_format(ModemChannel& m, const char* argument) {
-  m.events.clear(OkEvent);
-  m.SendCommand("at+cmgf", argument);
-  return m.WaitOk(5000) == 0;
-}
-
 // A listing in PDU mode has the PDU in hex where text mode has the text; the sender and
 // the text come out of it in UTF-8. An entry that does not decode is dropped here, and so
 // kept in the modem.
@@ -72,8 +67,10 @@ std::vector<ListedMessage> decode_pdu_entries(std::vector<ListedMessage> listed)
 int list_and_hand_on(ModemLink& link, const ListingForm& form) {
   ModemChannel& m = link.modem;
   const bool utf8 = link.settings.IncomingUTF8 != 0;
-  if (utf8 && !set_message_format(m, "=0\r")) {
-    set_message_format(m, "=1\r");
+  // The status words of a text-mode listing mean nothing to a modem left in PDU mode.
+  if (!utf8 && !ensure_text_mode(link)) return -1;
+  if (utf8 && !enter_pdu_mode(link)) {
+    leave_pdu_mode(link, "a refused switch to PDU mode");
     return -1;
   }
   m.start_list_capture();
@@ -82,9 +79,7 @@ int list_and_hand_on(ModemLink& link, const ListingForm& form) {
   m.SendCommand("at+cmgl", utf8 ? "=4\r" : form.argument());
   int reply = m.WaitOkOrError(15000);
   std::string capture = m.stop_capture();
-  if (utf8 && !set_message_format(m, "=1\r")) {
-    link.log.Log("The modem did not confirm its return to text mode after listing in PDU mode", kRed);
-  }
+  if (utf8) leave_pdu_mode(link, "listing in PDU mode");
   if (reply != 0) return reply;
   std::vector<ListedMessage> messages = parse_listing(capture);
   if (utf8) messages = decode_pdu_entries(std::move(messages));
@@ -164,6 +159,9 @@ void IncomingThread(ModemLink& link) {
     modem_lock.lock();
 
     int reply = list_and_hand_on(link, form);
+    // A modem that is gone or out of text mode is the signal thread's to bring back; its
+    // storage is not to blame, and must not be cleaned.
+    if (reply != 0 && (link.has_modem_fault() || m.device_gone())) continue;
     if (reply == 1) {
       // The form may simply have been the wrong guess: list again at once in the other.
       form.numeric = !form.numeric;

@@ -240,6 +240,8 @@ void write_from(PduWriter& w, std::string_view own_number) {
 
 }  // namespace
 
+bool is_mms_attachment_type(std::string_view path) { return file_type_of(extension_of(path)) != nullptr; }
+
 bool is_mms_recipient(std::string_view number) {
   return number.size() <= kMmsMaxRecipientLength && is_dialable(number);
 }

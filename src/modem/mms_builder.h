@@ -43,6 +43,10 @@ struct MmsBuildOptions {
 // '*' and '#'; no blanks) and at most 52 characters.
 bool is_mms_recipient(std::string_view number);
 
+// Whether the attachment `path` is of a type an MMS carries (JPEG, AMR, 3GP), by its
+// extension in any case.
+bool is_mms_attachment_type(std::string_view path);
+
 // Writes `value` as a WSP variable-length unsigned integer into `out` (room for 5
 // octets) and returns the number of octets used.
 std::size_t encode_uintvar(uint32_t value, unsigned char* out);

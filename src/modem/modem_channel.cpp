@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <system_error>
 
 #include "core/clock.h"
 #include "core/decimal.h"
@@ -41,6 +42,18 @@ ModemChannel::ModemChannel(GatewayLog& log, const Settings& settings)
     : log_(log), settings_(settings) {}
 
 ModemChannel::~ModemChannel() { stop_input_thread(); }
+
+void ModemChannel::attach(SerialPort* port) {
+  port_.store(port, std::memory_order_release);
+  message_mode_ = MessageMode::kUnknown;
+  if (port != nullptr && device_gone_.exchange(false)) events.resume_waits();
+}
+
+void ModemChannel::report_device_gone(const SerialPort& port) {
+  if (device_gone_.exchange(true)) return;
+  events.fail_waits();
+  if (device_gone_hook_) device_gone_hook_(std::generic_category().message(static_cast<int>(port.LastError())));
+}
 
 int ModemChannel::SendCommand(std::string_view command, std::string_view argument) {
   std::lock_guard pacing(send_mutex_);
@@ -85,8 +98,15 @@ std::string ModemChannel::command_text(std::string_view command, std::string_vie
 }
 
 int ModemChannel::WriteRaw(const void* bytes, int length) {
+  // The loss of the device has been said once; every write until the port is opened anew
+  // would fail the same way.
+  if (device_gone_) return -1;
   SerialPort* port = port_.load(std::memory_order_acquire);
   int written = port ? port->Write(bytes, length) : -1;
+  if (written < 0 && port != nullptr && port->DeviceGone()) {
+    report_device_gone(*port);
+    return written;
+  }
   if (written < length) {
     char line[256];
     std::snprintf(line, sizeof line, "Failed writing to COM-Port (count:%d buf:%*.*s)", length,
@@ -132,12 +152,21 @@ bool ModemChannel::PartialLineStartsWith(std::string_view text) const {
 void ModemChannel::InputThread() {
   // Reads one byte at a time; a read that yields nothing is retried after 1 ms. A quiet
   // line is waited on in one long wait, which stop_input_thread cuts short.
+  // A device that is gone ends the reader: the port is opened anew, with a reader of its
+  // own, once it is back.
   auto read_byte = [this](unsigned char& byte) {
-    while (!stopping_) {
+    while (!stopping_ && !device_gone_) {
       SerialPort* port = port_.load(std::memory_order_acquire);
-      if (port != nullptr && port->WaitReadable(kQuietLineWaitMs) && !stopping_ && port->Read(&byte, 1) == 1) {
-        log_.TraceByte(byte);
-        return true;
+      if (port != nullptr && port->WaitReadable(kQuietLineWaitMs) && !stopping_) {
+        const int n = port->Read(&byte, 1);
+        if (n == 1) {
+          log_.TraceByte(byte);
+          return true;
+        }
+        if (n < 0 && port->DeviceGone()) {
+          report_device_gone(*port);
+          return false;
+        }
       }
       clock().sleep_ms(1);
     }
@@ -159,7 +188,7 @@ void ModemChannel::InputThread() {
         too_long = true;
       }
     }
-    if (stopping_) break;
+    if (stopping_ || device_gone_) break;
 
     std::string line;
     {

@@ -10,6 +10,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -37,8 +38,22 @@ class ModemChannel {
   ModemChannel(const ModemChannel&) = delete;
   ModemChannel& operator=(const ModemChannel&) = delete;
 
-  // The port the channel writes to and InputThread reads from (nullptr: none yet).
-  void attach(SerialPort* port) { port_.store(port, std::memory_order_release); }
+  // The port the channel writes to and InputThread reads from (nullptr: none yet). A port
+  // opened anew ends the state of a device gone.
+  void attach(SerialPort* port);
+
+  // Called once when a read or a write says the device is gone (SerialPort::DeviceGone),
+  // with the system's reason; from then on, until a port is attached anew, the reader has
+  // ended, nothing is written and every wait for a reply ends at once. Set before the
+  // reader starts.
+  void on_device_gone(std::function<void(const std::string&)> hook) { device_gone_hook_ = std::move(hook); }
+  bool device_gone() const { return device_gone_.load(); }
+
+  // The message format the modem is in, as far as the gateway knows (message_format.h):
+  // set by whoever switches it, not known on a port opened anew.
+  enum class MessageMode { kUnknown, kText, kPdu };
+  void set_message_mode(MessageMode mode) { message_mode_ = mode; }
+  MessageMode message_mode() const { return message_mode_.load(); }
 
   // Writes command + argument in one piece (the caller supplies the final CR). The command
   // word goes out in capitals when CapitalizeCommands is set; the argument never changes.
@@ -96,6 +111,7 @@ class ModemChannel {
   bool append_to_line(char byte);
   void clear_line();
   void capture(std::string_view line);
+  void report_device_gone(const SerialPort& port);
   // The command word (in capitals under CapitalizeCommands) and the argument, as written.
   std::string command_text(std::string_view command, std::string_view argument) const;
 
@@ -105,6 +121,9 @@ class ModemChannel {
 
   std::thread input_thread_;
   std::atomic<bool> stopping_{false};
+  std::atomic<bool> device_gone_{false};
+  std::atomic<MessageMode> message_mode_{MessageMode::kUnknown};
+  std::function<void(const std::string&)> device_gone_hook_;
 
   // The line being assembled; read by PartialLineStartsWith from other threads.
   mutable std::mutex line_mutex_;

@@ -11,8 +11,10 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
+#include "core/event.h"
 #include "core/gateway_log.h"
 #include "core/gateway_status.h"
 #include "core/settings.h"
@@ -53,9 +55,26 @@ class ModemLink {
   // tried again at once. Set before the workers start.
   std::function<void()> on_modem_return;
 
+  // A fault the modem's own exchanges cannot mend: the device is gone (unplugged, powered
+  // off), or the modem will not go back to text mode. Said once, in red; the status says
+  // "modem down" at once, and the signal thread opens the port anew and runs the start
+  // dialogue again (signal_thread.h). Safe from any thread.
+  void report_modem_fault(const std::string& why);
+  // The fault reported since the port was last opened, taken away; nullopt when none.
+  std::optional<std::string> take_modem_fault();
+  bool has_modem_fault() const;
+  // The port has just been opened anew: what went wrong with the old one is past.
+  void clear_modem_fault() { take_modem_fault(); }
+  // Waits up to `ms` gateway milliseconds, or until a fault is reported or the gateway
+  // stops; false once it stops.
+  bool wait_for_fault(int64_t ms);
+
   // The reference that joins the parts of one concatenated SMS on the phone: a new one
-  // for each message, so parts of two alarms to one phone are never mixed.
-  unsigned char next_concatenation_reference() { return ++concatenation_reference_; }
+  // for each message, so parts of two alarms to one phone are never mixed. The last one
+  // is kept in [WatchDog] SmsReference of the settings file, so a restart goes on from it
+  // instead of starting again where an earlier run began (a fragment left on a phone by
+  // a cut attempt would be joined with the next message). Without a kept one, a random start.
+  unsigned char next_concatenation_reference();
 
   // The SMS service centre read from the SIM (and changed by the operator).
   std::string service_centre_number() const;
@@ -70,7 +89,12 @@ class ModemLink {
 
  private:
   Workers& workers_;
-  std::atomic<unsigned char> concatenation_reference_{0};
+  mutable std::mutex fault_mutex_;
+  std::optional<std::string> fault_;
+  ManualResetEvent fault_event_;
+  std::once_flag stop_wakes_fault_waits_;
+  std::mutex concatenation_mutex_;
+  std::optional<unsigned char> concatenation_reference_;
   mutable std::mutex service_centre_mutex_;
   std::string service_centre_number_;
   int32_t service_centre_type_ = 0;

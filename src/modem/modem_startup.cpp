@@ -11,6 +11,7 @@
 #include "core/system_error.h"
 #include "modem/mode_string.h"
 #include "modem/modem_link.h"
+#include "modem/no_network.h"
 #include "modem/port_name.h"
 #include "modem/serial_port.h"
 #include "modem/sms.h"
@@ -171,6 +172,8 @@ std::optional<ModemStart> open_port(ModemLink& link) {
   if (!link.port->Configure(s.Mode)) report_refused_mode(link, device);
   link.port->SetTimeouts(50);
   m.attach(link.port.get());
+  // What went wrong with the port before is past: this one is new.
+  link.clear_modem_fault();
   m.start_input_thread();
   return std::nullopt;
 }
@@ -248,7 +251,11 @@ ModemStart start_modem(ModemLink& link) {
     pause_between_commands();
     registered = send_and_wait_ok(m, "at+cops", "=0,0\r", kRegistrationReplyMs);
   }
-  if (!registered) return failed(ModemStart::kFailed, failure);
+  if (!registered) {
+    if (!m.device_gone()) registration_failed(link);
+    return failed(ModemStart::kFailed, failure);
+  }
+  registration_succeeded(link);
 
   // Text mode.
   pause_between_commands();
@@ -259,6 +266,7 @@ ModemStart start_modem(ModemLink& link) {
     pause_between_commands();
     if (!send_and_wait_ok(m, "at+cmgf", "=1\r")) return failed(ModemStart::kFailed, failure);
   }
+  m.set_message_mode(ModemChannel::MessageMode::kText);
 
   // Character set.
   pause_between_commands();

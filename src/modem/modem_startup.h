@@ -1,7 +1,8 @@
 // Bringing the modem up: the serial port is opened and set up, the reader thread starts,
 // and the fixed AT dialogue runs (at, PIN, functionality, registration, text mode,
 // character set, service centre, echo off, MMS probe and configuration). What a failure
-// means for the process (the technical alarm, the pause, the exit code) is the caller's.
+// means for the process (the technical alarm, the pause, the exit code) is the caller's,
+// but for a modem that has failed to register over several starts (no_network.h).
 #pragma once
 
 #include <cstdint>

@@ -26,13 +26,14 @@ bool ResponseEvents::is_set(ResponseEvent e) const {
 bool ResponseEvents::wait(ResponseEvent e, int64_t ms) {
   ProgressWait waiting(ms);
   std::unique_lock lock(mutex_);
-  return changed_.wait_for(lock, clock().real_duration(ms), [&] { return set_[e]; });
+  changed_.wait_for(lock, clock().real_duration(ms), [&] { return set_[e] || failing_; });
+  return set_[e];
 }
 
 int ResponseEvents::wait_either(ResponseEvent first, ResponseEvent second, int64_t ms) {
   ProgressWait waiting(ms);
   std::unique_lock lock(mutex_);
-  changed_.wait_for(lock, clock().real_duration(ms), [&] { return set_[first] || set_[second]; });
+  changed_.wait_for(lock, clock().real_duration(ms), [&] { return set_[first] || set_[second] || failing_; });
   if (set_[first]) return 0;
   if (set_[second]) return 1;
   return -1;
@@ -46,10 +47,23 @@ void ResponseEvents::stop_waiting() {
   changed_.notify_all();
 }
 
+void ResponseEvents::fail_waits() {
+  {
+    std::lock_guard lock(mutex_);
+    failing_ = true;
+  }
+  changed_.notify_all();
+}
+
+void ResponseEvents::resume_waits() {
+  std::lock_guard lock(mutex_);
+  failing_ = false;
+}
+
 int ResponseEvents::wait_unless_stopping(ResponseEvent e, int64_t ms) {
   ProgressWait waiting(ms);
   std::unique_lock lock(mutex_);
-  changed_.wait_for(lock, clock().real_duration(ms), [&] { return set_[e] || stopping_; });
+  changed_.wait_for(lock, clock().real_duration(ms), [&] { return set_[e] || stopping_ || failing_; });
   if (set_[e]) return 0;
   if (stopping_) return 1;
   return -1;

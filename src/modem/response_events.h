@@ -38,6 +38,10 @@ class ResponseEvents {
 
   // The gateway is stopping: every wait_unless_stopping returns at once, now and later.
   void stop_waiting();
+  // The modem is gone: every wait ends at once as if its time ran out, now and later, until
+  // resume_waits (a port opened anew). No reply can come, and nobody is to wait for one.
+  void fail_waits();
+  void resume_waits();
   // 0 when `e` is or becomes set within `ms` (also when a stop came too), 1 when a stop
   // came first, -1 on time-out. For a wait that a stop may cut short, like a call's hold.
   int wait_unless_stopping(ResponseEvent e, int64_t ms);
@@ -47,6 +51,7 @@ class ResponseEvents {
   std::condition_variable changed_;
   std::array<bool, kResponseEventCount> set_{};
   bool stopping_ = false;
+  bool failing_ = false;
 };
 
 }  // namespace qz

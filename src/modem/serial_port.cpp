@@ -25,6 +25,10 @@ int64_t wait_ms(int64_t t_ms, int64_t factor, int64_t extra) {
   return std::min(kMaxWaitMs, t_ms * factor + extra);
 }
 
+// A device that went away (a USB modem unplugged, its driver unloaded) answers EIO, ENXIO
+// or ENODEV, and a line that hangs up is the same; each platform says so in these terms.
+bool means_device_gone(int error) { return error == EIO || error == ENXIO || error == ENODEV; }
+
 }  // namespace
 
 int64_t device::ms_until(Deadline deadline) {
@@ -124,6 +128,7 @@ int SerialPort::Read(void* buffer, int count) {
     const int n = device::read_some(port, bytes + got, count - got, deadline, error);
     if (n < 0) {
       last_error_ = error;
+      device_gone_ = means_device_gone(error);
       return got > 0 ? got : -1;  // bytes already read are handed over, not lost
     }
     if (n > 0) {
@@ -161,6 +166,7 @@ int SerialPort::Write(const void* buffer, int count) {
     const int n = device::write_some(port, bytes + done, count - done, deadline, error);
     if (n < 0) {
       last_error_ = error;
+      device_gone_ = means_device_gone(error);
       return -1;
     }
     done += n;

@@ -64,6 +64,10 @@ class SerialPort {
   // The system's code of the latest failure (POSIX terms, see core/system_error.h), 0 when
   // there was none; printed as "0x%08X" in the start-up failure text.
   uint32_t LastError() const { return static_cast<uint32_t>(last_error_.load()); }
+  // Whether the latest failed Read or Write says the device is gone (unplugged, powered
+  // off, its driver unloaded): nothing comes through this open port any more, and the
+  // device must be opened anew once it is back.
+  bool DeviceGone() const { return device_gone_.load(); }
 
   bool is_open() const { return port_.load() != serial_device::kNoDevice; }
   const std::string& device() const { return device_; }
@@ -82,6 +86,7 @@ class SerialPort {
   std::atomic<int> last_error_{0};
   // A byte the wait for one took off the line (Windows), for the next Read; -1 when none.
   std::atomic<int> taken_{-1};
+  std::atomic<bool> device_gone_{false};
   serial_device::Handle interrupt_ = serial_device::kNoDevice;  // set by Interrupt, taken by a wait
 };
 

@@ -19,10 +19,37 @@
 namespace qz {
 
 namespace {
+
 constexpr int64_t kShortestPollMs = 1000;
-// How long a gateway that lost the network waits for the modem to come back before it
-// ends (and the alarm has time to leave).
-constexpr int64_t kLostSignalExitMs = 20000;
+// How long a gateway that lost the modem waits for it to come back before it ends (and the
+// alarm has time to leave).
+constexpr int64_t kLostModemExitMs = 20000;
+// How long the port is opened anew and the start dialogue tried after a fault before the
+// modem counts as lost: a USB modem plugged back in, or one that reset itself, is back
+// well within it, and raises no technical alarm.
+constexpr int64_t kReopenAttemptsMs = 30000;
+
+// The modem is lost: the technical alarm, then a last wait for its return, else the end of
+// the process, to be started afresh. True when it came back. The caller holds the modem.
+bool modem_lost(ModemLink& link, const std::string& text) {
+  link.status.modem_up.store(false);
+  link.log.Log(text, kRed);
+  tech_alarm(link);
+  link.log.Log(process_end_notice(kLostModemExitMs, 1), kRed);
+  if (wait_for_modem_return(link, kLostModemExitMs)) return true;
+  if (!link.stopping()) end_process(1);
+  return false;
+}
+
+// After a fault (ModemLink::report_modem_fault): the port opened anew and the start
+// dialogue, for up to kReopenAttemptsMs, before the modem counts as lost. True when it is
+// back. The caller holds the modem.
+bool recover_from_fault(ModemLink& link) {
+  if (wait_for_modem_return(link, kReopenAttemptsMs)) return true;
+  if (link.stopping()) return false;
+  return modem_lost(link, "The modem on port " + link.settings.Port + " is still gone, exiting for reinit");
+}
+
 }  // namespace
 
 int parse_signal_level(std::string_view capture) {
@@ -51,45 +78,48 @@ void SignalThread(ModemLink& link) {
     period_ms = kShortestPollMs;
   }
 
-  while (link.sleep_ms(period_ms)) {
+  while (link.wait_for_fault(period_ms)) {
     mark_progress();
     std::unique_lock modem_lock(m.ModemLock);
-    m.start_query_capture();
-    m.events.clear(OkEvent);
-    m.SendCommand("at+csq", "\r");
-    m.WaitOk(2000);  // a reply whose OK is late is still used
-    const std::string reply = m.stop_capture();
-    int level = parse_signal_level(reply);
-    link.SignalLevel.store(level);
-    link.status.modem_up.store(reply.find("+CSQ:") != std::string::npos);
-
-    if (level != 0) {
-      registration_failed = false;
-      link.status.registered.store(true);
-    }
     bool modem_returned = false;
-    if (level == 0) {
+    if (link.take_modem_fault()) {
+      if (!recover_from_fault(link)) return;
+      modem_returned = true;
+    } else {
+      m.start_query_capture();
       m.events.clear(OkEvent);
-      m.SendCommand("at+cops", "=0,0\r");
-      const bool registered = m.WaitOk(10000) == 0;
-      link.status.registered.store(registered);
-      if (!registered) {
-        if (registration_failed) {
-          // The lock stays taken: no other exchange starts while the modem is gone.
-          link.status.modem_up.store(false);
-          link.log.Log("Signal lost, exiting for reinit", kRed);
-          tech_alarm(link);
-          link.log.Log(process_end_notice(kLostSignalExitMs, 1), kRed);
-          if (!wait_for_modem_return(link, kLostSignalExitMs)) {
-            if (!link.stopping()) end_process(1);
-            return;
-          }
-          link.status.modem_up.store(true);
-          link.status.registered.store(true);
-          modem_returned = true;
-        }
-        registration_failed = !modem_returned;
+      m.SendCommand("at+csq", "\r");
+      m.WaitOk(2000);  // a reply whose OK is late is still used
+      const std::string reply = m.stop_capture();
+      // A fault while polling is the recovery's, at once: no level can be read meanwhile.
+      if (link.has_modem_fault()) continue;
+      int level = parse_signal_level(reply);
+      link.SignalLevel.store(level);
+      link.status.modem_up.store(reply.find("+CSQ:") != std::string::npos);
+
+      if (level != 0) {
+        registration_failed = false;
+        link.status.registered.store(true);
       }
+      if (level == 0) {
+        m.events.clear(OkEvent);
+        m.SendCommand("at+cops", "=0,0\r");
+        const bool registered = m.WaitOk(10000) == 0;
+        link.status.registered.store(registered);
+        if (!registered && !link.has_modem_fault()) {
+          if (registration_failed) {
+            // The lock stays taken: no other exchange starts while the modem is gone.
+            if (!modem_lost(link, "Signal lost, exiting for reinit")) return;
+            modem_returned = true;
+          }
+          registration_failed = !modem_returned;
+        }
+      }
+    }
+    if (modem_returned) {
+      registration_failed = false;
+      link.status.modem_up.store(true);
+      link.status.registered.store(true);
     }
     modem_lock.unlock();
     // What failed while the modem was gone is tried again now, not after its retry delay.

@@ -10,6 +10,7 @@
 #include "core/colors.h"
 #include "modem/modem_link.h"
 #include "modem/gsm_charset.h"
+#include "modem/message_format.h"
 #include "modem/phone_number.h"
 #include "modem/service_centre.h"
 #include "modem/sms_coding.h"
@@ -20,8 +21,6 @@ namespace qz {
 namespace {
 
 constexpr std::size_t kMaxTextLength = 2047;
-// The room the "at+cmgs" argument leaves for the number.
-constexpr std::size_t kMaxNumberLength = 47;
 
 int timed_out(ModemLink& link, int step) {
   char line[64];
@@ -47,7 +46,7 @@ int submit_part(ModemChannel& m, const std::string& argument, std::string_view t
   m.SendCommand("at+cmgs", argument);
   // The prompt "> " ends with no line end: it is seen only in the line being assembled.
   bool prompted = false;
-  for (int look = 0; look < 50 && !prompted; ++look) {
+  for (int look = 0; look < 50 && !prompted && !m.device_gone(); ++look) {
     prompted = m.PartialLineStartsWith("> ");
     if (!prompted) clock().sleep_ms(100);
   }
@@ -72,6 +71,7 @@ int submit_part(ModemChannel& m, const std::string& argument, std::string_view t
 int send_in_text_mode(ModemLink& link, const std::string& dial, const std::vector<std::string>& parts,
                       int flash) {
   ModemChannel& m = link.modem;
+  if (!ensure_text_mode(link)) return -1;
   m.events.clear(OkEvent);
   m.SendCommand("at+csmp", flash > 0 ? "=17,167,0,16\r" : "=17,167,0,0\r");
   if (m.WaitOk(5000) != 0) return timed_out(link, 0);
@@ -85,18 +85,24 @@ int send_in_text_mode(ModemLink& link, const std::string& dial, const std::vecto
 // (listing received messages above all) expects text mode, so it is restored on every
 // path, failures included.
 int send_in_pdu_mode(ModemLink& link, const std::string& dial, const SmsText& text,
-                     const std::vector<std::string>& parts, bool concatenated, int flash) {
+                     const std::vector<std::string>& parts, bool concatenated, int flash,
+                     int* kept_reference) {
   ModemChannel& m = link.modem;
   constexpr int kSent = -1;
   int failed_step = kSent;
-  m.events.clear(OkEvent);
-  m.SendCommand("at+cmgf", "=0\r");
-  if (m.WaitOk(5000) != 0) failed_step = 0;
+  if (!enter_pdu_mode(link)) failed_step = 0;
 
-  const unsigned char reference = link.next_concatenation_reference();
+  const bool joined = concatenated && parts.size() > 1;
+  unsigned char reference = 0;
+  if (joined && kept_reference != nullptr && *kept_reference != kNoConcatenationReference) {
+    reference = static_cast<unsigned char>(*kept_reference);
+  } else if (joined) {
+    reference = link.next_concatenation_reference();
+    if (kept_reference != nullptr) *kept_reference = reference;
+  }
   for (std::size_t i = 0; i < parts.size() && failed_step == kSent; ++i) {
     std::optional<ConcatenationHeader> header;
-    if (concatenated && parts.size() > 1) {
+    if (joined) {
       header = ConcatenationHeader{reference, static_cast<unsigned char>(parts.size()),
                                    static_cast<unsigned char>(i + 1)};
     }
@@ -104,11 +110,7 @@ int send_in_pdu_mode(ModemLink& link, const std::string& dial, const SmsText& te
     if (int step = submit_part(m, "=" + std::to_string(pdu.length) + "\r", pdu.hex)) failed_step = step;
   }
 
-  m.events.clear(OkEvent);
-  m.SendCommand("at+cmgf", "=1\r");
-  if (m.WaitOk(5000) != 0) {
-    link.log.Log("The modem did not confirm its return to text mode after an SMS in PDU mode", kRed);
-  }
+  leave_pdu_mode(link, "an SMS in PDU mode");
   return failed_step == kSent ? 0 : timed_out(link, failed_step);
 }
 
@@ -125,39 +127,40 @@ int send_latin1(ModemLink& link, const std::string& dial, std::string_view text,
   return send_in_text_mode(link, dial, parts, flash);
 }
 
-int send_unicode(ModemLink& link, const std::string& dial, std::string_view utf8, int flash) {
+int send_unicode(ModemLink& link, const std::string& dial, std::string_view utf8, int flash, int* reference) {
   const std::size_t limit = link.settings.MaxMsgLength > 0 ? static_cast<std::size_t>(link.settings.MaxMsgLength) : 0;
   const SmsText text = encode_sms_text(utf8, limit);
   const bool concatenated = link.settings.ConcatenatedSMS != 0;
   const std::vector<std::string> parts = split_sms_text(text, concatenated);
 
+  const int result = text_mode_carries(text) && (!concatenated || parts.size() <= 1)
+                         ? send_in_text_mode(link, dial, parts, flash)
+                         : send_in_pdu_mode(link, dial, text, parts, concatenated, flash, reference);
+  // Said of a message that went out, not of an attempt.
   const bool ucs2 = text.alphabet == SmsAlphabet::kUcs2;
-  if (ucs2 || parts.size() > 1) {
+  if (result == 0 && (ucs2 || parts.size() > 1)) {
     const std::string how = std::string(ucs2 ? "UCS-2" : "GSM 7-bit") + ", " +
                             std::to_string(parts.size()) + (parts.size() == 1 ? " part" : " parts") +
                             (concatenated && parts.size() > 1 ? " joined on the phone" : "");
     link.log.Log("Message to " + dial + " sent as " + how, kGrey);
   }
-  if (text_mode_carries(text) && (!concatenated || parts.size() <= 1)) {
-    return send_in_text_mode(link, dial, parts, flash);
-  }
-  return send_in_pdu_mode(link, dial, text, parts, concatenated, flash);
+  return result;
 }
 
 }  // namespace
 
 int send_sms(ModemLink& link, std::string_view number, std::string_view text, int flash,
-             TextCoding coding) {
+             TextCoding coding, int* concatenation_reference) {
   ModemChannel& m = link.modem;
   std::lock_guard modem_lock(m.ModemLock);
 
   std::string dial = without_blanks(number);
-  if (!is_dialable(dial) || dial.size() > kMaxNumberLength) {
+  if (!is_dialable(dial) || dial.size() > kMaxSmsNumberLength) {
     link.log.Log("Invalid tel number " + std::string(number), kRed);
     return -1;
   }
   clock().sleep_ms(50);
-  return coding == TextCoding::kUtf8 ? send_unicode(link, dial, text, flash)
+  return coding == TextCoding::kUtf8 ? send_unicode(link, dial, text, flash, concatenation_reference)
                                      : send_latin1(link, dial, text, flash);
 }
 

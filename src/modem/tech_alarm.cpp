@@ -19,18 +19,9 @@ namespace {
 
 // Eight hexadecimal digits, or nothing: anything else does not hold the alarm off.
 bool parse_alarm_time(const std::string& text, int64_t& seconds) {
-  if (text.size() != 8) return false;
-  uint32_t value = 0;
-  for (char c : text) {
-    int digit;
-    if (c >= '0' && c <= '9') digit = c - '0';
-    else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-    else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-    else return false;
-    value = value * 16 + static_cast<uint32_t>(digit);
-  }
-  seconds = value;
-  return true;
+  std::optional<int64_t> parsed = parse_watchdog_time(text);
+  if (parsed) seconds = *parsed;
+  return parsed.has_value();
 }
 
 // Local time as the window log dates its lines.
@@ -39,6 +30,26 @@ std::string local_stamp(int64_t seconds) {
 }
 
 }  // namespace
+
+std::optional<int64_t> parse_watchdog_time(const std::string& text) {
+  if (text.size() != 8) return std::nullopt;
+  uint32_t value = 0;
+  for (char c : text) {
+    int digit;
+    if (c >= '0' && c <= '9') digit = c - '0';
+    else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+    else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+    else return std::nullopt;
+    value = value * 16 + static_cast<uint32_t>(digit);
+  }
+  return int64_t{value};
+}
+
+std::string watchdog_time_text(int64_t seconds) {
+  char stamp[16];
+  std::snprintf(stamp, sizeof stamp, "%08X", static_cast<uint32_t>(seconds));
+  return stamp;
+}
 
 TechAlarmTimes tech_alarm_times(ModemLink& link) {
   TechAlarmTimes times;
@@ -74,10 +85,8 @@ void tech_alarm(ModemLink& link) {
   alarm.detach();
   link.log.Log("Technical alarm: " + command + " started", kBlack);
 
-  char stamp[16];
-  std::snprintf(stamp, sizeof stamp, "%08X", static_cast<uint32_t>(now));
   errno = 0;
-  if (!link.settings_file.write_text("WatchDog", "LastAlarm", stamp)) {
+  if (!link.settings_file.write_text("WatchDog", "LastAlarm", watchdog_time_text(now))) {
     int error = errno != 0 ? errno : EIO;
     link.log.Log("Technical alarm: its time cannot be stored in " + link.settings_file.path().string() + " (" +
                      error_text(error) + "): the next one is not held off",

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 
 namespace qz {
 
@@ -22,5 +24,10 @@ struct TechAlarmTimes {
   int64_t held_until = 0;
 };
 TechAlarmTimes tech_alarm_times(ModemLink& link);
+
+// A time of the [WatchDog] section as LastAlarm keeps it: exactly 8 hexadecimal digits,
+// seconds since 1970. nullopt for anything else.
+std::optional<int64_t> parse_watchdog_time(const std::string& text);
+std::string watchdog_time_text(int64_t seconds);
 
 }  // namespace qz

@@ -172,6 +172,15 @@ TEST(QzgsmsdCheck, WhatTheStartWouldTripOverIsAProblem) {
                 (i.folder / "QZGSMS.INI").string();
        }},
       {"MMSPWD=secret\n", [](const Instance& i) { fs::permissions(i.folder / "QZGSMS.INI", fs::perms(0640)); }, {}},
+      // A job filed into the watch folder would be read and sent again, without end.
+      {"DonePath=jobs-link\n", [](const Instance& i) { fs::create_directory_symlink(i.folder / "jobs", i.folder / "jobs-link"); },
+       [](const Instance& i) {
+         return "DonePath " + (i.folder / "jobs-link").string() + " is the watch folder (WatchPath " +
+                (i.folder / "jobs").string() +
+                "): every job filed there would be read as a new job and sent again; give it a folder of its own "
+                "(one inside the watch folder will do)";
+       }},
+      {"DonePath=jobs/done\n", [](const Instance& i) { fs::create_directory(i.folder / "jobs" / "done"); }, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.settings);

@@ -70,6 +70,10 @@ void GatewayInstance::kill() {
   process_.reset();
 }
 
+bool GatewayInstance::wait_until_taking_jobs(std::chrono::milliseconds limit) const {
+  return eventually([this] { return daily_log().find("ReadJobsThread started") != std::string::npos; }, limit);
+}
+
 std::string GatewayInstance::daily_log() const {
   std::string all;
   std::error_code ec;

@@ -45,6 +45,9 @@ class GatewayInstance {
            std::chrono::milliseconds limit = std::chrono::seconds(10));
   // Ends the gateway at once, wherever it is.
   void kill();
+  // Waits until the gateway takes jobs: its job reader runs, and its watch folder is
+  // claimed before that. False when `limit` passes first.
+  bool wait_until_taking_jobs(std::chrono::milliseconds limit = std::chrono::seconds(30)) const;
   // The running gateway's process id; 0 when none runs.
   long pid() const { return process_ ? process_->process_id() : 0; }
 

@@ -130,5 +130,83 @@ TEST_F(OneGatewayTest, ASecondInstanceOnTheSameWatchFolderRefusesHoweverItIsSpel
   EXPECT_EQ(gw.modem.sms().size(), 1u) << "sent once";
 }
 
+// A done, error or report folder that is the watch folder sent one job without end: its
+// filed copy matches the mask there. The start refuses such settings, however the folder is
+// spelt; a copy that lands there all the same (the done folder made a link to the watch
+// folder while the gateway runs) is passed over, never read back as a new job.
+TEST_F(OneGatewayTest, AJobFiledIntoTheWatchFolderIsNeverReadBack) {
+  struct Case {
+    const char* settings;
+    const char* key;
+  } refused[] = {
+      {"DonePath=./jobs/\n", "DonePath"},
+      {"ErrorPath=jobs-link\n", "ErrorPath"},
+      {"MoveJobToDoneOrErrorPath=0\nWatchLogPath=jobs\n", "WatchLogPath"},
+  };
+  for (const Case& c : refused) {
+    SCOPED_TRACE(c.settings);
+    test::GatewayInstance other;
+    other.drop_job("a1.sms", test::sms_job("+41791234567", "Boiler 3", 1));
+    fs::create_directory_symlink(other.watch(), other.folder / "jobs-link");
+    other.write_settings(c.settings);
+    test::ProgramRun run = run_program({QZGSMS_FAST_GATEWAY, "50"}, {other.folder.path()});
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_NE(run.out.find(std::string(c.key) + " "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(" is the watch folder (WatchPath " + other.watch().string() + ")"), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("The gateway does not start: a job it files would land in its watch folder"),
+              std::string::npos)
+        << run.out;
+    EXPECT_TRUE(other.modem.command_lines().empty()) << "its port was never opened";
+  }
+
+  gw.write_settings("DonePath=done-link\n");
+  fs::create_directory(gw.watch());
+  fs::create_directory(gw.done());
+  fs::create_directory_symlink(gw.done(), gw.folder / "done-link");
+  start_and_wait(gw);
+  fs::remove(gw.folder / "done-link");
+  fs::create_directory_symlink(gw.watch(), gw.folder / "done-link");
+  gw.drop_job("a1.sms", test::sms_job("+41791234567", "Boiler 3", 1));
+  ASSERT_TRUE(eventually([&] { return files_in(gw.watch()).size() == 1 && files_in(gw.watch())[0] != "a1.sms"; }));
+  // The scan that admits the next job lists the copy (its time-stamped name sorts first).
+  gw.drop_job("a2.sms", test::sms_job("+41791234567", "Boiler 4", 2));
+  ASSERT_TRUE(eventually([&] { return files_in(gw.watch()).size() == 2 && files_in(gw.watch())[1] != "a2.sms"; }));
+  EXPECT_EQ(count_of(gw.daily_log(), "Sending alarm plant to +41791234567"), 2u);
+  EXPECT_EQ(test::accepted_texts(gw.modem), (std::map<std::string, int>{{"Boiler 3", 1}, {"Boiler 4", 1}}));
+}
+
+// The lock is on the folder, not on its name. A watch folder renamed, or deleted and made
+// again, while the gateway runs left a new folder under the name that a second gateway could
+// claim and serve as well: every job twice. The new folder is claimed in turn; one that
+// another gateway holds already is left to it.
+TEST_F(OneGatewayTest, AWatchFolderMadeAgainIsClaimedAgain) {
+  gw.write_settings("WatchTimeout=1\n");
+  fs::create_directory(gw.watch());
+  start_and_wait(gw);
+  fs::rename(gw.watch(), gw.folder / "jobs.old");
+  fs::create_directory(gw.watch());
+  ASSERT_TRUE(eventually([&] { return gw.daily_log().find(" (renamed, or deleted and made again): locked again") != std::string::npos; }));
+
+  test::GatewayInstance other;
+  other.write_settings("WatchPath=" + gw.watch().string() + "\n");
+  test::ProgramRun run = run_program({QZGSMS_FAST_GATEWAY, "50"}, {other.folder.path()});
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_NE(run.out.find(" is in use by process " + std::to_string(gw.pid())), std::string::npos) << run.out;
+  for (int n = 1; n <= 10; ++n) gw.drop_job("a" + std::to_string(n) + ".sms", test::sms_job("+41791234567", "Alarm " + std::to_string(n), n));
+  ASSERT_TRUE(eventually([&] { return files_in(gw.done()).size() == 10; }));
+  EXPECT_EQ(gw.modem.sms().size(), 10u) << "each sent once";
+
+  // A folder that another gateway holds takes this one's place under the name.
+  test::GatewayInstance holder;
+  fs::create_directory(holder.folder / "staging");
+  holder.write_settings("WatchPath=" + (holder.folder / "staging").string() + "\n");
+  holder.start();
+  ASSERT_TRUE(eventually([&] { return holder.daily_log().find("SignalThread started") != std::string::npos; }));
+  fs::rename(gw.watch(), gw.folder / "jobs.older");
+  fs::rename(holder.folder / "staging", gw.watch());
+  EXPECT_TRUE(eventually([&] { return gw.daily_log().find("which got the new folder under this name first: no job is taken from it") != std::string::npos; }));
+}
+
 }  // namespace
 }  // namespace qz

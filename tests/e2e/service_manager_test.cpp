@@ -140,6 +140,23 @@ TEST_F(ServiceManagerTest, ReadyPingsThroughALongCallAndStopping) {
   EXPECT_EQ(manager.count("READY=1"), 1);
 }
 
+// A watchdog of a microsecond once had the main loop ping without pause, thousands of
+// times a second: pings come at most a few times a second, whatever WatchdogSec says.
+TEST_F(ServiceManagerTest, ATinyWatchdogIntervalPingsAFewTimesASecond) {
+  gw.write_settings();
+  const auto started = std::chrono::steady_clock::now();
+  {
+    ScopedEnvironment env({{"NOTIFY_SOCKET", manager.path().string()}, {"WATCHDOG_USEC", "1"}});
+    gw.start(10.0);
+  }
+  ASSERT_TRUE(eventually([&] { return manager.count("READY=1") == 1; }, 60s));
+  ASSERT_TRUE(eventually([&] { return manager.count("WATCHDOG=1") >= 2; }, 60s));
+  EXPECT_EQ(gw.stop(), 0);
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  // A bound that a busy machine only makes easier to keep: ten a second at most.
+  EXPECT_LE(manager.count("WATCHDOG=1"), static_cast<long>(10 * seconds) + 10);
+}
+
 std::string daily_log_name(std::time_t t) {
   std::tm local{};
   localtime_r(&t, &local);

@@ -35,6 +35,12 @@ std::vector<DecodedSms> decoded_pdus(const sim::ModemSimulator& modem) {
 
 bool decoder_installed() { return test::decode_sms_pdus({}).has_value(); }
 
+std::size_t count_of(const std::string& text, const std::string& part) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
 std::string repeat(const std::string& piece, int times) {
   std::string text;
   for (int i = 0; i < times; ++i) text += piece;
@@ -156,6 +162,64 @@ TEST_F(SmsAlphabetsTest, LongAlarmsAreJoinedOnThePhone) {
   EXPECT_EQ(gw.modem.state().message_format, 1);
   EXPECT_NE(gw.daily_log().find("Message to +41791000002 sent as UCS-2, 2 parts joined on the phone"),
             std::string::npos);
+}
+
+// After a long SMS in PDU mode the modem once refused its return to text mode, and every
+// later plain SMS went to a modem still in PDU mode, which refused them all. The return is
+// tried again before the next text-mode submission; a modem that keeps refusing is brought
+// back like a lost one: the port opened anew and the start dialogue, which sets text mode.
+TEST_F(SmsAlphabetsTest, AModemLeftInPduModeIsBroughtBackBeforeTheNextTextModeSubmission) {
+  struct Case {
+    const char* what;
+    int refusals;  // of at+cmgf=1
+    bool fault;
+  } cases[] = {{"refused once", 1, false}, {"refused until the port is opened anew", 4, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    test::GatewayInstance instance;
+    instance.modem.configure([](sim::ModemConfig& config) { config.strict_message_format = true; });
+    instance.write_settings("ConcatenatedSMS=1\n");
+    instance.start();
+    ASSERT_TRUE(eventually([&] { return instance.daily_log().find("SignalThread started") != std::string::npos; }));
+    instance.modem.add_rule(sim::CommandRule::error("+CMGF=1", c.refusals));
+    instance.drop_job("long.sms", sms_job("+41791000001", repeat("Boiler 3 pressure low. ", 10), 0, ""));
+    ASSERT_TRUE(eventually([&] { return files_in(instance.done()).size() == 1; }));
+    // An alarm of a scenario, which is tried again.
+    instance.drop_job("plain.sms", sms_job("+41791000002", "Pump 4 stopped", 0));
+    ASSERT_TRUE(eventually([&] { return files_in(instance.done()).size() == 2; }, std::chrono::seconds(60)));
+    EXPECT_TRUE(files_in(instance.error()).empty());
+    EXPECT_EQ(test::accepted_texts(instance.modem)["Pump 4 stopped"], 1);
+    EXPECT_EQ(instance.daily_log().find("fails: it stays out of text mode") != std::string::npos, c.fault);
+    EXPECT_EQ(instance.modem.state().message_format, 1);
+  }
+}
+
+// The reference joining the parts of a long SMS on the phone began at 1 at every start, and
+// each try took a new one: a fragment a cut try left on a phone could be joined with another
+// message after a restart. One message keeps its reference for all its tries, and a restart
+// goes on from the last one used.
+TEST_F(SmsAlphabetsTest, AMessageKeepsItsReferenceForAllTriesAndARestartTakesANewOne) {
+  if (!decoder_installed()) GTEST_SKIP() << "SKIPPED: python3-gammu is not installed, no PDU decoder";
+  gw.write_settings("ConcatenatedSMS=1\n");
+  // The second part of the first try fails: its first part is on the phone.
+  gw.modem.add_rule(sim::CommandRule::delayed("+CMGS", std::chrono::milliseconds(0), 1));
+  gw.modem.add_rule(sim::CommandRule::error("+CMGS", 1));
+  gw.start();
+  const std::string text = repeat("Boiler 3 pressure low. ", 15);  // 345 characters: 3 parts
+  gw.drop_job("a1.sms", sms_job("+41791000001", text, 0));
+  ASSERT_TRUE(eventually([&] { return files_in(gw.done()).size() == 1; }));
+  ASSERT_EQ(gw.stop(), 0);
+  gw.start();
+  gw.drop_job("a2.sms", sms_job("+41791000001", text, 0));
+  ASSERT_TRUE(eventually([&] { return files_in(gw.done()).size() == 2; }));
+
+  const std::vector<DecodedSms> parts = decoded_pdus(gw.modem);
+  ASSERT_EQ(parts.size(), 7u) << "one part of the cut try, three of its retry, three after the restart";
+  for (std::size_t i = 1; i < 4; ++i) EXPECT_EQ(parts[i].reference, parts[0].reference) << "part " << i;
+  for (std::size_t i = 5; i < 7; ++i) EXPECT_EQ(parts[i].reference, parts[4].reference);
+  EXPECT_NE(parts[4].reference, parts[0].reference);
+  // Said of the try that went out, not of the one that failed.
+  EXPECT_EQ(count_of(gw.daily_log(), "Message to +41791000001 sent as GSM 7-bit, 3 parts joined on the phone"), 2u);
 }
 
 }  // namespace

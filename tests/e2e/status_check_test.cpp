@@ -128,6 +128,25 @@ TEST(StatusCheckTest, EachStateHasItsExitCodeAndSaysWhy) {
   }
 }
 
+// A long call posts no line for minutes, yet the status file must go on being written: a
+// status that old reads as a hung gateway.
+TEST(StatusCheckTest, TheStatusIsWrittenThroughALongCall) {
+  GatewayInstance gw;
+  gw.write_settings("VoiceCallDuration=600\n");
+  gw.start(20);
+  gw.drop_job("call.sms", test::sms_job("+41791234567", "Boiler 3", 1, "plant", "VC"));
+  ASSERT_TRUE(gw.modem.wait_for_command("ATD", std::chrono::seconds(20)));
+  auto written = [&] {
+    const std::string status = test::read_file(gw.folder / "qzgsms-status");
+    const std::size_t at = status.find("\nwritten=");
+    return at == std::string::npos ? int64_t{0} : std::stoll(status.substr(at + 9));
+  };
+  const int64_t dialled = written();
+  // Two writes more, each due five gateway seconds after the one before.
+  ASSERT_TRUE(eventually([&] { return written() >= dialled + 10; }));
+  EXPECT_EQ(gw.modem.count_commands("AT+CHUP"), 0u) << "the call was still up";
+}
+
 // Nothing that lies in the instance folder is trusted. The writer never opens a name it
 // did not just create, so a link or a FIFO left at the name it once wrote its temporary
 // under changes nothing; the check reads a few kilobytes of a regular file only, so a

@@ -30,6 +30,11 @@ TEST(JobTextTest, Utf8TextsBecomeLatin1AndOtherTextsStayAsTheyAre) {
   EXPECT_EQ(convert_job_texts(sms), "");
   EXPECT_EQ(sms.Message, utf8);
   EXPECT_TRUE(sms.MessageIsUtf8);
+  // A leading byte-order mark is no character of the alarm, and kept it would make UCS-2 of
+  // a plain text.
+  AlarmJob marked = job_with("\xEF\xBB\xBF" "Boiler 3");
+  convert_job_texts(marked);
+  EXPECT_EQ(marked.Message, "Boiler 3");
 
   // ISO 8859-1, ASCII, and texts that are not well-formed UTF-8 keep the single-byte
   // reading byte for byte.

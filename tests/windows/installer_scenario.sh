@@ -99,16 +99,19 @@ started=$(now)
 win msiexec /i "$(win winepath -w "$first")" /qn >/dev/null || fail "msiexec /i"
 say "install: $(since "$started") s"
 program_folder="$prefix/drive_c/Program Files/qzgsms"
-for file in qzgsmsd.exe qzgsms.exe qzgsms-dbftool.exe README.txt docs/windows.txt examples/QZGSMS.INI; do
+for file in qzgsmsd.exe qzgsms.exe qzgsms-send.exe qzgsms-dbftool.exe README.txt docs/windows.txt examples/QZGSMS.INI \
+            examples/send-alarm.cmd; do
   [ -f "$program_folder/$file" ] || fail "Program Files\\qzgsms\\$file not installed"
 done
 for entry in QZGSMS.INI QZAMSG.INI qzarun.cmd incoming_sms.bat done error log; do
   [ -e "$instance/$entry" ] || fail "C:\\qzt\\qzgsms\\$entry not made"
 done
 [ -d "$prefix/drive_c/qzt/log" ] || fail "C:\\qzt\\log not made"
-file_there "$prefix/drive_c/users/*/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/qzgsms/qzgsms on Windows.lnk" ||
-  file_there "$prefix/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/qzgsms/qzgsms on Windows.lnk" ||
-  fail "no Start-menu entry"
+for entry in "qzgsms on Windows" "qzgsms operator window"; do
+  file_there "$prefix/drive_c/users/*/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/qzgsms/$entry.lnk" ||
+    file_there "$prefix/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/qzgsms/$entry.lnk" ||
+    fail "no Start-menu entry $entry"
+done
 grep -q '^;Port=' "$instance/QZGSMS.INI" || fail "the example settings name a port"
 # Registered, but not started: the settings name no port yet.
 [ "$(state_of qzgsmsd-default)" = STOPPED ] || fail "qzgsmsd-default is not registered and stopped"

@@ -133,6 +133,10 @@ struct ModemConfig {
   bool echo = true;
   int functionality = 1;
   int message_format = 0;
+  // In PDU mode a submission that names its number in quotes, as text mode does, is
+  // refused ("+CMS ERROR: 304"), as a real modem refuses it. Off, it is taken in either
+  // mode, for exchanges typed by hand at a modem fresh from its power-on (PDU mode).
+  bool strict_message_format = false;
   std::string service_centre = "+41794999000";
   int service_centre_type = 145;
 

@@ -720,10 +720,11 @@ ModemEngine::Reply ModemEngine::pin(const std::string& suffix) {
 
 ModemEngine::Reply ModemEngine::submit_sms(const std::string& suffix) {
   // Text mode names the number; PDU mode the length of the PDU to come, which holds it.
-  // A quoted number is taken in either mode, as the simulator always has.
+  // A quoted number is taken in either mode unless the modem is strict about its mode.
   std::string number;
   sms_pdu_length_.reset();
   const std::string argument = trim(suffix.substr(1));
+  if (message_format_ == 0 && is_quoted(argument) && config_.strict_message_format) return {cms(304)};
   if (message_format_ == 0 && !is_quoted(argument)) {
     auto length = parse_number(argument);
     if (!length || *length < 1 || *length > 164) return {kError};

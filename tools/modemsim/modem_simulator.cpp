@@ -13,6 +13,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <system_error>
 
 namespace qz::sim {
@@ -32,12 +33,28 @@ void close_fd(int& fd) {
 }  // namespace
 
 ModemSimulator::ModemSimulator(ModemConfig config) : engine_(std::move(config)) {
+  wake_fd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  if (wake_fd_ < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
+  try {
+    open_pty();
+  } catch (...) {
+    close_fd(wake_fd_);
+    throw;
+  }
+  present_ = true;
+  thread_ = std::thread(&ModemSimulator::run, this);
+}
+
+ModemSimulator::~ModemSimulator() {
+  stop();
+  close_pty();
+  close_fd(wake_fd_);
+}
+
+void ModemSimulator::open_pty() {
   auto fail = [this](const char* what) {
     int error = errno;
-    close_fd(notify_fd_);
-    close_fd(wake_fd_);
-    close_fd(slave_fd_);
-    close_fd(master_fd_);
+    close_pty();
     throw std::system_error(error, std::generic_category(), what);
   };
 
@@ -47,9 +64,8 @@ ModemSimulator::ModemSimulator(ModemConfig config) : engine_(std::move(config)) 
   if (::unlockpt(master_fd_) != 0) fail("unlockpt");
   char name[256];
   if (::ptsname_r(master_fd_, name, sizeof name) != 0) fail("ptsname_r");
-  slave_path_ = name;
 
-  // Held for the simulator's lifetime: while it is open the master never reads a hang-up,
+  // Held while the pty exists: while it is open the master never reads a hang-up,
   // whatever the gateway does with its own descriptor.
   slave_fd_ = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (slave_fd_ < 0) fail("open pty slave");
@@ -65,31 +81,100 @@ ModemSimulator::ModemSimulator(ModemConfig config) : engine_(std::move(config)) 
   int flags = ::fcntl(master_fd_, F_GETFL);
   if (flags < 0 || ::fcntl(master_fd_, F_SETFL, flags | O_NONBLOCK) != 0) fail("fcntl");
 
-  wake_fd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-  if (wake_fd_ < 0) fail("eventfd");
-
   // Without inotify the simulator still works; only a stale exclusive flag stays set.
   notify_fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   if (notify_fd_ >= 0 &&
       ::inotify_add_watch(notify_fd_, name, IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
     close_fd(notify_fd_);
   }
-
-  thread_ = std::thread(&ModemSimulator::run, this);
+  others_open_ = 0;
+  std::lock_guard lock(mutex_);
+  slave_path_ = name;
 }
 
-ModemSimulator::~ModemSimulator() {
-  stop();
+// Closing the master hangs up every other descriptor of the slave: the gateway's reads and
+// writes fail from then on, as with a USB modem pulled out.
+void ModemSimulator::close_pty() {
   close_fd(notify_fd_);
-  close_fd(wake_fd_);
   close_fd(slave_fd_);
   close_fd(master_fd_);
+  others_open_ = 0;
+}
+
+std::string ModemSimulator::slave_path() const {
+  std::lock_guard lock(mutex_);
+  return slave_path_;
+}
+
+void ModemSimulator::set_link(const std::string& path) {
+  {
+    std::lock_guard lock(mutex_);
+    link_ = path;
+  }
+  update_link();
+}
+
+// The link names the device while it is there, and nothing while it is gone.
+void ModemSimulator::update_link() {
+  std::lock_guard lock(mutex_);
+  if (link_.empty()) return;
+  std::error_code ec;
+  if (std::filesystem::is_symlink(std::filesystem::symlink_status(link_, ec))) std::filesystem::remove(link_, ec);
+  if (present_) std::filesystem::create_symlink(slave_path_, link_, ec);
+}
+
+void ModemSimulator::vanish() {
+  std::unique_lock lock(mutex_);
+  present_wanted_ = false;
+  wake();
+  changed_.wait(lock, [this] { return !present_ || stopping_; });
+}
+
+void ModemSimulator::come_back() {
+  std::unique_lock lock(mutex_);
+  present_wanted_ = true;
+  wake();
+  changed_.wait(lock, [this] { return present_ || stopping_; });
+}
+
+void ModemSimulator::follow_presence() {
+  bool wanted;
+  {
+    std::lock_guard lock(mutex_);
+    wanted = present_wanted_;
+  }
+  if (wanted == (master_fd_ >= 0)) return;
+  std::string line;
+  if (wanted) {
+    try {
+      open_pty();
+    } catch (const std::system_error& e) {
+      line = std::string("cannot be plugged in again: ") + e.what();
+    }
+  } else {
+    close_pty();
+  }
+  unwritten_.clear();
+  std::function<void(const std::string&)> sink;
+  {
+    std::lock_guard lock(mutex_);
+    present_ = master_fd_ >= 0;
+    // Plugged in again, a modem starts from its power-on state.
+    if (present_) engine_.power_cycle(SimClock::now());
+    if (line.empty()) line = present_ ? "plugged in again as " + slave_path_ : "unplugged";
+    sink = sink_;
+  }
+  update_link();
+  changed_.notify_all();
+  if (sink) sink(line);
 }
 
 void ModemSimulator::stop() {
   stopping_ = true;
   wake();
   if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
+  std::lock_guard lock(mutex_);
+  changed_.notify_all();
 }
 
 void ModemSimulator::wake() {
@@ -104,6 +189,16 @@ void ModemSimulator::wake() {
 void ModemSimulator::run() {
   char buffer[4096];
   while (!stopping_) {
+    follow_presence();
+    if (master_fd_ < 0) {
+      // Unplugged: nothing to answer until it is plugged in again.
+      pollfd wake{wake_fd_, POLLIN, 0};
+      if (::poll(&wake, 1, kMaxPollMs) > 0) {
+        std::uint64_t count;
+        [[maybe_unused]] ssize_t n = ::read(wake_fd_, &count, sizeof count);
+      }
+      continue;
+    }
     int timeout_ms = kMaxPollMs;
     std::vector<std::string> log_lines;
     std::function<void(const std::string&)> sink;

@@ -45,8 +45,19 @@ class ModemSimulator {
   ModemSimulator(const ModemSimulator&) = delete;
   ModemSimulator& operator=(const ModemSimulator&) = delete;
 
-  // The device to open as the modem's serial port, e.g. "/dev/pts/7".
-  const std::string& slave_path() const { return slave_path_; }
+  // The device to open as the modem's serial port, e.g. "/dev/pts/7"; a new one after
+  // come_back().
+  std::string slave_path() const;
+  // Keeps `path` a symbolic link to the device (an existing link there is replaced): a
+  // name that stays while the device comes and goes, as /dev/ttyUSB0 or a udev link does.
+  void set_link(const std::string& path);
+
+  // The modem is unplugged: its pty goes, so the gateway's descriptor hangs up (reads and
+  // writes fail with EIO) and the link goes too. Returns once it is gone.
+  void vanish();
+  // Plugged in again: a new pty, the link pointing at it, the modem in its power-on state
+  // (power_cycle()); the message store and the recording are kept. Returns once it is back.
+  void come_back();
 
   // Ends the thread; nothing is answered afterwards. Also done by the destructor.
   void stop();
@@ -108,10 +119,19 @@ class ModemSimulator {
  private:
   void run();
   void wake();
+  // The pty, its slave descriptor and the watch on it; throws std::system_error.
+  void open_pty();
+  void close_pty();
+  // Brings the pty to what vanish() / come_back() asked for; on the thread.
+  void follow_presence();
+  void update_link();
   void watch_slave_events();
   void write_pending();
 
-  std::string slave_path_;
+  std::string slave_path_;  // guarded by mutex_
+  std::string link_;        // guarded by mutex_
+  bool present_wanted_ = true;  // guarded by mutex_
+  bool present_ = false;        // guarded by mutex_; the descriptors change on the thread only
   int master_fd_ = -1;
   int slave_fd_ = -1;   // our own descriptor: no hang-up when the gateway closes
   int wake_fd_ = -1;    // eventfd that interrupts poll()

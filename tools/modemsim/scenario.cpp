@@ -64,6 +64,7 @@ class Parser {
     }
     if (key == "cfun") return integer(value, 0, 127, c.functionality);
     if (key == "cmgf") return integer(value, 0, 1, c.message_format);
+    if (key == "strict_cmgf") return flag(value, c.strict_message_format);
     if (key == "csca") {
       std::string number_text = trim(value);
       std::string type_text;

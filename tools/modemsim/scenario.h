@@ -13,6 +13,7 @@
 //   csq = <level>              signal level, 0..31 or 99
 //   cfun = <n>                 functionality at power-on (default 1)
 //   cmgf = <n>                 message format at power-on (default 0)
+//   strict_cmgf = 0|1          1: a text-mode submission in PDU mode is refused
 //   csca = <number>[,<type>]   service centre at power-on
 //   error = <cmd>              ERROR instead of the answer
 //   cme = <cmd>,<code>         +CME ERROR: <code> instead of the answer

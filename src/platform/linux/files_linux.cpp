@@ -143,6 +143,12 @@ std::optional<FileInfo> entry_info(const fs::path& path) {
   return info_of(st);
 }
 
+std::optional<FileInfo> target_info(const fs::path& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return info_of(st);
+}
+
 bool rename_no_replace(const fs::path& from, const fs::path& to) {
   if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
   if (errno != EINVAL && errno != ENOSYS) return false;

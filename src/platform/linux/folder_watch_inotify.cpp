@@ -16,7 +16,9 @@ namespace qz {
 FolderWatch::FolderWatch(const std::filesystem::path& folder) : wake_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
   const int fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   if (fd < 0) return;
-  if (inotify_add_watch(fd, folder.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO) < 0) {
+  // The folder itself moved or deleted wakes the reader too: the name may soon stand for
+  // another folder.
+  if (inotify_add_watch(fd, folder.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVE_SELF | IN_DELETE_SELF) < 0) {
     ::close(fd);
     return;
   }

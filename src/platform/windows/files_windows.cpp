@@ -220,9 +220,13 @@ bool File::set_permissions(uint32_t) { return true; }
 
 void File::keep_owner_of(const std::filesystem::path&) {}
 
-std::optional<FileInfo> entry_info(const std::filesystem::path& path) {
+namespace {
+
+// FILE_FLAG_OPEN_REPARSE_POINT in `flags` describes a link itself; without it the system
+// follows a link to what it names.
+std::optional<FileInfo> info_at(const std::filesystem::path& path, DWORD flags) {
   HANDLE h = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
-                         FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+                         flags | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     fail_with_last_error();
     return std::nullopt;
@@ -234,6 +238,14 @@ std::optional<FileInfo> entry_info(const std::filesystem::path& path) {
   if (!known) return std::nullopt;
   return info_of(i);
 }
+
+}  // namespace
+
+std::optional<FileInfo> entry_info(const std::filesystem::path& path) {
+  return info_at(path, FILE_FLAG_OPEN_REPARSE_POINT);
+}
+
+std::optional<FileInfo> target_info(const std::filesystem::path& path) { return info_at(path, 0); }
 
 // MoveFileExW without MOVEFILE_REPLACE_EXISTING refuses an existing target in one step.
 bool rename_no_replace(const std::filesystem::path& from, const std::filesystem::path& to) {

@@ -30,17 +30,39 @@ DWORD wait_timeout(Deadline deadline) {
   return ms < 0 ? INFINITE : static_cast<DWORD>(std::min<int64_t>(ms, INFINITE - 1));
 }
 
+// A request's failure in POSIX terms. What a USB serial device that was unplugged answers,
+// before and after its handle goes stale (a request the system aborts without our asking
+// among it), is ENODEV: the device is gone (SerialPort::DeviceGone).
+int request_error(DWORD code) {
+  switch (code) {
+    case ERROR_DEVICE_REMOVED:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_BAD_COMMAND:
+    case ERROR_ACCESS_DENIED:
+    case ERROR_OPERATION_ABORTED:
+    case ERROR_GEN_FAILURE:
+    case ERROR_FILE_NOT_FOUND:
+      return ENODEV;
+    default:
+      return errno_from_windows(code);
+  }
+}
+
 // One overlapped request, waited for until `deadline` and cancelled after it. The bytes
-// moved (also those of a cancelled request), or -1 with `error` set when the device failed.
+// moved (also those of a request we cancelled), or -1 with `error` set when the device
+// failed.
 int finish_request(HANDLE h, OVERLAPPED& o, BOOL started, Deadline deadline, int& error) {
   if (!started && GetLastError() != ERROR_IO_PENDING) {
-    error = errno_from_windows(GetLastError());
+    error = request_error(GetLastError());
     return -1;
   }
-  if (WaitForSingleObject(o.hEvent, wait_timeout(deadline)) != WAIT_OBJECT_0) CancelIoEx(h, &o);
+  const bool cancelled = WaitForSingleObject(o.hEvent, wait_timeout(deadline)) != WAIT_OBJECT_0;
+  if (cancelled) CancelIoEx(h, &o);
   DWORD moved = 0;
-  if (!GetOverlappedResult(h, &o, &moved, TRUE) && GetLastError() != ERROR_OPERATION_ABORTED) {
-    error = errno_from_windows(GetLastError());
+  if (!GetOverlappedResult(h, &o, &moved, TRUE)) {
+    const DWORD code = GetLastError();
+    if (code == ERROR_OPERATION_ABORTED && cancelled) return static_cast<int>(moved);
+    error = request_error(code);
     return moved > 0 ? static_cast<int>(moved) : -1;
   }
   return static_cast<int>(moved);
