@@ -57,7 +57,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 make_documents "$work"
 # Paths, commands and manual pages of Linux, and the markers themselves.
-linux='service\.md|architecture\.md|README\.md|/var/|/dev/|/usr/|/etc/|/run/|/proc/|~/|systemctl|journalctl|systemd|chmod|chown|runuser|apt(-get)? |\.deb\b|#!/bin/|/bin/sh|[a-z][a-z.-]*\([1-8]\)|SIGTERM|SIGINT|SIGHUP|SIGQUIT|SIGKILL|inotify|flock|termios|<!--|-->'
+linux='\bE(IO|NXIO|NODEV)\b|inode|service\.md|architecture\.md|README\.md|/var/|/dev/|/usr/|/etc/|/run/|/proc/|~/|systemctl|journalctl|systemd|chmod|chown|runuser|apt(-get)? |\.deb\b|#!/bin/|/bin/sh|[a-z][a-z.-]*\([1-8]\)|SIGTERM|SIGINT|SIGHUP|SIGQUIT|SIGKILL|inotify|flock|termios|<!--|-->'
 if grep -nE "$linux" "$work"/README.txt "$work"/docs/*.txt; then
   echo "windows-docs: the lines above speak of Linux in a Windows document" >&2
   exit 1

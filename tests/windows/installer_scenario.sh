@@ -47,16 +47,7 @@ fail() {
   exit 1
 }
 win() { "$wine_run" "$prefix" "$@" 2>/dev/null | tr -d '\r'; }
-# wait_for DESCRIPTION SECONDS COMMAND...: until the command succeeds.
-wait_for() {
-  local what=$1 limit=$2
-  shift 2
-  local deadline=$((SECONDS + limit))
-  until "$@"; do
-    [ $SECONDS -lt $deadline ] || fail "no $what within $limit s"
-    sleep 0.2
-  done
-}
+source "$here/wait_for.sh"
 state_of() { win sc query "$1" | awk '/STATE/ { print $4 }'; }
 service_is() { [ "$(state_of "$1")" = "$2" ]; }
 now() { date +%s.%N; }
