@@ -7,8 +7,9 @@
 # instance's QZGSMS.INI, starts the service, asks --status, sends one job through it, stops
 # it (the daily log says so, the job went out once) and uninstalls (settings, jobs and logs
 # stay). --full starts from the previous installer instead and upgrades over it, the
-# administrator's QZGSMS.INI surviving both, lets the modem fail for the fatal exit, and
-# registers and removes a second instance's service by hand.
+# administrator's QZGSMS.INI surviving both, sends one more alarm through qzgsms-send.exe,
+# lets the modem fail for the fatal exit, and registers and removes a second instance's
+# service by hand.
 #
 # Where Wine's service manager is not Windows' (said again where it matters):
 #   - it keeps no failure actions (sc qfailure has nothing to show) and starts nothing
@@ -157,6 +158,11 @@ if [ "$full" = --full ]; then
     fail "after the upgrade not exactly one qzgsms is installed"
   wait_for "RUNNING after the upgrade" 120 service_is qzgsmsd-default RUNNING
   [ "$(sends)" = 1 ] || fail "the upgrade sent the job again"
+  # The upgraded gateway sends, and qzgsms-send.exe waits for it as a batch file would.
+  win 'C:\Program Files\qzgsms\qzgsms-send.exe' --instance 'C:\qzt\qzgsms' --wait=90 +41790000002 "After the upgrade" \
+    >"$work/send.txt" || fail "qzgsms-send.exe after the upgrade: $(cat "$work/send.txt")"
+  grep -q ': sent' "$work/send.txt" || fail "qzgsms-send.exe says: $(cat "$work/send.txt")"
+  [ "$(sends)" = 2 ] || fail "after the upgrade the gateway sent $(( $(sends) - 1 )) times, not once"
 
   # The fatal exit: the modem goes away; the gateway raises its technical alarm, waits 20 s
   # for the modem and ends with exit code 1, which the manager is told as a
