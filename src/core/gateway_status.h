@@ -22,6 +22,9 @@ class GatewayStatus {
   // The modem answered its last exchange of the start or of the signal poll.
   std::atomic<bool> modem_up{false};
   std::atomic<bool> registered{false};
+  // Seconds a job may wait before a check calls it late; set once the start has read the
+  // settings, which the status writer's thread must not read while they are being read.
+  std::atomic<int64_t> job_late_after{0};
 
   std::atomic<int64_t> sent{0};
   std::atomic<int64_t> failed{0};        // jobs whose last try failed

@@ -11,6 +11,7 @@
 #include "gateway/gateway.h"
 #include "gateway/startup.h"
 #include "gateway/startup_report.h"
+#include "gateway/status_file.h"
 #include "modem/modem_startup.h"
 #include "modem/tech_alarm.h"
 
@@ -103,6 +104,7 @@ bool init_gsms(Gateway& g, WindowSink* main_window) {
   g.log.register_window(main_window);
   SettingsReadOutcome read;
   ReadSettings(g.settings_file, g.settings, g.folder, nullptr, &read);
+  g.link.status.job_late_after.store(job_late_after_seconds(g.settings));
   if (!report_instance(g, read)) {
     return refused(g, "The gateway does not start: a job it files would land in its watch folder and be sent again");
   }

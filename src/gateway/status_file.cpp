@@ -47,14 +47,13 @@ std::string status_text(Gateway& g, long pid, bool stopped) {
   const GatewayStatus& s = g.link.status;
   const SendRecord last = s.last_send();
   const TechAlarmTimes alarm = tech_alarm_times(g.link);
-  const int64_t late_after = int64_t{std::max(g.settings.RetryCount, 1)} * g.settings.RetryDelay + kJobLateMarginSeconds;
   return "# The state of the qzgsms gateway in this folder, replaced every few seconds; qzgsmsd --status reads it" +
          std::string(text_line_end()) +
          line("state", stopped ? "stopped" : "running") + line("pid", pid) +
          line("written", now) + line("modem_up", int{s.modem_up.load()}) +
          line("signal", g.link.SignalLevel.load()) + line("registered", int{s.registered.load()}) +
          line("jobs", g.jobs.count()) + line("oldest_job_age", oldest_job_age(g.jobs, now)) +
-         line("job_late_after", late_after) + line("last_send_time", last.time) + line("last_send_to", last.to) +
+         line("job_late_after", s.job_late_after.load()) + line("last_send_time", last.time) + line("last_send_to", last.to) +
          line("last_send_result", last.result) + line("sent", s.sent.load()) + line("failed", s.failed.load()) +
          line("retried", s.retried.load()) + line("bad_requests", s.bad_requests.load()) +
          line("received", s.received.load()) + line("tech_alarm_last", alarm.last) +
@@ -62,6 +61,10 @@ std::string status_text(Gateway& g, long pid, bool stopped) {
 }
 
 }  // namespace
+
+int64_t job_late_after_seconds(const Settings& settings) {
+  return int64_t{std::max(settings.RetryCount, 1)} * settings.RetryDelay + kJobLateMarginSeconds;
+}
 
 void StatusFileWriter::write(Gateway& g, bool stopped) {
   next_due_ms_ = clock().steady_ms() + kStatusEveryMs;

@@ -20,6 +20,10 @@ inline constexpr int64_t kStatusEveryMs = 5000;
 // (each try's own modem waits, a voice call's rings included, fit in it).
 inline constexpr int64_t kJobLateMarginSeconds = 300;
 
+struct Settings;
+// The age beyond which a job is late under these settings.
+int64_t job_late_after_seconds(const Settings& settings);
+
 class StatusFileWriter {
  public:
   // `pid`: the gateway's process, as the instance lock names it.

@@ -24,7 +24,9 @@ TEST(RescanWhileFiling, AJobFiledWhileItsFileIsReadAgainIsSentOnce) {
   for (int i = 0; i < 40; ++i) texts += "K" + std::to_string(i) + "=Pump " + std::to_string(i) + " failed\r\n";
   test::write_file(gw.folder / "QZAMSG.INI", texts);
   gw.modem.configure([](sim::ModemConfig& c) { c.sms.submit_delay = 20ms; });
-  gw.start();
+  // Modem waits well above a slow build's pace: a reply that came late would fail the
+  // one try, and this is about reading, not about a slow modem.
+  gw.start(10.0);
 
   // One after another, so that each new file makes the reader scan (and read again) the
   // jobs that are being sent and reported.

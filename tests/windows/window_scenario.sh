@@ -20,13 +20,18 @@ prefix=$windows_build/wineprefix
 exe=$windows_build/apps/qzgsms.exe
 probe_exe=$windows_build/tests/windows/window_probe.exe
 title="Quazel GSM/SMS/MMS"
+wineserver=$(dirname "${QZGSMS_WINE:-/usr/lib/wine/wine64}")/wineserver
 
 mkdir -p "$out"
+# A server of the prefix still running from an earlier test was started without this display,
+# and a window opened through it never reaches the screen: begin with none.
+WINEPREFIX=$prefix "$wineserver" -k 2>/dev/null || true
+WINEPREFIX=$prefix "$wineserver" -w
 work=$(mktemp -d "$windows_build/window-scenario.XXXXXX")
 pids=()
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  WINEPREFIX=$prefix "$(dirname "${QZGSMS_WINE:-/usr/lib/wine/wine64}")/wineserver" -k 2>/dev/null || true
+  WINEPREFIX=$prefix "$wineserver" -k 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
