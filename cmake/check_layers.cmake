@@ -25,7 +25,8 @@ set(allowed_jobs "core/;process/;modem/;jobs/")
 set(allowed_gateway "core/;process/;modem/;jobs/;gateway/")
 set(allowed_ui "core/;process/;modem/;jobs/;gateway/;ui/")
 set(allowed_ui_win32 "core/;process/;modem/;jobs/;gateway/;ui/;platform/windows/windows_text.h")
-set(allowed_platform "core/;platform/;modem/port_name.h;modem/serial_port.h;modem/serial_device.h;modem/mode_string.h;modem/serial_port_list.h;process/child_process.h;process/process_system.h;process/command_line.h;process/windows_command_line.h;jobs/folder_watch.h;gateway/processor_rule.h;gateway/folder_lock.h;gateway/port_device.h;gateway/stop_signals.h;gateway/headless_wait.h;ui/system_menu.h;ui/alarm_application.h")
+# qzgsms_events.h is made by windmc from platform/windows/qzgsms_events.mc in the build folder.
+set(allowed_platform "core/;platform/;qzgsms_events.h;modem/port_name.h;modem/serial_port.h;modem/serial_device.h;modem/mode_string.h;modem/serial_port_list.h;process/child_process.h;process/process_system.h;process/command_line.h;process/windows_command_line.h;jobs/folder_watch.h;gateway/processor_rule.h;gateway/folder_lock.h;gateway/port_device.h;gateway/stop_signals.h;gateway/headless_wait.h;ui/system_menu.h;ui/alarm_application.h")
 
 set(violations "")
 foreach(layer core process modem jobs gateway ui platform)

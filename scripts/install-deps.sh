@@ -8,6 +8,9 @@ packages+=(libsystemd-dev)  # sd_notify: qzgsmsd tells systemd that it is ready 
 # The Windows build: Debian's MinGW-w64 cross-compiler (posix threads, for std::thread),
 # and Wine, which runs the Windows programs and their tests on this machine.
 packages+=(g++-mingw-w64-x86-64-posix wine64)
+# The Windows installer: wixl makes the MSI, msitools' msibuild marks the administrator's
+# files in it as never overwritten and permanent.
+packages+=(wixl msitools)
 # The fuzzers: clang 14, its runtimes (libFuzzer and the sanitizers) and the symbolizer
 # that puts source lines into their reports.
 packages+=(clang-14 libclang-rt-14-dev llvm-14)

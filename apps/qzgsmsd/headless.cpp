@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "core/colors.h"
+#include "core/settings.h"
 #include "core/error_box.h"
 #include "gateway/folder_claims.h"
 #include "core/service_manager.h"
@@ -21,6 +22,7 @@
 #include "gateway/status_check.h"
 #include "gateway/status_file.h"
 #include "core/window_sink.h"
+#include "service_commands.h"
 #include "service_watch.h"
 
 namespace {
@@ -78,7 +80,30 @@ const qz::ProgramDescription kProgram{
     "The qzgsms alarm gateway without a window: delivers the alarm of each job file that\n"
     "arrives in its watch folder through the GSM modem on its serial port, reports it in\n"
     "the scenario's table and files the job. Window-log lines go to standard output.",
-    qz::kOptionHelp | qz::kOptionVersion | qz::kOptionInstance | qz::kOptionCheck | qz::kOptionStatus};
+    qz::kOptionHelp | qz::kOptionVersion | qz::kOptionInstance | qz::kOptionCheck | qz::kOptionStatus |
+        qz::kOptionService};
+
+// Started from Explorer in a folder without settings (the program's own, most likely), the
+// gateway would write its settings there and, with no modem on the default port, close its
+// window a minute later with nobody the wiser. It says what it needs instead.
+int explain_double_click() {
+  std::printf(
+      "qzgsmsd is the qzgsms alarm gateway without a window. It runs in an instance folder,\n"
+      "which holds its settings, QZGSMS.INI; there are none here (%s).\n"
+      "\n"
+      "Run it from a command prompt, with its instance folder:\n"
+      "    qzgsmsd --instance C:\\qzt\\qzgsms\n"
+      "or register it as a Windows service, in a command prompt opened as administrator:\n"
+      "    qzgsmsd --install-service default --instance C:\\qzt\\qzgsms\n"
+      "\n"
+      "qzgsmsd --help lists the options; docs\\windows.txt beside the program tells more.\n"
+      "\n"
+      "Press a key to close this window.\n",
+      std::filesystem::current_path().string().c_str());
+  std::fflush(stdout);
+  qz::wait_for_key();
+  return 1;
+}
 
 }  // namespace
 
@@ -87,6 +112,15 @@ int qzgsmsd_main(int argc, char** argv) {
   if (auto code = qz::handle_program_options(kProgram, argc, argv, options)) return *code;
   if (options.action == qz::ProgramOptions::Action::kCheck) return run_settings_check();
   if (options.action == qz::ProgramOptions::Action::kStatus) return run_status_check(options.json);
+  if (options.action == qz::ProgramOptions::Action::kInstallService) return run_install_service(options.service);
+  if (options.action == qz::ProgramOptions::Action::kRemoveService) return run_remove_service(options.service);
+  if (options.action == qz::ProgramOptions::Action::kRunService) return run_service(options.service);
+  if (options.instance.empty() && qz::console_is_own()) {
+    std::error_code ec;
+    if (!std::filesystem::exists(qz::SettingsFile(std::filesystem::current_path()).path(), ec)) {
+      return explain_double_click();
+    }
+  }
   return run_headless_gateway();
 }
 
@@ -161,6 +195,9 @@ int run_headless_gateway() {
     }
     if (!ready && started) {
       ready = true;
+      // Before the service manager hears of it: a monitoring check asked at once finds
+      // the modem up.
+      status.write(gateway, false);
       watch.started();
     }
     if (auto notice = watch.tick()) {

@@ -46,11 +46,12 @@ void ServiceWatch::started() {
   if (!listening_) return;
   status_sent_ = summary();
   status_sent_at_ = Steady::now();
-  qz::notify_service_manager("READY=1\nSTATUS=" + status_sent_);
+  qz::tell_service_ready(status_sent_);
 }
 
 void ServiceWatch::line_printed(const std::string& line, qz::Color color) {
   if (color == qz::kGreen || color == qz::kRed) last_result_ = line;
+  if (listening_) qz::tell_service_line(line, color == qz::kRed);
 }
 
 void ServiceWatch::stopping() {
@@ -58,7 +59,7 @@ void ServiceWatch::stopping() {
   if (!listening_) return;
   status_sent_ = summary();
   status_sent_at_ = Steady::now();
-  qz::notify_service_manager("STOPPING=1\nSTATUS=" + status_sent_);
+  qz::tell_service_stopping(status_sent_);
 }
 
 std::string ServiceWatch::summary() const {
@@ -83,6 +84,8 @@ std::optional<ServiceWatch::Notice> ServiceWatch::tick() {
   if (!listening_) return std::nullopt;
   std::optional<Notice> notice;
   const Steady::time_point now = Steady::now();
+  // The modem dialogue and the orderly stop can each take minutes.
+  if (!started_ || stopping_) qz::tell_service_progress();
 
   if (ping_period_.count() > 0) {
     std::string stuck = joined(gateway_.workers.progress().overdue(qz::clock().steady_ms()));
@@ -96,13 +99,13 @@ std::optional<ServiceWatch::Notice> ServiceWatch::tick() {
       stuck_ = stuck;
     }
     if (stuck_.empty() && now - pinged_at_ >= ping_period_) {
-      qz::notify_service_manager("WATCHDOG=1");
+      qz::tell_service_alive();
       pinged_at_ = now;
     }
   }
 
   if (std::string status = summary(); status != status_sent_ && now - status_sent_at_ >= kStatusPeriod) {
-    qz::notify_service_manager("STATUS=" + status);
+    qz::tell_service_status(status);
     status_sent_ = status;
     status_sent_at_ = now;
   }

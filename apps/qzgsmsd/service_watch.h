@@ -1,12 +1,15 @@
-// What qzgsmsd tells systemd when it runs as a Type=notify service (core/service_manager.h):
+// What qzgsmsd tells its service manager (core/service_manager.h): systemd when it runs as
+// a Type=notify service, the Windows Service Control Manager when it runs as a service there.
 //
-//   READY=1      once the modem dialogue has succeeded and the worker threads run
+//   READY=1      once the modem dialogue has succeeded and the worker threads run (Windows:
+//                RUNNING; before it, START_PENDING with a new checkpoint at every tick)
 //   STATUS=...   one line: signal, registration, jobs in progress, the last result; sent
 //                when it changes, at most once a second
 //   WATCHDOG=1   every half WatchdogSec, but only while every worker thread shows
 //                progress (core/worker_progress.h): a worker stuck past its own limit
 //                stops the pings, and systemd restarts the gateway
-//   STOPPING=1   at the start of an orderly stop
+//   STOPPING=1   at the start of an orderly stop (Windows: STOP_PENDING, with checkpoints)
+//   every printed line, of which Windows writes the red ones into the event log
 //
 // Everything runs on the main loop's thread: it calls tick() whenever it wakes, and wakes
 // at least every timeout_ms(). Without a service manager listening nothing is sent and the

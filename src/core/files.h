@@ -170,6 +170,11 @@ struct ReplaceOptions {
 // left behind.
 bool replace_file(const std::filesystem::path& target, std::string_view bytes, const ReplaceOptions& options = {});
 
+// The line end of the text files the gateway writes (the daily log, the status file, a new
+// settings file): "\n" on Linux, "\r\n" on Windows, where Notepad and the batch files of
+// an alarm application expect it.
+std::string_view text_line_end();
+
 // What --check asks of a path, as the running gateway will use it.
 enum AccessWanted : int {
   kAccessRead = 1,

@@ -42,7 +42,7 @@ void GatewayLog::WriteDailyLog(std::string_view text) {
   std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d ", t.hour, t.minute, t.second);
   std::string line;
   line.reserve(text.size() + 10);
-  line.append(stamp).append(one_line(text)).push_back('\n');
+  line.append(stamp).append(one_line(text)).append(text_line_end());
 
   // Appending makes the single write land whole at the end even with other writers.
   File file = File::open(path, {.access = OpenFor::kWrite, .create = Create::kIfMissing, .append = true,

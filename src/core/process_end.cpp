@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "core/service_manager.h"
+
 namespace qz {
 
 namespace {
@@ -20,7 +22,9 @@ void end_process(int code) {
     h(code);
     return;
   }
-  // Threads are never stopped in an orderly way: end at once, as a supervisor expects.
+  // Threads are never stopped in an orderly way: end at once, as a supervisor expects. A
+  // Windows service manager is told first, so that it takes the end for a failure to recover.
+  tell_service_stopped(code);
   std::_Exit(code);
 }
 

@@ -299,7 +299,7 @@ std::string load_for_reading(const fs::path& path) {
 }
 
 // New lines follow the file's own habit: the ending most of its lines have, CRLF when it
-// ties with another, LF when CR and LF tie or the file has no line ending at all.
+// ties with another, LF when CR and LF tie; a file without a line ending gets the system's.
 std::string_view line_ending_of(std::string_view text) {
   std::size_t crlf = 0;
   std::size_t lf = 0;
@@ -315,6 +315,7 @@ std::string_view line_ending_of(std::string_view text) {
   }
   if (crlf > 0 && crlf >= lf && crlf >= cr) return "\r\n";
   if (cr > lf) return "\r";
+  if (lf == 0) return text_line_end();
   return "\n";
 }
 

@@ -1,13 +1,10 @@
 #include "core/system_error.h"
 
 #include <cerrno>
-#include <system_error>
 
 namespace qz {
 
 SystemError last_system_error(std::filesystem::path path) { return {errno, std::move(path)}; }
-
-std::string error_text(int code) { return std::generic_category().message(code); }
 
 std::string error_line(const SystemError& error) {
   if (error.path.empty()) return error_text(error.code);

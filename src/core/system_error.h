@@ -1,6 +1,7 @@
 // How a failure of the operating system reaches the rest of the gateway, alike on every
 // platform: the system's error code in POSIX terms (errno values; platform/windows/ turns
-// Win32 codes into them) and the path it concerns.
+// Win32 codes into them, and keeps a code it has no errno for beyond errno's range, so
+// that its words are Windows' own) and the path it concerns.
 //
 // A call that fails returns false, -1, an empty optional or an unopened object and leaves
 // the code in errno, as the system's own calls do (the files of files.h). An object whose
@@ -24,7 +25,9 @@ struct SystemError {
 // The code errno holds now (after a call that failed), with the path it concerns.
 SystemError last_system_error(std::filesystem::path path = {});
 
-// The system's words for `code`: "No such file or directory".
+// The system's own words for `code`: "No such file or directory" on Linux; on Windows the
+// text Windows has for the Win32 code behind it (FormatMessageW), "The system cannot find
+// the file specified", without the closing period.
 std::string error_text(int code);
 
 // "path: words", or the words alone when there is no path.

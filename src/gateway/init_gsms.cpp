@@ -38,7 +38,9 @@ bool modem_unreachable(Gateway& g, const std::string& text, Color color, int64_t
   tech_alarm(g.link);
   g.log.Log(process_end_notice(exit_ms, 1), color);
   if (wait_for_modem_return(g.link, exit_ms)) return true;
-  end_process(1);
+  // A stop asked for meanwhile ends the wait: the orderly stop ends the process, with 0,
+  // as a stop asked for and not a failure (a service would be started again).
+  if (!g.link.stopping()) end_process(1);
   return false;
 }
 

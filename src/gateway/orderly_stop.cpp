@@ -5,6 +5,7 @@
 
 #include "core/clock.h"
 #include "core/colors.h"
+#include "core/service_manager.h"
 #include "gateway/gateway.h"
 #include "modem/voice_call.h"
 
@@ -25,6 +26,7 @@ bool stop_in_order(Gateway& gateway, const std::function<bool()>& still_busy) {
 void end_gateway_process(Gateway& gateway, int code) {
   hang_up_before_exit(gateway.link);
   std::fflush(stdout);
+  tell_service_stopped(code);
   // Threads are not joined and nothing else is closed: the process ends here.
   std::_Exit(code);
 }

@@ -1,7 +1,10 @@
-// What the device a Port names is, found without opening it: a check must not open the
-// port a running gateway uses, and opening a modem's port can drop or raise its lines.
-// Linux asks the kernel's list of tty drivers for the device's numbers; Windows asks
-// whether a DOS device of a \\.\COMn name exists.
+// What the device a Port names is, for the check of the settings. Linux never opens it:
+// the kernel's list of tty drivers tells a serial line by the device's numbers, and opening
+// a modem's port can drop or raise its lines. Windows tells a serial line only to a program
+// that opens it: it asks whether a DOS device of the \\.\COMn name exists and, where
+// `may_open`, opens it for a moment as the gateway would (a port another program holds is
+// "in use") and asks for its line settings. A check while the instance's own gateway runs
+// passes `may_open` false.
 #pragma once
 
 #include <filesystem>
@@ -16,6 +19,6 @@ struct PortDevice {
 
 // Looks at `device` (followed through symbolic links, as an open would). A character
 // device whose kind the system does not tell counts as serial.
-PortDevice look_at_port_device(const std::filesystem::path& device);
+PortDevice look_at_port_device(const std::filesystem::path& device, bool may_open);
 
 }  // namespace qz

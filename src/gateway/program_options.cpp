@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "core/paths.h"
+#include "core/service_host.h"
 #include "core/version.h"
 
 namespace qz {
@@ -27,10 +28,12 @@ ProgramOptions parse_program_options(const ProgramDescription& program, const st
   bool check = false;
   bool status = false;
   bool instance_given = false;
+  int service_options = 0;
+  ProgramOptions::Action service_action = ProgramOptions::Action::kRun;
   ProgramOptions options;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if ((arg == "--help" || arg == "-h") && (allowed & kOptionHelp)) {
+    if ((arg == "--help" || arg == "-h" || arg == "/?") && (allowed & kOptionHelp)) {
       help = true;
     } else if ((arg == "--version" || arg == "-V") && (allowed & kOptionVersion)) {
       version = true;
@@ -40,6 +43,16 @@ ProgramOptions parse_program_options(const ProgramDescription& program, const st
       status = true;
     } else if (arg == "--json" && (allowed & kOptionStatus)) {
       options.json = true;
+    } else if ((arg == "--install-service" || arg == "--remove-service" || arg == "--service") &&
+               (allowed & kOptionService)) {
+      if (i + 1 >= args.size() || args[i + 1].empty() || args[i + 1].front() == '-') {
+        return usage_error(arg + " needs the service's name: " + arg + " NAME");
+      }
+      ++service_options;
+      service_action = arg == "--install-service"  ? ProgramOptions::Action::kInstallService
+                       : arg == "--remove-service" ? ProgramOptions::Action::kRemoveService
+                                                   : ProgramOptions::Action::kRunService;
+      options.service = args[++i];
     } else if ((arg == "--instance" || arg.starts_with("--instance=")) && (allowed & kOptionInstance)) {
       if (instance_given) return usage_error("--instance given twice");
       instance_given = true;
@@ -57,6 +70,18 @@ ProgramOptions parse_program_options(const ProgramDescription& program, const st
     }
   }
   if (options.json && !status) return usage_error("--json goes with --status");
+  if (service_options > 1) return usage_error("one service option at a time");
+  if (service_options == 1 && !help && !version) {
+    if (check || status) return usage_error("--check and --status go without a service option");
+    if (service_action == ProgramOptions::Action::kInstallService && !instance_given) {
+      return usage_error("--install-service needs the instance folder: --install-service NAME --instance DIR");
+    }
+    if (service_action == ProgramOptions::Action::kRemoveService && instance_given) {
+      return usage_error("--remove-service takes no --instance");
+    }
+    options.action = service_action;
+    return options;
+  }
   if (help) options.action = ProgramOptions::Action::kHelp;
   else if (version) options.action = ProgramOptions::Action::kVersion;
   else if (check) options.action = ProgramOptions::Action::kCheck;
@@ -87,11 +112,22 @@ std::string program_help(const ProgramDescription& program) {
         "                  code 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN; writes nothing\n"
         "  --json          with --status: the answer as a JSON object\n";
   }
-  if (allowed & kOptionHelp) text += "  -h, --help      show this help and end\n";
+  if ((allowed & kOptionService) && services_are_registered_here()) {
+    text +=
+        "  --install-service NAME --instance DIR\n"
+        "                  register the Windows service qzgsmsd-NAME for the instance folder\n"
+        "                  DIR (started at boot, started again after a failure) and start\n"
+        "                  it once DIR\\QZGSMS.INI names a Port; an administrator's command\n"
+        "  --remove-service NAME\n"
+        "                  stop the service qzgsmsd-NAME in order and remove it; the instance\n"
+        "                  folder stays as it is\n"
+        "  --service NAME  run as the service qzgsmsd-NAME (the service manager's command)\n";
+  }
+  if (allowed & kOptionHelp) text += "  -h, --help, /?  show this help and end\n";
   if (allowed & kOptionVersion) text += "  -V, --version   show the version and end\n";
   text +=
-      "\nThe instance folder holds the settings, QZGSMS.INI (see qzgsms.ini(5)), the log\n"
-      "folder, the job journal and the commands; the settings file is the only configuration.\n";
+      "\nThe instance folder holds the settings, QZGSMS.INI, the log folder, the job journal\n"
+      "and the commands; the settings file is the only configuration.\n";
   return text;
 }
 
@@ -125,6 +161,9 @@ std::optional<int> handle_program_options(const ProgramDescription& program, int
     case ProgramOptions::Action::kRun:
     case ProgramOptions::Action::kCheck:
     case ProgramOptions::Action::kStatus:
+    case ProgramOptions::Action::kInstallService:
+    case ProgramOptions::Action::kRemoveService:
+    case ProgramOptions::Action::kRunService:
       break;
   }
   if (!options.instance.empty()) {

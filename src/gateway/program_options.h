@@ -1,11 +1,14 @@
 // The command line of the gateway's programs. qzgsmsd and the window program qzgsms take
 // the same options, each those that apply to it, and answer them the same way:
 //
-//   --help, -h       the help text on standard output, exit code 0
+//   --help, -h, /?   the help text on standard output, exit code 0
 //   --version, -V    "<program> <version>" on standard output, exit code 0
 //   --instance DIR   run in the instance folder DIR instead of the current folder
 //   --check          read the settings, say what is wrong, start nothing (qzgsmsd)
 //   --status [--json]  how the running gateway is, as a monitoring check (qzgsmsd)
+//   --install-service NAME --instance DIR, --remove-service NAME
+//                    register or remove the service of an instance (qzgsmsd, Windows)
+//   --service NAME   run as that service: for the service manager's command line
 //
 // Anything else (an option that does not apply, an argument, DIR missing) is a usage error:
 // a line on standard error and exit code 2. The settings file stays the only configuration
@@ -25,6 +28,7 @@ enum ProgramOption : unsigned {
   kOptionInstance = 1u << 2,
   kOptionCheck = 1u << 3,
   kOptionStatus = 1u << 4,  // --status and --json
+  kOptionService = 1u << 5,  // --install-service, --remove-service, --service
 };
 
 inline constexpr int kExitUsage = 2;
@@ -36,15 +40,17 @@ struct ProgramDescription {
 };
 
 struct ProgramOptions {
-  enum class Action { kRun, kHelp, kVersion, kCheck, kStatus, kUsageError };
+  enum class Action { kRun, kHelp, kVersion, kCheck, kStatus, kInstallService, kRemoveService, kRunService, kUsageError };
   Action action = Action::kRun;
   std::string instance;  // --instance DIR; empty when not given
   bool json = false;     // --json, with --status
+  std::string service;   // NAME of --install-service, --remove-service or --service
   std::string error;     // what is wrong, for kUsageError
 };
 
 // Parses `args` (the arguments after the program's name). A usage error wins over
-// everything; then --help, then --version, then --check, then --status.
+// everything; then --help, then --version, then --check, then --status. The service
+// options stand alone (--install-service and --service with --instance).
 ProgramOptions parse_program_options(const ProgramDescription& program, const std::vector<std::string>& args);
 
 std::string program_help(const ProgramDescription& program);

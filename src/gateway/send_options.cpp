@@ -31,7 +31,9 @@ SendOptions parse_send_options(const std::vector<std::string>& args) {
   bool options_end = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (options_end || arg == "-" || arg.empty() || arg.front() != '-') {
+    // /? is how Windows asks a command for its help; later, it is a TEXT.
+    const bool windows_help = arg == "/?" && positional.empty() && !options_end;
+    if (!windows_help && (options_end || arg == "-" || arg.empty() || arg.front() != '-')) {
       positional.push_back(arg);
       continue;
     }
@@ -57,7 +59,7 @@ SendOptions parse_send_options(const std::vector<std::string>& args) {
       return std::nullopt;
     };
     std::optional<std::string> problem;
-    if ((option == "--help" || option == "-h") && eq == std::string::npos) {
+    if ((option == "--help" || option == "-h" || option == "/?") && eq == std::string::npos) {
       help = true;
     } else if ((option == "--version" || option == "-V") && eq == std::string::npos) {
       version = true;

@@ -25,26 +25,32 @@ namespace {
 // A relative device path is opened from the instance folder, the gateway's current folder.
 fs::path device_of(const Settings& s, const fs::path& instance_folder) {
   fs::path device = device_path_for_port(s.Port);
-  return device.is_relative() && !device.empty() ? instance_folder / device : device;
+  // \\.\COM3 has a root but, to the C++ library on Windows, no root name: it is not relative.
+  if (device.empty() || device.is_absolute() || device.has_root_directory()) return device;
+  return instance_folder / device;
 }
 
 std::string port_text(const Settings& s, const fs::path& instance_folder) {
   if (s.Port.empty()) return "(empty)";
+  if (std::optional<int> n = com_port_number(s.Port); n && com_name_is_the_device_name()) {
+    return "COM" + std::to_string(*n);
+  }
   std::string device = absolute_text(device_of(s, instance_folder));
   return device == s.Port ? s.Port : s.Port + " (" + device + ")";
 }
 
-void check_port(const Settings& s, const fs::path& instance_folder, std::vector<SettingsFinding>& out) {
+// `gateway_runs`: a gateway runs on this instance and holds the port, which is then only
+// looked at, never opened.
+void check_port(const Settings& s, const fs::path& instance_folder, bool gateway_runs,
+                std::vector<SettingsFinding>& out) {
   const fs::path device = device_of(s, instance_folder);
-  const PortDevice look = look_at_port_device(device);
+  const PortDevice look = look_at_port_device(device, !gateway_runs);
   std::string line = "Port " + port_text(s, instance_folder);
+  if (look.error == EBUSY && gateway_runs) return;
   if (look.error != 0) line += ": " + open_failure_reason(look.error);
   else if (!look.serial) line += " is not a serial device";
   else return;
-  // "ttyUSB0" is a file of the instance folder; the device was meant.
-  if (!s.Port.empty() && s.Port.find('/') == std::string::npos && device_path_for_port(s.Port) == s.Port) {
-    line += " \u2014 did you mean /dev/" + s.Port + "?";
-  }
+  if (std::string suggestion = port_suggestion(s.Port); !suggestion.empty()) line += " \u2014 " + suggestion;
   out.push_back({SettingsFinding::kPortUnusable, line});
 }
 
@@ -132,7 +138,7 @@ InstanceCheck check_instance(const fs::path& instance_folder) {
   if (!parse_mode_string(settings.Mode, LineSettings{})) {
     check.findings.push_back({SettingsFinding::kModeUnreadable, unreadable_mode_text(settings.Mode)});
   }
-  check_port(settings, instance_folder, check.findings);
+  check_port(settings, instance_folder, folder_holder(instance_folder).has_value(), check.findings);
   for (SettingsFinding& finding : check_commands(settings, instance_folder)) check.findings.push_back(std::move(finding));
   check_running(settings, instance_folder, check.findings);
   return check;

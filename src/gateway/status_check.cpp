@@ -88,6 +88,7 @@ std::optional<StatusRecord> parse_status(std::istream& in) {
   std::map<std::string, std::string> values;
   std::string line;
   while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();  // written on Windows
     if (line.empty() || line[0] == '#') continue;
     std::size_t equals = line.find('=');
     if (equals == std::string::npos) return std::nullopt;

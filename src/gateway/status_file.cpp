@@ -28,7 +28,9 @@ std::string one_line(std::string text) {
   return text;
 }
 
-std::string line(const char* key, const std::string& value) { return key + ("=" + one_line(value)) + "\n"; }
+std::string line(const char* key, const std::string& value) {
+  return key + ("=" + one_line(value)) + std::string(text_line_end());
+}
 std::string line(const char* key, int64_t value) { return line(key, std::to_string(value)); }
 
 int64_t oldest_job_age(JobTable& jobs, int64_t now) {
@@ -45,7 +47,8 @@ std::string status_text(Gateway& g, long pid, bool stopped) {
   const GatewayStatus& s = g.link.status;
   const SendRecord last = s.last_send();
   const TechAlarmTimes alarm = tech_alarm_times(g.link);
-  return "# The state of the qzgsms gateway in this folder, replaced every few seconds; see qzgsmsd(8).\n" +
+  return "# The state of the qzgsms gateway in this folder, replaced every few seconds; qzgsmsd --status reads it" +
+         std::string(text_line_end()) +
          line("state", stopped ? "stopped" : "running") + line("pid", pid) +
          line("written", now) + line("modem_up", int{s.modem_up.load()}) +
          line("signal", g.link.SignalLevel.load()) + line("registered", int{s.registered.load()}) +

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "core/utf8.h"
+#include "core/windows_1252.h"
 #include "modem/gsm_charset.h"
 
 namespace qz {
@@ -60,9 +61,11 @@ std::size_t utf8_length(std::string_view text, std::size_t width) {
 void convert(std::string& text, std::size_t width, bool gsm, Lacking& lacking) {
   const std::size_t length = utf8_length(text, width);
   if (length == 0) {
-    for (char byte : text) {
-      const auto code = static_cast<unsigned char>(byte);
+    // Windows-1252: the euro sign, dashes and quotes of 0x80-0x9F have no 8-bit form here.
+    for (char& byte : text) {
+      const char32_t code = windows_1252_char(static_cast<unsigned char>(byte));
       if (!carried(code, gsm)) lacking.add(code);
+      if (code > 0xFF) byte = '?';
     }
     return;
   }
@@ -78,12 +81,18 @@ void convert(std::string& text, std::size_t width, bool gsm, Lacking& lacking) {
 }
 
 // An SMS text in UTF-8 (ASCII included) stays UTF-8: the sender finds the GSM alphabet or
-// UCS-2 for every character. False for a single-byte text, which keeps its old path.
+// UCS-2 for every character. So does a single-byte text with a character of Windows-1252
+// beyond ISO 8859-1 (the euro sign, a dash), made UTF-8. False for any other single-byte
+// text, which keeps its old path.
 bool keep_as_utf8(std::string& text, std::size_t width) {
   const bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
   if (ascii) return true;
   const std::size_t length = utf8_length(text, width);
-  if (length == 0) return false;
+  if (length == 0) {
+    if (!has_windows_1252_extras(text)) return false;
+    text = utf8_from_windows_1252(text);
+    return true;
+  }
   text.resize(length);
   return true;
 }

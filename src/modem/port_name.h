@@ -19,4 +19,13 @@ std::optional<int> com_port_number(std::string_view port);
 // leading zero is not a COM name and so stays a path, which the open then fails to find.
 std::string device_path_for_port(std::string_view port);
 
+// What to say of a `Port` that names no serial device, in the system's own terms: on Linux,
+// for a bare name such as "ttyUSB0", "did you mean /dev/ttyUSB0?"; on Windows the COM
+// ports the machine has. Empty when there is nothing to suggest.
+std::string port_suggestion(std::string_view port);
+
+// True where a COMn name is the system's own name of the port (Windows), so that a line
+// names it alone; on Linux "COM1" is shown with its device, /dev/ttyS0.
+bool com_name_is_the_device_name();
+
 }  // namespace qz

@@ -11,9 +11,11 @@
 //     where a second opener gets "access denied" (Wine lets it in all the same).
 //   - Line settings: termios on Linux (rates outside the fixed set through termios2);
 //     BuildCommDCBA and SetCommState on Windows.
-//   - Waiting: Linux waits in poll() for the device and the interrupt at once; Windows
-//     waits on overlapped requests, and an idle port looks for a byte every 20 ms (the
-//     driver's comm events kept the reader busy on a quiet line under Wine).
+//   - Waiting: Linux waits in poll() for the device and the interrupt at once. Windows
+//     tells of a byte only by reading it: an idle port waits in one overlapped read of one
+//     byte, which the time-outs let end on the first byte, together with the interrupt;
+//     the byte it reads is handed to the caller (the driver's comm events would tell
+//     without reading, but kept the reader busy on a quiet line under Wine).
 #pragma once
 
 #include <chrono>
@@ -69,7 +71,9 @@ void close_interrupt(Handle interrupt);
 void interrupt(Handle interrupt);
 
 // True once a byte can be read or the device failed (the next read says how); false when
-// `deadline` passed or an interrupt came first.
-bool wait_readable(Handle port, Handle interrupt, Deadline deadline);
+// `deadline` passed or an interrupt came first. Where the system tells of a byte only by
+// reading it (Windows), that byte is put into `taken`: it is the next byte of the line,
+// ahead of anything read_some gives.
+bool wait_readable(Handle port, Handle interrupt, Deadline deadline, std::optional<unsigned char>& taken);
 
 }  // namespace qz::serial_device

@@ -119,6 +119,10 @@ int SerialPort::Read(void* buffer, int count) {
   device::Deadline deadline = total;
 
   int got = 0;
+  if (const int taken = taken_.exchange(-1); taken >= 0) {
+    bytes[got++] = static_cast<unsigned char>(taken);
+    if (timed) deadline = std::min(total, Steady::now() + gap);
+  }
   while (got < count && device::ms_until(deadline) != 0) {
     int error = 0;
     const int n = device::read_some(port, bytes + got, count - got, deadline, error);
@@ -138,7 +142,11 @@ int SerialPort::Read(void* buffer, int count) {
 bool SerialPort::WaitReadable(int64_t ms) {
   const device::Handle port = port_.load();
   if (port == device::kNoDevice) return false;
-  return device::wait_readable(port, interrupt_, deadline_after(ms));
+  if (taken_.load() >= 0) return true;
+  std::optional<unsigned char> taken;
+  const bool readable = device::wait_readable(port, interrupt_, deadline_after(ms), taken);
+  if (taken) taken_.store(*taken);
+  return readable || taken.has_value();
 }
 
 void SerialPort::Interrupt() { device::interrupt(interrupt_); }
@@ -169,6 +177,7 @@ int SerialPort::Write(const void* buffer, int count) {
 void SerialPort::Purge() {
   const device::Handle port = port_.load();
   if (port != device::kNoDevice) device::purge(port);
+  taken_.store(-1);
 }
 
 }  // namespace qz

@@ -48,8 +48,7 @@ class SerialPort {
 
   // Waits up to `ms` gateway milliseconds until a byte can be read (or the device failed,
   // which the next Read tells). False when the time ran out, the port is closed or an
-  // Interrupt came. For the one reader, so that an idle line costs no wake-ups on Linux
-  // and a look every 20 ms on Windows.
+  // Interrupt came. For the one reader, so that an idle line costs no wake-ups.
   bool WaitReadable(int64_t ms);
   // Ends the reader's WaitReadable at once (or its next one, when it is not waiting).
   // Safe from any thread.
@@ -85,6 +84,8 @@ class SerialPort {
   std::atomic<serial_device::Handle> port_{serial_device::kNoDevice};
   std::atomic<int> unit_{500};
   std::atomic<int> last_error_{0};
+  // A byte the wait for one took off the line (Windows), for the next Read; -1 when none.
+  std::atomic<int> taken_{-1};
   std::atomic<bool> device_gone_{false};
   serial_device::Handle interrupt_ = serial_device::kNoDevice;  // set by Interrupt, taken by a wait
 };

@@ -1,5 +1,7 @@
 #include "core/gateway_log.h"
 
+#include "core/files.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -35,14 +37,16 @@ class GatewayLogTest : public ::testing::Test {
 TEST_F(GatewayLogTest, DailyLineHasTimeOfDayAndLandsInFileOfItsDay) {
   wall.set_local(2024, 3, 5, 8, 7, 9);
   log.WriteDailyLog("sent");
-  EXPECT_EQ(read_file(folder / "log/gsms_20240305.log"), "08:07:09 sent\n");
+  // The line end of the system's text files: CR LF on Windows.
+  const std::string end(text_line_end());
+  EXPECT_EQ(read_file(folder / "log/gsms_20240305.log"), "08:07:09 sent" + end);
 
   wall.set_local(2024, 3, 5, 23, 59, 59);
   log.WriteDailyLog("late");
   wall.set_local(2024, 3, 6, 0, 0, 1);
   log.WriteDailyLog("early");
-  EXPECT_EQ(read_file(folder / "log/gsms_20240305.log"), "08:07:09 sent\n23:59:59 late\n");
-  EXPECT_EQ(read_file(folder / "log/gsms_20240306.log"), "00:00:01 early\n");
+  EXPECT_EQ(read_file(folder / "log/gsms_20240305.log"), "08:07:09 sent" + end + "23:59:59 late" + end);
+  EXPECT_EQ(read_file(folder / "log/gsms_20240306.log"), "00:00:01 early" + end);
 }
 
 TEST_F(GatewayLogTest, WithoutLogFolderNothingIsWrittenAndNothingCreated) {
@@ -144,6 +148,7 @@ TEST_F(GatewayLogTest, ConcurrentWritersNeverMixInsideALine) {
   }()));
   int count = 0;
   for (std::string line; std::getline(in, line); ++count) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
     ASSERT_EQ(line.size(), 9u + 200u);
     std::string body = line.substr(9);
     EXPECT_EQ(body, std::string(200, body[0]));

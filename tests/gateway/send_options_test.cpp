@@ -36,6 +36,9 @@ TEST(SendOptionsTest, AWrongCommandLineSaysWhatIsWrong) {
   // After "--" a TEXT may begin with '-'; "-" alone reads standard input.
   EXPECT_EQ(parse_send_options({"--wait", "--", "1", "-5 degrees"}).request.text, "-5 degrees");
   EXPECT_TRUE(parse_send_options({"1", "-"}).text_from_input);
+  // "/?" asks for the help as Windows commands do, but only where an option may stand.
+  EXPECT_EQ(parse_send_options({"/?"}).action, Action::kHelp);
+  EXPECT_EQ(parse_send_options({"1", "/?"}).request.text, "/?");
 }
 
 }  // namespace

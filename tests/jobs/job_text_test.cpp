@@ -42,9 +42,10 @@ TEST(JobTextTest, Utf8TextsBecomeLatin1AndOtherTextsStayAsTheyAre) {
       "Boiler 3: pressure low",
       "caf\xE9 and caf\xC3\xA9",         // ISO 8859-1 and UTF-8 mixed
       "Ren\xE9",                          // ends inside a character, short of the width
-      "overlong \xC0\xAF \xE0\x80\xAF",
-      "surrogate \xED\xA0\x80",
-      "beyond U+10FFFF \xF4\x90\x80\x80",
+      // (Bytes 0x80-0x9F are Windows-1252 characters, below; these stay clear of them.)
+      "overlong \xC0\xAF \xC1\xBF",
+      "surrogate \xED\xA0\xBF",
+      "beyond U+10FFFF \xF4\xA0\xA0\xA0",
       "stray \xA9 continuation",
   };
   for (const char* text : kept) {
@@ -112,6 +113,32 @@ TEST(JobTextTest, WhatWillNotArriveAsWrittenIsReportedOnceInOrder) {
   EXPECT_EQ(mms.Message, "[x] ?");
   EXPECT_EQ(mms.Name, "Ann [night] ?");
   EXPECT_EQ(mms.Subject, "~ ? ?");
+}
+
+// Windows editors save "ANSI": Windows-1252, whose 0x80-0x9F hold the euro sign, dashes
+// and quotes. An SMS gets them (the euro through the GSM extension table); an MMS cannot
+// hold them in 8 bits and says so; an unused byte (0x81) stays a control code.
+TEST(JobTextTest, SingleByteTextIsReadAsWindows1252) {
+  struct Case {
+    const char* type;
+    const char* text;
+    const char* expected;
+    bool utf8;
+    const char* lacking;
+  };
+  const Case cases[] = {
+      {"SMS", "Boiler \x80 5 \x96 caf\xE9 \x84ok\x93",
+       "Boiler \xE2\x82\xAC 5 \xE2\x80\x93 caf\xC3\xA9 \xE2\x80\x9Eok\xE2\x80\x9C", true, ""},
+      {"SMS", "caf\xE9 \x81", "caf\xE9 \x81", false, ""},
+      {"application/vnd.wap.multipart.mixed", "\x80 5 \x96 caf\xE9", "? 5 ? caf\xE9", false,
+       "\xE2\x82\xAC\xE2\x80\x93"},
+  };
+  for (const Case& c : cases) {
+    AlarmJob job = job_with(c.text, c.type);
+    EXPECT_EQ(convert_job_texts(job), c.lacking) << c.text;
+    EXPECT_EQ(job.Message, c.expected) << c.text;
+    EXPECT_EQ(job.MessageIsUtf8, c.utf8) << c.text;
+  }
 }
 
 }  // namespace

@@ -39,16 +39,7 @@ trap cleanup EXIT
 say() { echo "window scenario: $*"; }
 fail() { say "FAILED: $*"; [ -f "$work/log/gsms_"*.log ] && tail -20 "$work"/log/gsms_*.log; exit 1; }
 probe() { "$wine_run" "$prefix" "$probe_exe" "$@" 2>/dev/null | tr -d '\r'; }
-# wait_for DESCRIPTION SECONDS COMMAND...: until the command succeeds.
-wait_for() {
-  local what=$1 limit=$2
-  shift 2
-  local deadline=$((SECONDS + limit))
-  until "$@"; do
-    [ $SECONDS -lt $deadline ] || fail "no $what within $limit s"
-    sleep 0.5
-  done
-}
+source "$here/wait_for.sh"
 window_id() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1; }
 focus() { xdotool windowfocus --sync "$1" 2>/dev/null; }
 has_window() { [ -n "$(window_id "$1")" ]; }

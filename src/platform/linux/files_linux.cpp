@@ -186,4 +186,6 @@ int access_error(const fs::path& path, int wanted) {
   return ::access(path.c_str(), mode == 0 ? F_OK : mode) == 0 ? 0 : errno;
 }
 
+std::string_view text_line_end() { return "\n"; }
+
 }  // namespace qz

@@ -47,7 +47,7 @@ bool is_serial_line(unsigned major_number, unsigned minor_number) {
 
 }  // namespace
 
-PortDevice look_at_port_device(const std::filesystem::path& device) {
+PortDevice look_at_port_device(const std::filesystem::path& device, bool) {
   PortDevice look;
   struct stat st {};
   if (::stat(device.c_str(), &st) != 0) {

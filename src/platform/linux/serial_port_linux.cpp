@@ -380,7 +380,7 @@ void interrupt(Handle interrupt) {
   [[maybe_unused]] ssize_t n = ::write(fd_of(interrupt), &one, sizeof one);
 }
 
-bool wait_readable(Handle port, Handle interrupt, Deadline deadline) {
+bool wait_readable(Handle port, Handle interrupt, Deadline deadline, std::optional<unsigned char>&) {
   pollfd p[2] = {{fd_of(port), POLLIN, 0}, {fd_of(interrupt), POLLIN, 0}};
   for (;;) {
     const int r = ::poll(p, interrupt != kNoDevice ? 2 : 1, poll_timeout(deadline));

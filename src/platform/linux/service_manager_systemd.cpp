@@ -12,15 +12,27 @@
 
 namespace qz {
 
+namespace {
+
+// The variables stay set: the watchdog interval is read from them again.
+void notify(const std::string& state) { sd_notify(0, state.c_str()); }
+
+}  // namespace
+
 bool service_manager_listens() {
   const char* socket = std::getenv("NOTIFY_SOCKET");
   return socket != nullptr && *socket != '\0';
 }
 
-bool notify_service_manager(const std::string& state) {
-  // The variables stay set: the watchdog interval is read from them again.
-  return sd_notify(0, state.c_str()) > 0;
-}
+void tell_service_ready(const std::string& status) { notify("READY=1\nSTATUS=" + status); }
+void tell_service_status(const std::string& status) { notify("STATUS=" + status); }
+void tell_service_alive() { notify("WATCHDOG=1"); }
+void tell_service_progress() {}
+void tell_service_stopping(const std::string& status) { notify("STOPPING=1\nSTATUS=" + status); }
+// The journal reads every line from standard output already.
+void tell_service_line(const std::string&, bool) {}
+// systemd sees the exit code itself.
+void tell_service_stopped(int) {}
 
 int64_t service_watchdog_ms() {
   uint64_t usec = 0;

@@ -292,4 +292,6 @@ int access_error(const std::filesystem::path& path, int wanted) {
   return 0;
 }
 
+std::string_view text_line_end() { return "\r\n"; }
+
 }  // namespace qz

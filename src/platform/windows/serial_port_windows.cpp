@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <optional>
 #include <cerrno>
 #include <string>
 
@@ -235,23 +236,31 @@ void interrupt(Handle interrupt) {
   if (interrupt != kNoDevice) SetEvent(handle_of(interrupt));
 }
 
-bool wait_readable(Handle port, Handle interrupt, Deadline deadline) {
+// One overlapped read of one byte: the time-outs open() sets let it end on the first byte
+// that arrives, so an idle line costs one wait and no looks. The wait ends early on the
+// interrupt; the read is then cancelled, and a byte it took meanwhile is handed over all
+// the same.
+bool wait_readable(Handle port, Handle interrupt, Deadline deadline, std::optional<unsigned char>& taken) {
   const HANDLE h = handle_of(port);
-  // The driver's comm events (WaitCommEvent) would save these looks, but under Wine they
-  // kept the reader busy on a quiet line; a short look costs little and keeps a reply's
-  // delay under one look.
-  constexpr DWORD kLookEveryMs = 20;
-  for (;;) {
-    COMSTAT stat{};
-    DWORD errors = 0;
-    // A device that failed is readable: the next read says what went wrong.
-    if (!ClearCommError(h, &errors, &stat) || stat.cbInQue > 0) return true;
-    const DWORD left = wait_timeout(deadline);
-    if (left == 0) return false;
-    const DWORD look = std::min(left, kLookEveryMs);
-    if (interrupt == kNoDevice) Sleep(look);
-    else if (WaitForSingleObject(handle_of(interrupt), look) == WAIT_OBJECT_0) return false;
+  COMSTAT stat{};
+  DWORD errors = 0;
+  // A device that failed is readable: the next read says what went wrong.
+  if (!ClearCommError(h, &errors, &stat) || stat.cbInQue > 0) return true;
+  RequestEvent done;
+  OVERLAPPED o{};
+  o.hEvent = done.h;
+  unsigned char byte = 0;
+  if (!ReadFile(h, &byte, 1, nullptr, &o) && GetLastError() != ERROR_IO_PENDING) return true;
+  HANDLE events[2] = {done.h, handle_of(interrupt)};
+  const DWORD count = interrupt == kNoDevice ? 1 : 2;
+  if (WaitForMultipleObjects(count, events, FALSE, wait_timeout(deadline)) != WAIT_OBJECT_0) CancelIoEx(h, &o);
+  DWORD moved = 0;
+  const BOOL completed = GetOverlappedResult(h, &o, &moved, TRUE);
+  if (moved == 1) {
+    taken = byte;
+    return true;
   }
+  return !completed && GetLastError() != ERROR_OPERATION_ABORTED;
 }
 
 }  // namespace qz::serial_device

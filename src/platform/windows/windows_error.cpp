@@ -39,7 +39,7 @@ int errno_from_windows(uint32_t code) {
     case ERROR_OPERATION_ABORTED: return EINTR;
     case ERROR_TIMEOUT:
     case WAIT_TIMEOUT: return ETIMEDOUT;
-    default: return EIO;
+    default: return code <= 0xFFFF ? kWindowsCodeBase + static_cast<int>(code) : EIO;
   }
 }
 

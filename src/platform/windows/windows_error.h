@@ -6,6 +6,10 @@
 
 namespace qz {
 
+// A Win32 code with no errno of its own is kept as kWindowsCodeBase + code, beyond every
+// errno value, so that error_text still words it the Windows way.
+inline constexpr int kWindowsCodeBase = 0x10000;
+
 int errno_from_windows(uint32_t code);
 
 }  // namespace qz
