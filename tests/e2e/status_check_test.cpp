@@ -205,7 +205,7 @@ TEST(StatusCheckTest, NothingPlantedInTheFolderIsFollowedOrWaitedFor) {
     } else {
       // A check that waited on the FIFO or read the whole file would not end in time.
       test::ProgramRun run = test::run_program({QZGSMS_QZGSMSD, "--status", "--instance", gw.folder.path().string()},
-                                               {.timeout = std::chrono::seconds(10)});
+                                               {.folder = {}, .unprivileged = false, .timeout = std::chrono::seconds(10)});
       EXPECT_EQ(run.exit_code, c.exit_code) << run.out;
       EXPECT_EQ(run.out.rfind("QZGSMS UNKNOWN - cannot read " + (gw.folder / "qzgsms-status").string() + " " +
                                   c.line_begins,
@@ -213,7 +213,9 @@ TEST(StatusCheckTest, NothingPlantedInTheFolderIsFollowedOrWaitedFor) {
                 0u)
           << run.out;
     }
-    if (fs::exists(gw.folder / "victim")) EXPECT_EQ(test::read_file(gw.folder / "victim"), kept);
+    if (fs::exists(gw.folder / "victim")) {
+      EXPECT_EQ(test::read_file(gw.folder / "victim"), kept);
+    }
   }
 }
 
