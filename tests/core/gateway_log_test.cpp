@@ -95,7 +95,7 @@ TEST_F(GatewayLogTest, ControlCharactersAreShownEscapedSoOneCallIsOneLine) {
   std::string expected_daily;
   for (const Case& c : cases) {
     log.Log(c.text, kBlue);
-    expected_daily += std::string("08:07:09 ") + c.shown + "\n";
+    expected_daily += std::string("08:07:09 ") + c.shown + std::string(text_line_end());
     EXPECT_EQ(log.take_pending_line()->text, std::string("05.03.2024 08:07:09 ") + c.shown) << c.shown;
   }
   EXPECT_EQ(read_file(folder / "log/gsms_20240305.log"), expected_daily);
