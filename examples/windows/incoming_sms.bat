@@ -15,14 +15,16 @@ setlocal
 set lock="%~dp0received-sms.lock"
 set tries=0
 :take_turn
-2>nul md %lock% && goto append
+rem The error level, not "&&": Wine's cmd.exe takes "&&" after a failed md as success.
+md %lock% 2>nul
+if not errorlevel 1 goto append
 set /a tries+=1
-if %tries% geq 120 (
+if %tries% geq 60 (
   rd %lock% 2>nul
   set tries=0
 )
-rem Half a second; where ping is missing the loop only spins.
-ping -n 1 -w 500 192.0.2.1 >nul 2>nul
+rem About a second: ping waits that long between its two echoes of this machine.
+ping -n 2 127.0.0.1 >nul 2>nul
 goto take_turn
 :append
 >>"%~dp0received-sms.txt" echo %DATE% %TIME% %1 %2
